@@ -1,0 +1,23 @@
+// The reader of 256-colour run-length PCX pictures, into the 640x480 indexed
+// picture or the 32x32 pointer buffer.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace orbex {
+
+constexpr std::uint8_t PCX_READ_PALETTE = 2;
+
+// IndexedPicture: 640x480 palette indices, row-major, and its palette.
+extern std::array<std::uint8_t, 640 * 480> picPcx;
+extern std::array<std::uint8_t, 768> palPcx;
+
+// Called by initAssets for the end and background pictures.
+void readPcx(const char *name, std::uint8_t paletteFlag, std::int32_t xOffset, std::int32_t yOffset);
+// Called by initAssets for the pointer picture, into abCursorMask's bytes.
+void readCursorPcx(const char *name, std::uint8_t paletteFlag, std::int32_t xOffset, std::int32_t yOffset);
+
+void resetPcx();
+
+} // namespace orbex

@@ -1,0 +1,100 @@
+#include "present/frame.h"
+
+#include <cstring>
+
+#include "music/music.h"
+#include "picture/assets.h"
+#include "picture/pixelformat.h"
+#include "platform/clock.h"
+#include "present/article.h"
+#include "present/navigation.h"
+#include "present/overlay.h"
+#include "shell/startup.h"
+#include "shell/windowproc.h"
+
+namespace orbex {
+
+std::uint8_t ViewerMode = MODE_INTRO;
+std::uint32_t dwTotalFrames = 0;
+std::uint32_t dwWindowFrames = 0;
+std::uint32_t dwWindowStart = 0;
+std::uint32_t dwWindowCount = 0;
+float dwFrames = 0.0f;
+float fScrollStep = 0.5f;
+
+namespace {
+
+constexpr std::uint32_t WINDOW_MS = 1000;
+constexpr std::uint32_t INTRO_WINDOWS = 6;
+
+// Row r of the picture goes to r * pitch of the frame.
+void copyPicture(const TrueColourPicture &picture, std::uint8_t *frame, std::int32_t pitch) {
+    std::size_t rowBytes;
+    if (SCREENCOLORS == 24)
+        rowBytes = 640 * 3;
+    else if (SCREENCOLORS == 16)
+        rowBytes = 640 * 2;
+    else
+        return;
+    if (static_cast<std::size_t>(pitch) == rowBytes) {
+        std::memcpy(frame, picture.data(), rowBytes * 480);
+        return;
+    }
+    for (std::size_t r = 0; r < 480; ++r)
+        std::memcpy(frame + r * static_cast<std::size_t>(pitch), picture.data() + r * rowBytes, rowBytes);
+}
+
+} // namespace
+
+void measureFrameRate() {
+    ++dwTotalFrames;
+    ++dwWindowFrames;
+    std::uint32_t elapsed = timeGetTime() - dwWindowStart;
+    if (elapsed > WINDOW_MS) {
+        dwFrames = static_cast<float>((dwWindowFrames * 1000u) / elapsed);
+        dwWindowStart = timeGetTime();
+        dwWindowFrames = 0;
+        ++dwWindowCount;
+        bLeftButton = 0;
+        bLinkTaken = 0;
+    }
+}
+
+void drawFrame(std::uint8_t *frame, std::int32_t pitch) {
+    measureFrameRate();
+    if (ViewerMode == MODE_INTRO) {
+        copyPicture(picIntro, frame, pitch);
+        if (dwFrames != 0.0f && (dwWindowCount >= INTRO_WINDOWS || bLeftButton == 1)) {
+            ViewerMode = MODE_VIEWING;
+            fScrollStep = 20.0f / dwFrames;
+        }
+    }
+    if (ViewerMode == MODE_OUTRO) {
+        std::int32_t volume = fadeMusicStep();
+        copyPicture(picOutro, frame, pitch);
+        if (bLeftButton == 1 || volume == 0)
+            bQuitRequest = 1;
+    }
+    if (ViewerMode == MODE_VIEWING) {
+        scrollAtEdges();
+        copyPicture(picBackground, frame, pitch);
+        drawArticle(frame, pitch);
+        drawScrollBar();
+        drawHeaderLines(frame, pitch);
+        drawFrameRate(frame, pitch);
+        readPointerPosition();
+        drawPointer(frame, pitch);
+    }
+}
+
+void resetFrame() {
+    ViewerMode = MODE_INTRO;
+    dwTotalFrames = 0;
+    dwWindowFrames = 0;
+    dwWindowStart = 0;
+    dwWindowCount = 0;
+    dwFrames = 0.0f;
+    fScrollStep = 0.5f;
+}
+
+} // namespace orbex

@@ -1,0 +1,25 @@
+// The configuration file "orbex.cfg": three bytes (sample-rate code, colour
+// depth choice, pointer choice), created as 1, 1, 1 when missing.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+namespace orbex {
+
+// First byte; read by startMusic, used again by switchMusic.
+extern std::uint8_t nSampleRateCode;
+// Second byte; read by doInit, used by doInit and detectPixelFormat.
+extern std::uint8_t nColourDepthChoice;
+// Third byte; read last by initAssets, used by the window procedure and drawPointer.
+extern std::uint8_t nPointerChoice;
+
+// Byte n (1..3) of the file from a fresh open; a byte past the end reads 255.
+// Empty when the file cannot be opened: the caller keeps its setting.
+std::optional<std::uint8_t> readConfigByte(int n);
+// Called by startMusic when the file is missing: writes 1, 1, 1.
+void createConfigFile();
+
+void resetConfig();
+
+} // namespace orbex

@@ -1,0 +1,52 @@
+// The orbex binary: picks a backend, enters the magazine's folder and hands
+// the command line to WinMain as the original's C runtime did.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/headless/headless.h"
+#include "shell/startup.h"
+#ifdef ORBEX_HAVE_SDL
+#include "platform/sdl/sdl.h"
+#endif
+
+int main(int argc, char **argv) {
+    if (const char *folder = std::getenv("ORBEX_MAGAZINE"); folder != nullptr && *folder != 0) {
+        if (chdir(folder) != 0) {
+            std::fprintf(stderr, "orbex: cannot enter ORBEX_MAGAZINE folder %s\n", folder);
+            return 1;
+        }
+    }
+    const char *video = std::getenv("ORBEX_VIDEO");
+    std::string mode = video != nullptr ? video : "fullscreen";
+    if (mode == "headless") {
+        orbex::headless::install(true);
+    } else if (mode == "fullscreen" || mode == "window") {
+#ifdef ORBEX_HAVE_SDL
+        if (!orbex::sdl::install(mode == "fullscreen"))
+            return 1;
+#else
+        std::fprintf(stderr, "orbex: built without SDL2; run with ORBEX_VIDEO=headless\n");
+        return 1;
+#endif
+    } else {
+        std::fprintf(stderr, "orbex: ORBEX_VIDEO must be fullscreen, window or headless, not \"%s\"\n",
+                     mode.c_str());
+        return 1;
+    }
+    // The arguments behind the program's name, joined by blanks.
+    std::string cmdLine;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1)
+            cmdLine += ' ';
+        cmdLine += argv[i];
+    }
+    int result = orbex::WinMain(nullptr, nullptr, cmdLine.data(), orbex::SW_SHOWDEFAULT);
+#ifdef ORBEX_HAVE_SDL
+    orbex::sdl::shutdown();
+#endif
+    return result;
+}

@@ -1,0 +1,114 @@
+#include "text/archive.h"
+
+#include <algorithm>
+
+#include "shell/textfile.h"
+
+namespace orbex {
+
+std::array<std::uint8_t, ARCHIVE_SIZE> ArticleArchive{};
+std::array<std::uint8_t, TEXT_SIZE> szText{};
+std::int32_t nTextLength = 0;
+std::int32_t nLineCount = 0;
+std::array<char, HEADER_FIELD_SIZE + 1> szTitle{};
+std::int32_t nTitleLength = 0;
+std::array<char, HEADER_FIELD_SIZE + 1> szAuthor{};
+std::int32_t nArticle = 0;
+float ScrollPosition = 0.0f;
+float fContentsScroll = 0.0f;
+
+namespace {
+
+// Where the file's data ends (the end marker's position), so that a copy never
+// runs on through the marker and the zeros behind it.
+std::size_t nArchiveEnd = ARCHIVE_SIZE;
+
+// Bytes past the archive buffer read as zero, never as memory behind it.
+std::uint8_t archiveByte(std::size_t p) { return p < ARCHIVE_SIZE ? ArticleArchive[p] : 0; }
+
+// One header line: up to 50 characters, the lead byte (or the byte the
+// previous line rested on) skipped. Returns the number stored.
+std::int32_t readHeaderLine(std::size_t &p, std::array<char, HEADER_FIELD_SIZE + 1> &field) {
+    std::int32_t k = 0;
+    for (; k < static_cast<std::int32_t>(HEADER_FIELD_SIZE); ++k) {
+        ++p;
+        if (archiveByte(p) == '\n')
+            break;
+        field[static_cast<std::size_t>(k)] = static_cast<char>(archiveByte(p));
+    }
+    return k;
+}
+
+} // namespace
+
+void loadArchive() {
+    TextFileReader archive("data/orbex.dat");
+    // A missing archive reads as an empty one: every article is empty.
+    nArchiveEnd = 0;
+    if (!archive.isOpen())
+        return;
+    // One byte stays for the end marker; a bigger file is read up to what fits.
+    std::size_t n = 0;
+    for (int c = archive.getByte(); c != TEXT_EOF && n < ARCHIVE_SIZE - 1; c = archive.getByte())
+        ArticleArchive[n++] = static_cast<std::uint8_t>(c);
+    ArticleArchive[n] = ARCHIVE_END_MARKER;
+    nArchiveEnd = n;
+}
+
+void selectArticle(std::int32_t number) {
+    szText.fill(0);
+    std::size_t p = 0;
+    for (std::int32_t c = 1; p < ARCHIVE_SIZE && c != number; ++p)
+        if (ArticleArchive[p] == ARTICLE_SEPARATOR)
+            ++c;
+    std::fill(szTitle.begin(), szTitle.begin() + HEADER_FIELD_SIZE, 0);
+    std::fill(szAuthor.begin(), szAuthor.begin() + HEADER_FIELD_SIZE, 0);
+    if (archiveByte(p) == 'd' || archiveByte(p + 1) == '\n') {
+        nArticle = 1;
+        p += 2;
+    } else {
+        nTitleLength = readHeaderLine(p, szTitle);
+        readHeaderLine(p, szAuthor);
+    }
+    for (int i = 0; i < 50; ++i)
+        if (archiveByte(p) == '\n')
+            ++p;
+    // The text ends at its separator, at the end marker of the file's data
+    // (the stretch behind the last separator has no separator), or when the
+    // text buffer is full.
+    std::size_t q = p;
+    std::int32_t lines = 0;
+    std::size_t n = 0;
+    for (; q < nArchiveEnd && n < TEXT_SIZE; ++q) {
+        std::uint8_t b = ArticleArchive[q];
+        if (b == ARTICLE_SEPARATOR)
+            break;
+        if (b == '\n')
+            ++lines;
+        szText[n++] = b;
+    }
+    nTextLength = static_cast<std::int32_t>(n);
+    nLineCount = lines;
+    ScrollPosition = number == 1 ? fContentsScroll : 0.0f;
+}
+
+void saveArticle() {
+    TextFileWriter save("save.txt", TextFileMode::Truncate);
+    save.write(szText.data(), static_cast<std::size_t>(nTextLength));
+}
+
+void resetArchive() {
+    ArticleArchive.fill(0);
+    szText.fill(0);
+    nTextLength = 0;
+    nLineCount = 0;
+    szTitle.fill(0);
+    nTitleLength = 0;
+    szAuthor.fill(0);
+    nArticle = 0;
+    ScrollPosition = 0.0f;
+    fContentsScroll = 0.0f;
+    nArchiveEnd = ARCHIVE_SIZE;
+}
+
+} // namespace orbex

@@ -1,0 +1,97 @@
+#include "text/font.h"
+
+#include "display/display.h"
+#include "picture/pixelformat.h"
+#include "shell/startup.h"
+#include "shell/textfile.h"
+
+namespace orbex {
+
+std::array<std::uint8_t, 256 * 8 * 32> FontBitmap{};
+
+namespace {
+
+constexpr int GLYPH_WIDTH = 8;
+constexpr int GLYPH_HEIGHT = 16;
+constexpr int STRING_CELLS = 80;
+
+std::size_t fontIndex(int glyph, int column, int row) {
+    return static_cast<std::size_t>(glyph) * 1024 + static_cast<std::size_t>(column) * 32 +
+           static_cast<std::size_t>(row);
+}
+
+// Cells reaching past the frame are clipped there; pixels inside are drawn
+// as if nothing were clipped.
+bool insideFrame(std::int32_t x, std::int32_t y) { return x >= 0 && x < SCREENWIDTH && y >= 0 && y < SCREENHEIGHT; }
+
+} // namespace
+
+void loadFont() {
+    TextFileReader chars("data/chars.168");
+    if (!chars.isOpen()) {
+        MessageBoxA(hViewerWindow,
+                    "ERROR (CODE 3): Konnte die Chars nicht laden! Versuche den Orbex Viewer zu beenden...",
+                    "ORBEX 5", MB_OK);
+        bQuitRequest = 1;
+        return;
+    }
+    bool warned = false;
+    for (int glyph = 0; glyph < 256; ++glyph)
+        for (int column = 0; column < GLYPH_WIDTH; ++column)
+            for (int row = 0; row < GLYPH_HEIGHT; ++row) {
+                if (warned)
+                    continue;
+                int c = chars.getByte();
+                FontBitmap[fontIndex(glyph, column, row)] = static_cast<std::uint8_t>(c);
+                // The very last byte missing leaves its 0xFF but warns no one.
+                bool last = glyph == 255 && column == GLYPH_WIDTH - 1 && row == GLYPH_HEIGHT - 1;
+                if (c == TEXT_EOF && !last) {
+                    MessageBoxA(hViewerWindow,
+                                "WARNUNG (CODE 7): Verfr\xFChtes ende der Chars.168!!! Versuche den Viewer "
+                                "dennoch zu starten...",
+                                "ORBEX 5", MB_OK);
+                    warned = true;
+                }
+            }
+}
+
+void drawGlyph(std::uint8_t code, std::int32_t x, std::int32_t y, std::uint8_t *frame, std::int32_t pitch,
+               std::uint8_t blue, std::uint8_t green, std::uint8_t red) {
+    if (code == ' ')
+        return;
+    const std::uint8_t *glyph = FontBitmap.data() + static_cast<std::size_t>(code) * 1024;
+    if (SCREENCOLORS == 16) {
+        packColour(red, green, blue);
+        for (int row = 0; row < GLYPH_HEIGHT; ++row)
+            for (int column = 0; column < GLYPH_WIDTH; ++column) {
+                if (glyph[column * 32 + row] == 0 || !insideFrame(x + column, y + row))
+                    continue;
+                std::uint8_t *p = frame + static_cast<std::ptrdiff_t>(y + row) * pitch + (x + column) * 2;
+                p[0] = bPackedLow;
+                p[1] = bPackedHigh;
+            }
+    } else if (SCREENCOLORS == 24) {
+        for (int column = 0; column < GLYPH_WIDTH; ++column)
+            for (int row = 0; row < GLYPH_HEIGHT; ++row) {
+                if (glyph[column * 32 + row] == 0 || !insideFrame(x + column, y + row))
+                    continue;
+                std::uint8_t *p = frame + static_cast<std::ptrdiff_t>(y + row) * pitch + (x + column) * 3;
+                p[0] = blue;
+                p[1] = green;
+                p[2] = red;
+            }
+    }
+}
+
+void drawString(const std::uint8_t *text, std::int32_t x, std::int32_t y, std::uint8_t *frame, std::int32_t pitch,
+                std::uint8_t blue, std::uint8_t green, std::uint8_t red) {
+    for (int i = 0; i < STRING_CELLS; ++i) {
+        if (text[i] == '$')
+            return;
+        drawGlyph(text[i], x + GLYPH_WIDTH * i, y, frame, pitch, blue, green, red);
+    }
+}
+
+void resetFont() { FontBitmap.fill(0); }
+
+} // namespace orbex

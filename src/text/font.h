@@ -1,0 +1,26 @@
+// The 8x16 bitmap font "data/chars.168" and the drawing of glyphs and short
+// strings into the locked frame at 16 or 24 bits.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace orbex {
+
+constexpr std::size_t FONT_FILE_SIZE = 32768;
+
+// Glyph g, column c, row r at g*1024 + c*32 + r; rows 16..31 stay zero.
+extern std::array<std::uint8_t, 256 * 8 * 32> FontBitmap;
+
+// Called by initAssets after the pointer picture.
+void loadFont();
+// One glyph's set pixels in one colour; clipped to the 640x480 frame.
+void drawGlyph(std::uint8_t code, std::int32_t x, std::int32_t y, std::uint8_t *frame, std::int32_t pitch,
+               std::uint8_t blue, std::uint8_t green, std::uint8_t red);
+// Up to 80 glyphs 8 pixels apart, stopping at "$".
+void drawString(const std::uint8_t *text, std::int32_t x, std::int32_t y, std::uint8_t *frame, std::int32_t pitch,
+                std::uint8_t blue, std::uint8_t green, std::uint8_t red);
+
+void resetFont();
+
+} // namespace orbex

@@ -1,0 +1,82 @@
+#include "support/viewer_test.h"
+
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "display/display.h"
+#include "music/music.h"
+#include "picture/assets.h"
+#include "picture/pcx.h"
+#include "picture/pixelformat.h"
+#include "platform/clock.h"
+#include "platform/headless/headless.h"
+#include "present/frame.h"
+#include "shell/config.h"
+#include "shell/startup.h"
+#include "shell/windowproc.h"
+#include "text/archive.h"
+#include "text/font.h"
+
+namespace orbex::test {
+
+void resetViewer() {
+    resetDisplay();
+    resetWindowSystem();
+    headless::reset();
+    headless::install(false);
+    resetClock();
+    resetStartup();
+    resetConfig();
+    resetWindowProc();
+    resetArchive();
+    resetFont();
+    resetPixelFormat();
+    resetPcx();
+    resetAssets();
+    resetFrame();
+    resetMusic();
+}
+
+void ViewerTest::SetUp() {
+    resetViewer();
+    previous = std::filesystem::current_path();
+    const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string(info->test_suite_name()) + "." + info->name();
+    for (char &c : name)
+        if (c == '/')
+            c = '_';
+    folder = std::filesystem::temp_directory_path() / ("orbex-test-" + std::to_string(::getpid())) / name;
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder / "data");
+    std::filesystem::current_path(folder);
+}
+
+void ViewerTest::TearDown() {
+    resetDisplay();
+    std::filesystem::current_path(previous);
+    if (!HasFailure())
+        std::filesystem::remove_all(folder);
+}
+
+Bytes bytesOf(const std::string &text) { return Bytes(text.begin(), text.end()); }
+
+void writeFile(const std::filesystem::path &path, const Bytes &bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+void writeFile(const std::filesystem::path &path, const std::string &text) { writeFile(path, bytesOf(text)); }
+
+Bytes readFile(const std::filesystem::path &path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string readText(const std::filesystem::path &path) {
+    Bytes b = readFile(path);
+    return std::string(b.begin(), b.end());
+}
+
+} // namespace orbex::test
