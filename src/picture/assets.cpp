@@ -29,7 +29,7 @@ constexpr int CURSOR_SIZE = 32;
 
 constexpr char BACKGROUND_MESSAGE[] =
     "ERROR (CODE 1): Konnte BackgroundPIC nicht lesen!!! Versuche den Viewer zu beenden ... Sollte dieser Fehler "
-    "erneut auftreten informieren sie das ORBEX-5-Team; die Adressen stehen in der README.md des Projekts.";
+    "erneut auftreten informieren sie das ORBEX-5-Team: siehe README.md des Projekts (Abschnitt Kontakt).";
 
 // The raw start picture holds red, green, blue; the picture keeps blue,
 // green, red. Missing bytes read as 255, so a short file ends in white.
