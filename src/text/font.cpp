@@ -9,7 +9,7 @@
 
 namespace orbex {
 
-std::array<std::uint8_t, 256 * 8 * 32> FontBitmap{};
+std::array<std::uint8_t, 256 * GLYPH_BYTES> FontBitmap{};
 
 namespace {
 
@@ -18,7 +18,7 @@ constexpr int GLYPH_HEIGHT = 16;
 constexpr int STRING_CELLS = 80;
 
 std::size_t fontIndex(int glyph, int column, int row) {
-    return static_cast<std::size_t>(glyph) * 1024 + static_cast<std::size_t>(column) * 32 +
+    return static_cast<std::size_t>(glyph) * GLYPH_BYTES + static_cast<std::size_t>(column) * 32 +
            static_cast<std::size_t>(row);
 }
 
@@ -62,7 +62,7 @@ void drawGlyph(std::uint8_t code, std::int32_t x, std::int32_t y, std::uint8_t *
                std::uint8_t blue, std::uint8_t green, std::uint8_t red) {
     if (code == ' ')
         return;
-    const std::uint8_t *glyph = FontBitmap.data() + static_cast<std::size_t>(code) * 1024;
+    const std::uint8_t *glyph = FontBitmap.data() + static_cast<std::size_t>(code) * GLYPH_BYTES;
     if (SCREENCOLORS == 16) {
         packColour(red, green, blue);
         for (int row = 0; row < GLYPH_HEIGHT; ++row)
