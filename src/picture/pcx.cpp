@@ -1,13 +1,118 @@
 #include "picture/pcx.h"
 
+#include <cstdio>
+
+#include "picture/assets.h"
+#include "shell/textfile.h"
+
 namespace orbex {
 
 std::array<std::uint8_t, 640 * 480> picPcx{};
 std::array<std::uint8_t, 768> palPcx{};
 
-void readPcx(const char *, std::uint8_t, std::int32_t, std::int32_t) {}
+namespace {
 
-void readCursorPcx(const char *, std::uint8_t, std::int32_t, std::int32_t) {}
+constexpr long PCX_HEADER_SIZE = 128;
+constexpr long PCX_PALETTE_SIZE = 768;
+
+// Where decoded pixels go: a width x height buffer, row by row or column by
+// column.
+struct PcxTarget {
+    std::uint8_t *pBuffer;
+    std::int64_t nWidth;
+    std::int64_t nHeight;
+    bool bColumnMajor;
+};
+
+// The end of the file reads as getc's EOF, whose low byte is 0xFF: a run of
+// 63 pixels of index 255.
+std::uint8_t readByte(std::FILE *file) {
+    int c = std::getc(file);
+    return c == EOF ? 0xFF : static_cast<std::uint8_t>(c);
+}
+
+std::int32_t readWord(std::FILE *file) {
+    std::int32_t low = readByte(file);
+    std::int32_t high = readByte(file);
+    return low | high << 8;
+}
+
+void skipBytes(std::FILE *file, int count) {
+    for (int i = 0; i < count; ++i)
+        readByte(file);
+}
+
+void decodePcx(const char *name, std::uint8_t paletteFlag, std::int32_t xOffset, std::int32_t yOffset,
+               const PcxTarget &target) {
+    std::FILE *file = openRegularFile(name);
+    if (file == nullptr)
+        return;
+
+    skipBytes(file, 4);
+    std::int32_t xmin = readWord(file);
+    std::int32_t ymin = readWord(file);
+    std::int32_t xmax = readWord(file);
+    std::int32_t ymax = readWord(file);
+    std::int64_t w = xmax - xmin;
+    std::int64_t h = ymax - ymin;
+    // 64 bits: two 16-bit extents cannot overflow the count.
+    std::int64_t count = (w + 1) * (h + 1);
+    skipBytes(file, static_cast<int>(PCX_HEADER_SIZE - 12));
+
+    std::int64_t c = 0;
+    std::int64_t r = 0;
+    std::int64_t n = 0;
+    auto store = [&](std::uint8_t value) {
+        // A picture larger than its target, or placed partly outside it,
+        // loses the pixels that fall outside; the decoding goes on as usual.
+        std::int64_t column = c + xOffset;
+        std::int64_t row = r + yOffset;
+        if (column >= 0 && column < target.nWidth && row >= 0 && row < target.nHeight) {
+            std::int64_t at = target.bColumnMajor ? column * target.nHeight + row : row * target.nWidth + column;
+            target.pBuffer[at] = value;
+        }
+        ++n;
+        if (++c > w) {
+            c = 0;
+            ++r;
+        }
+    };
+    // Rows only grow, so once the row is below the target nothing more can
+    // land in it and the rest of the pixel data need not be decoded.
+    while (n < count && r + yOffset < target.nHeight) {
+        std::uint8_t b = readByte(file);
+        if ((b & 0xC0) == 0xC0) {
+            int length = b & 0x3F;
+            if (length == 0)
+                continue;
+            std::uint8_t value = readByte(file);
+            for (int i = 0; i < length && n < count; ++i)
+                store(value);
+        } else {
+            store(b);
+        }
+    }
+
+    // The palette is the last 768 bytes; a file shorter than that gives its
+    // palette from its first byte on, and 0xFF for what it lacks.
+    std::fseek(file, 0, SEEK_END);
+    long size = std::ftell(file);
+    std::fseek(file, size > PCX_PALETTE_SIZE ? size - PCX_PALETTE_SIZE : 0, SEEK_SET);
+    if (paletteFlag == PCX_READ_PALETTE)
+        for (std::uint8_t &entry : palPcx)
+            entry = readByte(file);
+    std::fclose(file);
+}
+
+} // namespace
+
+void readPcx(const char *name, std::uint8_t paletteFlag, std::int32_t xOffset, std::int32_t yOffset) {
+    decodePcx(name, paletteFlag, xOffset, yOffset, PcxTarget{picPcx.data(), 640, 480, false});
+}
+
+void readCursorPcx(const char *name, std::uint8_t paletteFlag, std::int32_t xOffset, std::int32_t yOffset) {
+    decodePcx(name, paletteFlag, xOffset, yOffset, PcxTarget{abCursorMask.data(), 32, 32, true});
+}
 
 void resetPcx() {
     picPcx.fill(0);

@@ -50,9 +50,7 @@ void detectPixelFormat() {
     }
 }
 
-void packColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
-    if (SCREENCOLORS != 16)
-        return;
+std::optional<std::uint16_t> packedWord(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
     unsigned word = 0;
     if (isLayout(5, 6, 5))
         word = (red >> 3) << 11 | (green >> 2) << 5 | (blue >> 3);
@@ -65,9 +63,19 @@ void packColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
     else if (isLayout(5, 5, 6))
         word = (red >> 3) << 11 | (green >> 3) << 6 | (blue >> 2);
     else
+        return std::nullopt;
+    return static_cast<std::uint16_t>(word);
+}
+
+void packColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+    if (SCREENCOLORS != 16)
         return;
-    bPackedLow = static_cast<std::uint8_t>(word & 0xFF);
-    bPackedHigh = static_cast<std::uint8_t>(word >> 8);
+    // An unknown layout leaves the previous result in place.
+    auto word = packedWord(red, green, blue);
+    if (!word)
+        return;
+    bPackedLow = static_cast<std::uint8_t>(*word & 0xFF);
+    bPackedHigh = static_cast<std::uint8_t>(*word >> 8);
 }
 
 void resetPixelFormat() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 namespace orbex {
 
@@ -21,6 +22,9 @@ extern std::uint8_t bPackedHigh;
 void detectPixelFormat();
 // Called per glyph, per converted pixel and for the scroll bar at 16 bits.
 void packColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
+// The packed word of the current layout, empty for a layout packing does not
+// know; used by packColour and by initAssets' whole-picture conversions.
+std::optional<std::uint16_t> packedWord(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
 
 void resetPixelFormat();
 

@@ -1,5 +1,7 @@
 #include "text/font.h"
 
+#include <cstdint>
+
 #include "display/display.h"
 #include "picture/pixelformat.h"
 #include "shell/startup.h"
@@ -7,7 +9,7 @@
 
 namespace orbex {
 
-std::array<std::uint8_t, 256 * 8 * 32> FontBitmap{};
+std::array<std::uint8_t, 256 * GLYPH_BYTES> FontBitmap{};
 
 namespace {
 
@@ -16,13 +18,14 @@ constexpr int GLYPH_HEIGHT = 16;
 constexpr int STRING_CELLS = 80;
 
 std::size_t fontIndex(int glyph, int column, int row) {
-    return static_cast<std::size_t>(glyph) * 1024 + static_cast<std::size_t>(column) * 32 +
+    return static_cast<std::size_t>(glyph) * GLYPH_BYTES + static_cast<std::size_t>(column) * 32 +
            static_cast<std::size_t>(row);
 }
 
 // Cells reaching past the frame are clipped there; pixels inside are drawn
 // as if nothing were clipped.
-bool insideFrame(std::int32_t x, std::int32_t y) { return x >= 0 && x < SCREENWIDTH && y >= 0 && y < SCREENHEIGHT; }
+// 64 bits, so a position near the int32 limits cannot overflow.
+bool insideFrame(std::int64_t x, std::int64_t y) { return x >= 0 && x < SCREENWIDTH && y >= 0 && y < SCREENHEIGHT; }
 
 } // namespace
 
@@ -30,8 +33,8 @@ void loadFont() {
     TextFileReader chars("data/chars.168");
     if (!chars.isOpen()) {
         MessageBoxA(hViewerWindow,
-                    "ERROR (CODE 3): Konnte die Chars nicht laden! Versuche den Orbex Viewer zu beenden...",
-                    "ORBEX 5", MB_OK);
+                    "ERROR (CODE 3): Konnte die Chars nicht laden! Versuche den Orbex Viewer zu beenden...", "ORBEX 5",
+                    MB_OK);
         bQuitRequest = 1;
         return;
     }
@@ -59,12 +62,12 @@ void drawGlyph(std::uint8_t code, std::int32_t x, std::int32_t y, std::uint8_t *
                std::uint8_t blue, std::uint8_t green, std::uint8_t red) {
     if (code == ' ')
         return;
-    const std::uint8_t *glyph = FontBitmap.data() + static_cast<std::size_t>(code) * 1024;
+    const std::uint8_t *glyph = FontBitmap.data() + static_cast<std::size_t>(code) * GLYPH_BYTES;
     if (SCREENCOLORS == 16) {
         packColour(red, green, blue);
         for (int row = 0; row < GLYPH_HEIGHT; ++row)
             for (int column = 0; column < GLYPH_WIDTH; ++column) {
-                if (glyph[column * 32 + row] == 0 || !insideFrame(x + column, y + row))
+                if (glyph[column * 32 + row] == 0 || !insideFrame(std::int64_t{x} + column, std::int64_t{y} + row))
                     continue;
                 std::uint8_t *p = frame + static_cast<std::ptrdiff_t>(y + row) * pitch + (x + column) * 2;
                 p[0] = bPackedLow;
@@ -73,7 +76,7 @@ void drawGlyph(std::uint8_t code, std::int32_t x, std::int32_t y, std::uint8_t *
     } else if (SCREENCOLORS == 24) {
         for (int column = 0; column < GLYPH_WIDTH; ++column)
             for (int row = 0; row < GLYPH_HEIGHT; ++row) {
-                if (glyph[column * 32 + row] == 0 || !insideFrame(x + column, y + row))
+                if (glyph[column * 32 + row] == 0 || !insideFrame(std::int64_t{x} + column, std::int64_t{y} + row))
                     continue;
                 std::uint8_t *p = frame + static_cast<std::ptrdiff_t>(y + row) * pitch + (x + column) * 3;
                 p[0] = blue;
@@ -88,7 +91,11 @@ void drawString(const std::uint8_t *text, std::int32_t x, std::int32_t y, std::u
     for (int i = 0; i < STRING_CELLS; ++i) {
         if (text[i] == '$')
             return;
-        drawGlyph(text[i], x + GLYPH_WIDTH * i, y, frame, pitch, blue, green, red);
+        // Cells past the int32 range lie beyond the frame's right edge anyway.
+        std::int64_t cellX = std::int64_t{x} + GLYPH_WIDTH * i;
+        if (cellX > INT32_MAX)
+            return;
+        drawGlyph(text[i], static_cast<std::int32_t>(cellX), y, frame, pitch, blue, green, red);
     }
 }
 

@@ -9,8 +9,11 @@ namespace orbex {
 
 constexpr std::size_t FONT_FILE_SIZE = 32768;
 
-// Glyph g, column c, row r at g*1024 + c*32 + r; rows 16..31 stay zero.
-extern std::array<std::uint8_t, 256 * 8 * 32> FontBitmap;
+// One glyph: 8 columns of room for 32 rows, of which rows 16..31 stay zero.
+constexpr std::size_t GLYPH_BYTES = 8 * 32;
+
+// Glyph g, column c, row r at g*GLYPH_BYTES + c*32 + r.
+extern std::array<std::uint8_t, 256 * GLYPH_BYTES> FontBitmap;
 
 // Called by initAssets after the pointer picture.
 void loadFont();
