@@ -118,6 +118,7 @@ class Surface final : public IDirectDrawSurface {
         DisplayOp op = kind == Kind::Primary ? DisplayOp::RestorePrimary
                        : kind == Kind::Back  ? DisplayOp::RestoreBack
                                              : DisplayOp::RestoreOffscreen;
+        calls.push_back(std::string("Restore ") + kindName());
         if (injected(op, &code))
             return code;
         lost = false;
@@ -146,11 +147,16 @@ class Surface final : public IDirectDrawSurface {
 
     ULONG Release() override {
         // The back buffer belongs to the primary's chain and goes with it.
+        calls.push_back(std::string("Release ") + kindName());
         if (kind == Kind::Back)
             return 1;
         forget(this);
         delete this;
         return 0;
+    }
+
+    const char *kindName() const {
+        return kind == Kind::Primary ? "primary" : kind == Kind::Back ? "back" : "offscreen";
     }
 
     void fillFormat(DDPIXELFORMAT *format) const {

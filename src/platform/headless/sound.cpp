@@ -64,8 +64,7 @@ class HeadlessSound final : public SoundLibrary {
     }
     HMUSIC musicLoad(BOOL, const void *file, DWORD, DWORD, DWORD flags) override {
         const char *name = static_cast<const char *>(file);
-        calls.push_back(std::string("BASS_MusicLoad ") + (name != nullptr ? name : "") + " " +
-                        std::to_string(flags));
+        calls.push_back(std::string("BASS_MusicLoad ") + (name != nullptr ? name : "") + " " + std::to_string(flags));
         if (injected(SoundOp::MusicLoad))
             return 0;
         if (!initialised)
