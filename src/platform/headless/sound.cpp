@@ -64,7 +64,8 @@ class HeadlessSound final : public SoundLibrary {
     }
     HMUSIC musicLoad(BOOL, const void *file, DWORD, DWORD, DWORD flags) override {
         const char *name = static_cast<const char *>(file);
-        calls.push_back(std::string("BASS_MusicLoad ") + (name != nullptr ? name : "") + " " + std::to_string(flags));
+        calls.push_back(std::string("BASS_MusicLoad ") + (name != nullptr ? name : "") + " " +
+                        std::to_string(flags));
         if (injected(SoundOp::MusicLoad))
             return 0;
         if (!initialised)
