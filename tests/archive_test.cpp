@@ -206,6 +206,8 @@ TEST_F(ArchiveTest, StretchAfterTheLastSeparatorEndsWithTheData) {
 }
 
 TEST_F(ArchiveTest, MissingArchiveGivesEmptyPages) {
+    selectArticle(1);
+    EXPECT_EQ(nTextLength, 0);
     loadArchive();
     selectArticle(1);
     EXPECT_EQ(nTextLength, 0);
