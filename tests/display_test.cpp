@@ -1,6 +1,7 @@
 // The viewer window and display set-up: the depth rule of orbex.cfg, the
 // failure path after the window exists, restoring and releasing surfaces.
 #include <algorithm>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,8 @@ struct DepthCase {
     Lines modes; // SetDisplayMode calls, in order
     Lines boxes; // a trailing " " in an expected box means "contact details follow"
 };
+
+void PrintTo(const DepthCase &c, std::ostream *os) { *os << c.name; }
 
 class DepthRuleTest : public DisplayTest, public ::testing::WithParamInterface<DepthCase> {};
 
@@ -183,6 +186,8 @@ struct StepFailure {
     HRESULT code;
     bool objectMade; // the display object existed when the step failed
 };
+
+void PrintTo(const StepFailure &c, std::ostream *os) { *os << c.name; }
 
 class StepFailureTest : public DisplayTest, public ::testing::WithParamInterface<StepFailure> {};
 

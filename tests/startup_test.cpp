@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,8 @@ struct Letters {
     const char *cmdLine;
     int music, log, mouse;
 };
+
+void PrintTo(const Letters &c, std::ostream *os) { *os << c.name; }
 
 class LetterTest : public ViewerTest, public ::testing::WithParamInterface<Letters> {};
 

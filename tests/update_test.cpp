@@ -1,5 +1,6 @@
 // Presenting a frame: the lock loop and its log lines, the skipped frame, the
 // flip loop, and a surface lost at the lock against one lost at the flip.
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -96,6 +97,8 @@ struct LockFailure {
     HRESULT code;
     Lines log;
 };
+
+void PrintTo(const LockFailure &c, std::ostream *os) { *os << c.name; }
 
 class LockFailureTest : public UpdateTest, public ::testing::WithParamInterface<LockFailure> {};
 
