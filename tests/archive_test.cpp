@@ -1,5 +1,7 @@
 // The article archive: reading it in text mode, taking a record's header
 // apart, copying its text, and writing it to "save.txt".
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <string>
 
@@ -279,6 +281,14 @@ TEST_F(ArchiveTest, SaveIntoAFolderIsHarmless) {
     std::filesystem::create_directory("save.txt");
     saveArticle();
     EXPECT_TRUE(std::filesystem::is_directory("save.txt"));
+}
+
+TEST_F(ArchiveTest, SaveIntoAPipeNeverBlocks) {
+    load("xT\nA\nText" + SEP);
+    selectArticle(1);
+    ASSERT_EQ(mkfifo("save.txt", 0600), 0);
+    saveArticle();
+    EXPECT_FALSE(std::filesystem::is_regular_file("save.txt"));
 }
 
 } // namespace

@@ -73,6 +73,14 @@ TEST_F(LogTest, UnwritableLogIsSilentlyLost) {
     EXPECT_TRUE(std::filesystem::is_directory("orbex.log"));
 }
 
+TEST_F(LogTest, LogNameTakenByAPipeNeverBlocks) {
+    ASSERT_EQ(mkfifo("orbex.log", 0600), 0);
+    bLogOn = 1;
+    writeLog("lost\n");
+    appendLogFile("lost too\n");
+    EXPECT_FALSE(std::filesystem::is_regular_file("orbex.log"));
+}
+
 TEST_F(LogTest, FailingDisplayWithoutTheLetterLeavesNoLog) {
     headless::offerDepths({});
     EXPECT_EQ(doInit(nullptr, SW_SHOWDEFAULT), 0);
