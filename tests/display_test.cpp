@@ -161,7 +161,8 @@ TEST_F(DisplayTest, GoodStartMakesWindowModeAndSurfaces) {
     EXPECT_EQ(logLines(), (Lines{"doInit", "OFFscreen created"}));
     EXPECT_EQ(headless::displayCalls(),
               (Lines{"DirectDrawCreate", "SetCooperativeLevel 17", "GetCaps", "SetDisplayMode 640 480 24",
-                     "CreateSurface primary", "CreateSurface offscreen"}));
+                     "CreateSurface primary flags 0x21 caps 0x218 back 1", "GetAttachedSurface caps 0x4",
+                     "CreateSurface offscreen flags 0x7 caps 0x40 640x480"}));
     EXPECT_TRUE(IsWindow(hViewerWindow));
     EXPECT_EQ(bActive, 1); // the window's activation arrives during the set-up
     EXPECT_NE(pDirectDraw, nullptr);
