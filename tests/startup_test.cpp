@@ -153,6 +153,18 @@ TEST_F(RunTest, InactiveViewerDrawsNothing) {
     EXPECT_EQ(headless::flipCount(), 3u);
 }
 
+TEST_F(RunTest, BusyBackBufferStillLetsMessagesThrough) {
+    headless::failDisplay(headless::DisplayOp::LockBack, DDERR_SURFACEBUSY, 1000);
+    EXPECT_EQ(run("ln", "frames 3\nkey F2\nframes 2\n"), 0);
+    EXPECT_EQ(headless::flipCount(), 0u);
+    EXPECT_EQ(readText("save.txt"), "Inhalt\r\nZeile 2\r\n");
+    Lines log = logLines();
+    // initEngine's frame and the five of the script, each skipped.
+    EXPECT_EQ(std::count(log.begin(), log.end(), "Override"), 6);
+    EXPECT_EQ(std::count(log.begin(), log.end(), "DDERR_SURFACEBUSY"), 6);
+    EXPECT_EQ(Lines(log.end() - 3, log.end()), RUN_END);
+}
+
 TEST_F(RunTest, WindowCloseIsTheOnlyWayOut) {
     EXPECT_EQ(run("ln", "frames 2\nclose\nframes 50\n"), 0);
     EXPECT_EQ(headless::flipCount(), 3u);
