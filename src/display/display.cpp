@@ -142,7 +142,9 @@ HRESULT restoreAll() {
     if (result != DD_OK)
         return result;
     writeLog("Back OK\n");
-    if (pOffscreenSurface->Restore() == DD_OK)
+    // Without an offscreen surface (its creation failed) frames are still
+    // drawn, so a lost chain must be restorable all the same.
+    if (pOffscreenSurface != nullptr && pOffscreenSurface->Restore() == DD_OK)
         writeLog("Offscreen OK\n");
     return DD_OK;
 }

@@ -48,10 +48,18 @@ int TextFileReader::getByte() {
 }
 
 TextFileWriter::TextFileWriter(const char *name, TextFileMode mode) {
-    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (mode == TextFileMode::Append ? O_APPEND : O_TRUNC);
+    // As for reading: a FIFO or a device under the file's name must not block
+    // the viewer, so only regular files are written.
+    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | (mode == TextFileMode::Append ? O_APPEND : O_TRUNC);
     int fd = ::open(name, flags, 0600);
     if (fd < 0)
         return;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     pFile = ::fdopen(fd, mode == TextFileMode::Append ? "ab" : "wb");
     if (pFile == nullptr)
         ::close(fd);

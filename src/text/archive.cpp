@@ -20,8 +20,8 @@ float fContentsScroll = 0.0f;
 namespace {
 
 // Where the file's data ends (the end marker's position), so that a copy never
-// runs on through the marker and the zeros behind it.
-std::size_t nArchiveEnd = ARCHIVE_SIZE;
+// runs on through the marker and the zeros behind it. Nothing is read yet.
+std::size_t nArchiveEnd = 0;
 
 // Bytes past the archive buffer read as zero, never as memory behind it.
 std::uint8_t archiveByte(std::size_t p) { return p < ARCHIVE_SIZE ? ArticleArchive[p] : 0; }
@@ -108,7 +108,7 @@ void resetArchive() {
     nArticle = 0;
     ScrollPosition = 0.0f;
     fContentsScroll = 0.0f;
-    nArchiveEnd = ARCHIVE_SIZE;
+    nArchiveEnd = 0;
 }
 
 } // namespace orbex

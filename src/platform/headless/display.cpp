@@ -1,5 +1,6 @@
 // The display of the headless backend: surfaces in memory, a depth the tests
 // choose, and operations that fail on request.
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -29,6 +30,12 @@ std::map<DisplayOp, std::deque<HRESULT>> failures;
 std::vector<std::string> calls;
 std::uint64_t flips = 0;
 Frame shown;
+
+std::string hex(DWORD value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%X", static_cast<unsigned>(value));
+    return text;
+}
 
 bool injected(DisplayOp op, HRESULT *code) {
     auto it = failures.find(op);
@@ -118,6 +125,7 @@ class Surface final : public IDirectDrawSurface {
         DisplayOp op = kind == Kind::Primary ? DisplayOp::RestorePrimary
                        : kind == Kind::Back  ? DisplayOp::RestoreBack
                                              : DisplayOp::RestoreOffscreen;
+        calls.push_back(std::string("Restore ") + kindName());
         if (injected(op, &code))
             return code;
         lost = false;
@@ -125,6 +133,7 @@ class Surface final : public IDirectDrawSurface {
     }
 
     HRESULT GetAttachedSurface(DDSCAPS *caps, IDirectDrawSurface **surface) override {
+        calls.push_back("GetAttachedSurface caps " + (caps != nullptr ? hex(caps->dwCaps) : std::string("none")));
         HRESULT code;
         if (injected(DisplayOp::GetAttachedSurface, &code))
             return code;
@@ -146,11 +155,16 @@ class Surface final : public IDirectDrawSurface {
 
     ULONG Release() override {
         // The back buffer belongs to the primary's chain and goes with it.
+        calls.push_back(std::string("Release ") + kindName());
         if (kind == Kind::Back)
             return 1;
         forget(this);
         delete this;
         return 0;
+    }
+
+    const char *kindName() const {
+        return kind == Kind::Primary ? "primary" : kind == Kind::Back ? "back" : "offscreen";
     }
 
     void fillFormat(DDPIXELFORMAT *format) const {
@@ -222,7 +236,14 @@ class DirectDraw final : public IDirectDraw {
         if (desc == nullptr || surface == nullptr || desc->dwSize != sizeof(DDSURFACEDESC))
             return DDERR_INVALIDPARAMS;
         bool primary = (desc->ddsCaps.dwCaps & DDSCAPS_PRIMARYSURFACE) != 0;
-        calls.emplace_back(primary ? "CreateSurface primary" : "CreateSurface offscreen");
+        // What was asked for, so tests can see the exact description.
+        std::string call = primary ? "CreateSurface primary" : "CreateSurface offscreen";
+        call += " flags " + hex(desc->dwFlags) + " caps " + hex(desc->ddsCaps.dwCaps);
+        if ((desc->dwFlags & DDSD_BACKBUFFERCOUNT) != 0)
+            call += " back " + std::to_string(desc->dwBackBufferCount);
+        if ((desc->dwFlags & (DDSD_WIDTH | DDSD_HEIGHT)) != 0)
+            call += " " + std::to_string(desc->dwWidth) + "x" + std::to_string(desc->dwHeight);
+        calls.push_back(call);
         HRESULT code;
         if (injected(primary ? DisplayOp::CreatePrimary : DisplayOp::CreateOffscreen, &code))
             return code;

@@ -18,6 +18,9 @@ void install(bool fromEnvironment);
 // Puts every headless setting and record back to its start (tests).
 void reset();
 
+// The next CreateWindowExA finds no window to make (the start-up without a window).
+void failWindowCreation();
+
 // Script commands, as ORBEX_SCRIPT holds them; errors name the line.
 bool loadScriptText(const std::string &text, std::string *error);
 
@@ -51,7 +54,8 @@ void setPitchPadding(int bytes);
 // Marks primary, back buffer and offscreen surface lost until restored.
 void loseSurfaces();
 
-// Calls seen by the display, one line each ("SetDisplayMode 640 480 24").
+// Calls seen by the display, one line each ("SetDisplayMode 640 480 24",
+// "Restore back", "Release primary"); Lock and Flip are not listed.
 const std::vector<std::string> &displayCalls();
 // Frames flipped so far.
 std::uint64_t flipCount();

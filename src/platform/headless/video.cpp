@@ -31,10 +31,10 @@ struct KeyName {
 };
 
 constexpr KeyName KEY_NAMES[] = {
-    {"Space", VK_SPACE}, {"PageUp", VK_PRIOR}, {"PageDown", VK_NEXT}, {"Home", VK_HOME},  {"End", VK_END},
-    {"Up", VK_UP},       {"Down", VK_DOWN},    {"Num2", VK_NUMPAD2},  {"Num4", VK_NUMPAD4}, {"Num6", VK_NUMPAD6},
-    {"Num8", VK_NUMPAD8}, {"F1", VK_F1},       {"F2", VK_F2},         {"F5", VK_F5},      {"F9", VK_F9},
-    {"F12", VK_F12},
+    {"Space", VK_SPACE},  {"PageUp", VK_PRIOR}, {"PageDown", VK_NEXT}, {"Home", VK_HOME},
+    {"End", VK_END},      {"Up", VK_UP},        {"Down", VK_DOWN},     {"Num2", VK_NUMPAD2},
+    {"Num4", VK_NUMPAD4}, {"Num6", VK_NUMPAD6}, {"Num8", VK_NUMPAD8},  {"F1", VK_F1},
+    {"F2", VK_F2},        {"F5", VK_F5},        {"F9", VK_F9},         {"F12", VK_F12},
 };
 
 // Far from zero, like a system that has been up for a while.
@@ -45,6 +45,7 @@ std::size_t nextLine = 0;
 long framesLeft = 0;
 bool closeSent = false;
 bool windowOpen = false;
+bool windowRefused = false;
 POINT cursor{0, 0};
 std::vector<std::string> boxes;
 
@@ -121,6 +122,10 @@ class HeadlessVideo final : public VideoBackend {
     int screenWidth() override { return 640; }
     int screenHeight() override { return 480; }
     bool openWindow(const char *, int, int) override {
+        if (windowRefused) {
+            windowRefused = false;
+            return false;
+        }
         windowOpen = true;
         return true;
     }
@@ -255,6 +260,7 @@ void reset() {
     framesLeft = 0;
     closeSent = false;
     windowOpen = false;
+    windowRefused = false;
     cursor = POINT{0, 0};
     boxes.clear();
     resetDisplayState();
@@ -262,5 +268,7 @@ void reset() {
 }
 
 const std::vector<std::string> &messageBoxes() { return boxes; }
+
+void failWindowCreation() { windowRefused = true; }
 
 } // namespace orbex::headless
