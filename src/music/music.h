@@ -8,17 +8,19 @@
 
 namespace orbex {
 
+// The loaded module; 0 until startMusic, replaced by every switchMusic.
 extern HMUSIC hMusic;
 
-// Called once by initAssets.
+// Called once by initAssets: "extreme2.xm", looping, at the configured rate.
 void startMusic(HWND hWnd);
-// Called by followMusicLink after the file was found.
+// Called by followMusicLink after the file was found: the named module instead.
 void switchMusic(const char *name);
-// Called once per outro frame; the volume after the step.
+// Called once per outro frame by drawFrame; the volume after the step.
 std::int32_t fadeMusicStep();
-// Called by the shutdown sequence.
+// Called once by the shutdown sequence, between its first two log lines.
 void stopMusic();
 
+// Puts hMusic back to 0 (tests).
 void resetMusic();
 
 } // namespace orbex

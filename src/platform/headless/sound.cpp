@@ -1,135 +1,83 @@
-// The sound library of the headless backend: answers as a working library
-// would, records every call, and fails on request.
+// The sound library of the headless backend: the real library with no audio
+// device, its music moved on by the virtual clock. Tests see every call and
+// can make any operation fail with a chosen code.
+#include <cstdlib>
 #include <deque>
 #include <map>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 #include "platform/headless/headless.h"
 #include "platform/headless/internal.h"
+#include "platform/sound/sound.h"
 
 namespace orbex::headless {
 
 namespace {
 
-constexpr int FULL_VOLUME = 100;
-
 std::map<SoundOp, std::deque<int>> failures;
 std::vector<std::string> calls;
-bool initialised = false;
-bool started = false;
-int volume = -1;
-int lastError = BASS_OK;
-HMUSIC nextHandle = 1;
-std::vector<HMUSIC> loaded;
-HMUSIC playing = 0;
+// The code of the last injected failure, until a call reaches the library.
+bool bInjected = false;
+int nInjectedError = BASS_OK;
+sound::ModuleSoundLibrary player(nullptr);
 
+// True when this call of op is to fail; a call that goes through forgets the
+// injected code, so BASS_ErrorGetCode reports the library's own again.
 bool injected(SoundOp op) {
     auto it = failures.find(op);
-    if (it == failures.end() || it->second.empty())
+    if (it == failures.end() || it->second.empty()) {
+        bInjected = false;
         return false;
-    lastError = it->second.front();
+    }
+    bInjected = true;
+    nInjectedError = it->second.front();
     it->second.pop_front();
     return true;
 }
 
-bool isLoaded(HMUSIC handle) {
-    for (HMUSIC h : loaded)
-        if (h == handle)
-            return true;
-    return false;
-}
-
 class HeadlessSound final : public SoundLibrary {
   public:
-    BOOL init(int device, DWORD freq, DWORD, HWND) override {
+    BOOL init(int device, DWORD freq, DWORD flags, HWND win) override {
         calls.push_back("BASS_Init " + std::to_string(device) + " " + std::to_string(freq));
-        if (injected(SoundOp::Init))
-            return FALSE;
-        initialised = true;
-        if (volume < 0)
-            volume = FULL_VOLUME;
-        lastError = BASS_OK;
-        return TRUE;
+        return injected(SoundOp::Init) ? FALSE : player.init(device, freq, flags, win);
     }
     BOOL start() override {
         calls.emplace_back("BASS_Start");
-        if (injected(SoundOp::Start))
-            return FALSE;
-        if (!initialised)
-            return lastError = BASS_ERROR_INIT, FALSE;
-        started = true;
-        return lastError = BASS_OK, TRUE;
+        return injected(SoundOp::Start) ? FALSE : player.start();
     }
-    HMUSIC musicLoad(BOOL, const void *file, DWORD, DWORD, DWORD flags) override {
-        const char *name = static_cast<const char *>(file);
-        calls.push_back(std::string("BASS_MusicLoad ") + (name != nullptr ? name : "") + " " +
-                        std::to_string(flags));
-        if (injected(SoundOp::MusicLoad))
-            return 0;
-        if (!initialised)
-            return lastError = BASS_ERROR_INIT, 0;
-        struct stat st {};
-        if (name == nullptr || stat(name, &st) != 0 || !S_ISREG(st.st_mode))
-            return lastError = BASS_ERROR_FILEOPEN, 0;
-        loaded.push_back(nextHandle);
-        lastError = BASS_OK;
-        return nextHandle++;
+    HMUSIC musicLoad(BOOL mem, const void *file, DWORD offset, DWORD length, DWORD flags) override {
+        const char *name = mem == FALSE ? static_cast<const char *>(file) : "(memory)";
+        calls.push_back(std::string("BASS_MusicLoad ") + (name != nullptr ? name : "") + " " + std::to_string(flags));
+        return injected(SoundOp::MusicLoad) ? 0 : player.musicLoad(mem, file, offset, length, flags);
     }
     BOOL musicPlay(HMUSIC handle) override {
         calls.push_back("BASS_MusicPlay " + std::to_string(handle));
-        if (injected(SoundOp::MusicPlay))
-            return FALSE;
-        if (!isLoaded(handle))
-            return lastError = BASS_ERROR_HANDLE, FALSE;
-        if (!started)
-            return lastError = BASS_ERROR_START, FALSE;
-        playing = handle;
-        return lastError = BASS_OK, TRUE;
+        return injected(SoundOp::MusicPlay) ? FALSE : player.musicPlay(handle);
     }
-    int errorGetCode() override { return lastError; }
+    int errorGetCode() override { return bInjected ? nInjectedError : player.errorGetCode(); }
     int getVolume() override {
+        // An injected answer is the volume itself, say a negative one.
         auto it = failures.find(SoundOp::GetVolume);
         if (it != failures.end() && !it->second.empty()) {
             int answer = it->second.front();
             it->second.pop_front();
             return answer;
         }
-        if (!initialised)
-            return lastError = BASS_ERROR_INIT, -1;
-        return volume;
+        bInjected = false;
+        return player.getVolume();
     }
-    BOOL setVolume(int v) override {
-        calls.push_back("BASS_SetVolume " + std::to_string(v));
-        if (injected(SoundOp::SetVolume))
-            return FALSE;
-        if (!initialised)
-            return lastError = BASS_ERROR_INIT, FALSE;
-        if (v < 0 || v > FULL_VOLUME)
-            return lastError = BASS_ERROR_UNKNOWN, FALSE;
-        volume = v;
-        return lastError = BASS_OK, TRUE;
+    BOOL setVolume(int volume) override {
+        calls.push_back("BASS_SetVolume " + std::to_string(volume));
+        return injected(SoundOp::SetVolume) ? FALSE : player.setVolume(volume);
     }
     BOOL stop() override {
         calls.emplace_back("BASS_Stop");
-        if (injected(SoundOp::Stop))
-            return FALSE;
-        if (!initialised)
-            return lastError = BASS_ERROR_INIT, FALSE;
-        started = false;
-        return lastError = BASS_OK, TRUE;
+        return injected(SoundOp::Stop) ? FALSE : player.stop();
     }
     BOOL musicFree(HMUSIC handle) override {
         calls.push_back("BASS_MusicFree " + std::to_string(handle));
-        if (injected(SoundOp::MusicFree))
-            return FALSE;
-        if (!isLoaded(handle))
-            return lastError = BASS_ERROR_HANDLE, FALSE;
-        std::erase(loaded, handle);
-        if (playing == handle)
-            playing = 0;
-        return lastError = BASS_OK, TRUE;
+        return injected(SoundOp::MusicFree) ? FALSE : player.musicFree(handle);
     }
 };
 
@@ -137,20 +85,19 @@ HeadlessSound library;
 
 } // namespace
 
-SoundLibrary *headlessSoundLibrary() { return &library; }
+SoundLibrary *headlessSoundLibrary() {
+    player.setCapturePath(std::getenv("ORBEX_AUDIO_CAPTURE"));
+    return &library;
+}
 
-void advanceSound(DWORD) {}
+void advanceSound(DWORD ms) { player.advance(ms); }
 
 void resetSoundState() {
     failures.clear();
     calls.clear();
-    initialised = false;
-    started = false;
-    volume = -1;
-    lastError = BASS_OK;
-    nextHandle = 1;
-    loaded.clear();
-    playing = 0;
+    bInjected = false;
+    nInjectedError = BASS_OK;
+    player.reset();
 }
 
 void failSound(SoundOp op, int errorCode, int times) {
@@ -160,6 +107,6 @@ void failSound(SoundOp op, int errorCode, int times) {
 
 const std::vector<std::string> &soundCalls() { return calls; }
 
-void setSoundVolume(int v) { volume = v; }
+void setSoundVolume(int volume) { player.forceVolume(volume); }
 
 } // namespace orbex::headless

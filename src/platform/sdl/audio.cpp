@@ -1,0 +1,81 @@
+#include "platform/sdl/audio.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/sound/sound.h"
+
+namespace orbex::sdl {
+
+namespace {
+
+void SDLCALL pullAudio(void *userdata, Uint8 *stream, int len);
+
+// About 23 ms of sound per pull at any rate: short enough that the fade,
+// one volume step per frame, sounds smooth.
+Uint16 pullFrames(DWORD rate) {
+    Uint16 frames = 256;
+    while (frames < 4096 && frames * 43u < rate)
+        frames = static_cast<Uint16>(frames * 2);
+    return frames;
+}
+
+class SdlOutput final : public sound::Output {
+  public:
+    bool open(DWORD rate) override {
+        if (SDL_WasInit(SDL_INIT_AUDIO) == 0 && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+            std::fprintf(stderr, "orbex: no sound: %s\n", SDL_GetError());
+            return false;
+        }
+        SDL_AudioSpec want{};
+        want.freq = static_cast<int>(rate);
+        want.format = AUDIO_S16SYS;
+        want.channels = 2;
+        want.samples = pullFrames(rate);
+        want.callback = pullAudio;
+        SDL_AudioSpec have{};
+        // No changes allowed: SDL converts to whatever the device takes, so
+        // the mixer always renders at the rate the viewer asked for.
+        device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+        if (device == 0) {
+            std::fprintf(stderr, "orbex: no sound: %s\n", SDL_GetError());
+            return false;
+        }
+        SDL_PauseAudioDevice(device, 0);
+        return true;
+    }
+    void close() override {
+        if (device != 0)
+            SDL_CloseAudioDevice(device);
+        device = 0;
+    }
+    bool lost() override { return device != 0 && SDL_GetAudioDeviceStatus(device) == SDL_AUDIO_STOPPED; }
+
+  private:
+    SDL_AudioDeviceID device = 0;
+};
+
+// The output outlives the library, which closes it when it goes.
+SdlOutput output;
+sound::ModuleSoundLibrary library(&output);
+
+void SDLCALL pullAudio(void *, Uint8 *stream, int len) {
+    library.render(reinterpret_cast<std::int16_t *>(stream), static_cast<std::size_t>(len) / 4);
+}
+
+} // namespace
+
+SoundLibrary *soundLibrary() {
+    library.setCapturePath(std::getenv("ORBEX_AUDIO_CAPTURE"));
+    return &library;
+}
+
+void closeAudio() {
+    library.reset();
+    if (SDL_WasInit(SDL_INIT_AUDIO) != 0)
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+} // namespace orbex::sdl
