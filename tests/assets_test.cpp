@@ -9,6 +9,7 @@
 #include "platform/headless/headless.h"
 #include "shell/config.h"
 #include "shell/startup.h"
+#include "support/modules.h"
 #include "support/pictures.h"
 #include "text/font.h"
 
@@ -85,6 +86,7 @@ class AssetsTest : public ViewerTest {
     // The display as the start-up makes it, then the set-up.
     void runSetUp(Bytes config) {
         writeFile("orbex.cfg", config);
+        writeDemoModule("extreme2.xm", 0);
         ASSERT_EQ(doInit(nullptr, 0), 1);
         initAssets(hViewerWindow);
     }

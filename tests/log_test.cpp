@@ -82,6 +82,7 @@ TEST_F(LogTest, LogNameTakenByAPipeNeverBlocks) {
 }
 
 TEST_F(LogTest, FailingDisplayWithoutTheLetterLeavesNoLog) {
+    bMusicOn = 0;
     headless::offerDepths({});
     EXPECT_EQ(doInit(nullptr, SW_SHOWDEFAULT), 0);
     EXPECT_FALSE(std::filesystem::exists("orbex.log"));
