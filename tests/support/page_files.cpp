@@ -1,5 +1,7 @@
 #include "support/page_files.h"
 
+#include <png.h>
+
 #include "picture/pixelformat.h"
 #include "text/font.h"
 
@@ -161,6 +163,26 @@ Bytes solidRaw(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
         raw[i + 2] = blue;
     }
     return raw;
+}
+
+Bytes readPngRgb(const std::string &path) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (png_image_begin_read_from_file(&image, path.c_str()) == 0)
+        return {};
+    image.format = PNG_FORMAT_RGB;
+    Bytes out(PNG_IMAGE_SIZE(image));
+    if (image.width != 640 || image.height != 480 ||
+        png_image_finish_read(&image, nullptr, out.data(), 0, nullptr) == 0) {
+        png_image_free(&image);
+        return {};
+    }
+    return out;
+}
+
+std::uint32_t rgbPixel(const Bytes &rgbBytes, int x, int y) {
+    const std::size_t i = (static_cast<std::size_t>(y) * 640 + static_cast<std::size_t>(x)) * 3;
+    return rgb(rgbBytes[i], rgbBytes[i + 1], rgbBytes[i + 2]);
 }
 
 std::string colourCode(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {

@@ -65,6 +65,11 @@ Bytes solidPcx(int width, int height, std::uint8_t red, std::uint8_t green, std:
 // "data/begin.raw": 640x480 pixels of red, green, blue bytes.
 Bytes solidRaw(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
 
+// A PNG shot as 640x480 RGB bytes; empty when it cannot be read.
+Bytes readPngRgb(const std::string &path);
+// Pixel (x, y) of such RGB bytes as 0xRRGGBB.
+std::uint32_t rgbPixel(const Bytes &rgbBytes, int x, int y);
+
 // Markup of the page, as magazine makers write it.
 std::string colourCode(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
 // Article link with colours given as 0xRRGGBB (stored blue first); numbers
