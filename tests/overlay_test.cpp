@@ -105,6 +105,14 @@ TEST_F(OverlayTest, StripIsRestoredFromTheCopyAndRowsAboveItStay) {
     EXPECT_EQ(background(637, 75), rgb(75, 50, 0));
 }
 
+TEST_F(OverlayTest, PositionTooLargeForWholeRowsDrawsNoThumb) {
+    nLineCount = 1;
+    ScrollPosition = 100000.0f; // 25,000,000 rows down: adding 1 changes nothing
+    drawScrollBar();
+    for (int y = 0; y < 480; ++y)
+        ASSERT_EQ(background(637, y), 0u);
+}
+
 TEST_F(OverlayTest, ThumbAt16BitsIsPackedAndKeepsItsColour) {
     SCREENCOLORS = 16;
     nLineCount = 100;

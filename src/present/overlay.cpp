@@ -68,7 +68,8 @@ void drawScrollBar() {
     }
     const float end = (ScrollPosition + WINDOW_LINES) * TRACK_ROWS / lines;
     for (std::int32_t x = BAR_LEFT; x <= BAR_RIGHT; ++x)
-        for (float f = ScrollPosition * TRACK_ROWS / lines; end > f; f += 1.0f) {
+        // A position too large for whole-row steps draws nothing instead of spinning.
+        for (float f = ScrollPosition * TRACK_ROWS / lines; end > f && f + 1.0f != f; f += 1.0f) {
             // Rows above the strip are written too and stay, as they always did.
             const auto row = static_cast<std::int32_t>(f + static_cast<float>(TRACK_TOP));
             if (row >= 0 && row < SCREENHEIGHT)
