@@ -17,8 +17,8 @@ namespace orbex::test {
 Bytes markerFontBytes(bool blankZero = true);
 void loadMarkerFont(bool blankZero = true);
 
-// A frame of 640x480 pixels at the current depth, zeroed, with extra bytes
-// at the end of each row.
+// A zeroed frame of 640x480 pixels of the given depth, which it also makes
+// the viewer's SCREENCOLORS, with extra bytes at the end of each row.
 struct TestFrame {
     explicit TestFrame(int depth = 24, int padding = 0);
     std::uint8_t *data() { return pixels.data(); }
