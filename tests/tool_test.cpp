@@ -7,6 +7,7 @@
 #include "picture/assets.h"
 #include "picture/pcx.h"
 #include "platform/headless/headless.h"
+#include "render.h"
 #include "support/viewer_test.h"
 #include "text/archive.h"
 #include "text/font.h"
@@ -348,7 +349,8 @@ TEST_F(ToolTest, SourceFolderNumbersMustRunWithoutGaps) {
 
 // --- The sample magazine ----------------------------------------------------
 
-TEST_F(ToolTest, SampleMagazineBuildsCleanlyAndChecksOut) {
+// The sample magazine from its sources into the working directory.
+void buildSampleMagazine() {
     std::vector<ArticleSource> sources;
     Report report;
     ASSERT_TRUE(loadArticleSources(ORBEX_MAGAZINE_SOURCES "/articles", sources, report));
@@ -376,7 +378,13 @@ TEST_F(ToolTest, SampleMagazineBuildsCleanlyAndChecksOut) {
     ASSERT_TRUE(readPng(ORBEX_MAGAZINE_SOURCES "/pictures/begin.png", start, report));
     ASSERT_TRUE(encodeRaw(start, raw, report));
     ASSERT_TRUE(writeBytes("data/begin.raw", raw));
+}
 
+TEST_F(ToolTest, SampleMagazineBuildsCleanlyAndChecksOut) {
+    buildSampleMagazine();
+    Report report;
+    std::vector<std::uint8_t> archive;
+    ASSERT_TRUE(readBytes("data/orbex.dat", archive));
     // Everything but the music is there.
     Report check;
     EXPECT_FALSE(checkMagazine(".", check));
@@ -420,6 +428,32 @@ TEST_F(ToolTest, CheckReportsWhatIsMissingOrMisshapen) {
     EXPECT_TRUE(hasWarning(found, "glyph 0"));
     EXPECT_TRUE(hasError(found, "data/begin.raw: 1000 bytes"));
     EXPECT_TRUE(hasError(found, "data/ende.pcx: 320x200"));
+}
+
+TEST_F(ToolTest, RenderDrawsAPageWithTheViewersCode) {
+    buildSampleMagazine();
+    Report report;
+    ASSERT_TRUE(renderArticle(".", 3, 0, "page.png", report)) << report.errors.front();
+    RgbImage page;
+    ASSERT_TRUE(readPng("page.png", page, report));
+    ASSERT_EQ(page.width, 640);
+    // "Autor: ..." in white at (15, 180) over the dark strip of the background.
+    int white = 0;
+    for (int y = 180; y < 196; ++y)
+        for (int x = 15; x < 63; ++x) {
+            const std::uint8_t *p = &page.rgb[(y * 640 + x) * 3];
+            white += p[0] == 255 && p[1] == 255 && p[2] == 255;
+        }
+    EXPECT_GT(white, 40);
+}
+
+TEST_F(ToolTest, RenderReportsWhatStopsTheViewer) {
+    buildSampleMagazine();
+    std::filesystem::remove("data/BG_8b.pcx");
+    Report report;
+    EXPECT_FALSE(renderArticle(".", 1, 0, "page.png", report));
+    EXPECT_TRUE(hasError(report, "BackgroundPIC"));
+    EXPECT_FALSE(std::filesystem::exists("page.png"));
 }
 
 } // namespace
