@@ -42,7 +42,10 @@ int makeFont(int, char **operands, Report &report) {
         report.error(std::string(operands[0]) + ": cannot read");
         return 1;
     }
-    auto glyphs = orbex::parseHexFont(std::string(source.begin(), source.end()), report);
+    Report parsed;
+    auto glyphs = orbex::parseHexFont(std::string(source.begin(), source.end()), parsed);
+    for (const std::string &e : parsed.errors)
+        report.error(std::string(operands[0]) + ": " + e);
     if (!report.ok())
         return 1;
     std::vector<std::uint8_t> font = orbex::buildFont(glyphs, report);
