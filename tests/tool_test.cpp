@@ -297,6 +297,8 @@ TEST_F(ToolTest, SourcesThatTheViewerCannotShowAreRefused) {
         {"{link 3 0 #000000 #FFFFFF}weit{/link}", "article 3"},
         {"{link 1 100 #000000 #FFFFFF}x{/link}", "line L 0..99"},
         {"{link 1 0 #000000}x{/link}", "expected {link"},
+        {"{link 1 0 #000000 #FFFFFF #FFFFFF}x{/link}", "expected {link"},
+        {"{music a.xm #000000}x{/music}", "expected {music"},
         {"{link 1 0 #000000 #FFFFFF}offen\nx", "not closed"},
         {"{music abcdefghijklmnop #000000 #FFFFFF}x{/music}", "longer than 15"},
         {"{music a.xm #000000 #FFFFFF}x{/link}", "without its opening"},

@@ -233,7 +233,7 @@ void Compiler::tag(const std::string &content) {
         }
         ArticleLink link;
         link.music = name == "music";
-        bool good = w.size() == 4 || (w.size() == 5 && !link.music);
+        bool good = w.size() == (link.music ? 4u : 5u);
         std::size_t colours = link.music ? 2 : 3;
         if (good && !link.music)
             good = parseNumber(w[1], 99, link.target) && link.target >= 1 && parseNumber(w[2], 99, link.line);
