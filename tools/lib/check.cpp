@@ -83,6 +83,8 @@ bool checkMagazine(const std::string &folder, Report &report) {
     std::vector<std::uint8_t> archive;
     if (readFile(folder, "data/orbex.dat", archive, report)) {
         Report found;
+        if (archive.size() >= 1048576)
+            found.error(std::to_string(archive.size()) + " bytes; the viewer holds 1,048,575");
         std::vector<Article> articles = decodeArchive(archive, found);
         merge(report, found, "data/orbex.dat");
         if (!articles.empty() && !articles[0].headerless)
