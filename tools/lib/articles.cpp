@@ -1,0 +1,598 @@
+#include "articles.h"
+
+#include <dirent.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <sstream>
+
+#include "encoding.h"
+#include "images.h"
+
+namespace orbex {
+
+namespace {
+
+constexpr std::uint8_t LINE_FEED = 0x0A;
+
+std::string hexByte(int b) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%02X", b & 0xFF);
+    return text;
+}
+
+std::vector<std::string> words(const std::string &text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string w; in >> w;)
+        out.push_back(w);
+    return out;
+}
+
+bool parseNumber(const std::string &text, int max, int &value) {
+    if (text.empty() || text.size() > 3)
+        return false;
+    value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        value = value * 10 + (c - '0');
+    }
+    return value <= max;
+}
+
+bool parseHexColour(const std::string &text, std::array<std::uint8_t, 3> &rgb) {
+    if (text.size() != 7 || text[0] != '#')
+        return false;
+    for (int c = 0; c < 3; ++c) {
+        int value = 0;
+        for (int k = 1; k <= 2; ++k) {
+            char d = text[2 * c + k];
+            int v = d >= '0' && d <= '9'   ? d - '0'
+                    : d >= 'a' && d <= 'f' ? d - 'a' + 10
+                    : d >= 'A' && d <= 'F' ? d - 'A' + 10
+                                           : -1;
+            if (v < 0)
+                return false;
+            value = value * 16 + v;
+        }
+        rgb[c] = static_cast<std::uint8_t>(value);
+    }
+    return true;
+}
+
+// Bytes a colour value must not take: text mode eats 13 and 26, 158 ends the
+// record, 10 counts as a line, and the three codes would confuse anyone
+// reading the links back.
+bool forbiddenColourByte(int b) {
+    return b == 0x0A || b == 0x0D || b == 0x1A || b == MARK_SEPARATOR || b == MARK_ARTICLE_LINK || b == MARK_COLOUR ||
+           b == MARK_MUSIC_LINK;
+}
+
+// Text bytes with a meaning of their own; they cannot stand in a text.
+const char *reservedTextByte(int b) {
+    switch (b) {
+    case MARK_SEPARATOR:
+        return "separates the articles";
+    case MARK_ARTICLE_LINK:
+        return "is the article link code";
+    case MARK_COLOUR:
+        return "is the colour code";
+    case MARK_MUSIC_LINK:
+        return "is the music link code";
+    default:
+        return nullptr;
+    }
+}
+
+class Compiler {
+  public:
+    Compiler(const ArticleSource &source, Article &article, Report &report)
+        : source(source), article(article), report(report) {}
+
+    bool run();
+
+  private:
+    const ArticleSource &source;
+    Article &article;
+    Report &report;
+    int line = 1;
+    std::size_t errorsBefore = 0;
+
+    enum class Open { None, Article, Music } open = Open::None;
+    std::size_t linkTextStart = 0;
+    int openLine = 0;
+    // Layout of the current output line, for the width warnings.
+    int visibleColumns = 0;
+    int rawColumns = 0;
+    bool lineHasLink = false;
+
+    std::string where() const { return source.name + ":" + std::to_string(line) + ": "; }
+    void error(const std::string &text) { report.error(where() + text); }
+    void warn(const std::string &text) { report.warn(where() + text); }
+
+    std::uint8_t colourByte(int value, bool avoidBracket) {
+        int b = value;
+        if (avoidBracket && b == ']') {
+            // A one-digit line number followed by "]" reads as two digits.
+            warn("blue " + hexByte(b) + " of a link's normal colour would read as \"]\"; using 0x5C");
+            b = 0x5C;
+        }
+        while (forbiddenColourByte(b))
+            --b;
+        if (b != value && !(avoidBracket && value == ']'))
+            warn("colour value " + hexByte(value) + " cannot be stored; using " + hexByte(b));
+        return static_cast<std::uint8_t>(b);
+    }
+
+    void emitText(std::uint8_t b) {
+        article.text.push_back(b);
+        ++rawColumns;
+        if (open == Open::None)
+            ++visibleColumns;
+    }
+    void endOfLine() {
+        if (visibleColumns > TEXT_COLUMNS)
+            warn("the line takes " + std::to_string(visibleColumns) + " columns; the viewer cuts it after " +
+                 std::to_string(TEXT_COLUMNS) + ", in the middle of a word");
+        else if (lineHasLink && rawColumns > TEXT_COLUMNS)
+            warn("the line with its link codes takes " + std::to_string(rawColumns) +
+                 " bytes; scrolled above the window it wraps, and the page jumps by a line");
+        visibleColumns = rawColumns = 0;
+        lineHasLink = false;
+    }
+
+    bool header(std::string &text, std::string &value, const char *key);
+    std::string toCp1252(const std::string &utf8, bool inHeader);
+    void tag(const std::string &content);
+    void closeLink(Open kind);
+};
+
+// Converts a stretch of UTF-8 text; reports what cannot go into the archive.
+std::string Compiler::toCp1252(const std::string &utf8, bool inHeader) {
+    std::string out;
+    for (std::size_t pos = 0; pos < utf8.size();) {
+        std::uint32_t cp = 0;
+        if (!nextUtf8(utf8, pos, cp)) {
+            error("not UTF-8");
+            continue;
+        }
+        int b = cp1252Byte(cp);
+        if (b < 0) {
+            error("\"" + utf8Of(cp) + "\" has no Windows-1252 byte");
+            continue;
+        }
+        if (const char *why = reservedTextByte(b)) {
+            error("\"" + utf8Of(cp) + "\" (byte " + hexByte(b) + ") " + why + " and cannot stand in a text");
+            continue;
+        }
+        if (b == '\t') {
+            error("a tab: use spaces, the viewer shows one blank cell for a tab");
+            continue;
+        }
+        if (b < 0x20 || b == 0x7F) {
+            error("control character " + hexByte(b));
+            continue;
+        }
+        if (inHeader && b == '$') {
+            error("\"$\" ends the header line on screen");
+            continue;
+        }
+        out += static_cast<char>(b);
+    }
+    return out;
+}
+
+bool Compiler::header(std::string &text, std::string &value, const char *key) {
+    std::size_t end = text.find('\n');
+    std::string first = text.substr(0, end);
+    std::size_t keyLength = std::char_traits<char>::length(key);
+    if (first.compare(0, keyLength, key) != 0)
+        return false;
+    std::string raw = first.substr(keyLength);
+    raw.erase(0, raw.find_first_not_of(' '));
+    raw.erase(raw.find_last_not_of(' ') + 1);
+    value = toCp1252(raw, true);
+    if (value.size() > MAX_HEADER_LINE)
+        error(std::string(key) + " has " + std::to_string(value.size()) + " characters; at most " +
+              std::to_string(MAX_HEADER_LINE) + " fit the header");
+    text = end == std::string::npos ? std::string() : text.substr(end + 1);
+    ++line;
+    return true;
+}
+
+void Compiler::tag(const std::string &content) {
+    std::vector<std::string> w = words(content);
+    if (w.empty()) {
+        error("empty {}");
+        return;
+    }
+    const std::string &name = w[0];
+    if (name == "colour" || name == "color") {
+        int rgb[3] = {0, 0, 0};
+        std::array<std::uint8_t, 3> hex{};
+        if (w.size() == 2 && parseHexColour(w[1], hex)) {
+            for (int c = 0; c < 3; ++c)
+                rgb[c] = hex[c];
+        } else if (w.size() != 4 || !parseNumber(w[1], 255, rgb[0]) || !parseNumber(w[2], 255, rgb[1]) ||
+                   !parseNumber(w[3], 255, rgb[2])) {
+            error("expected {colour R G B} with values 0..255, or {colour #RRGGBB}");
+            return;
+        }
+        if (open != Open::None) {
+            error("a colour code cannot stand inside a link's text");
+            return;
+        }
+        article.text.push_back(MARK_COLOUR);
+        for (int c = 0; c < 3; ++c)
+            article.text.push_back(colourByte(rgb[c], false));
+    } else if (name == "link" || name == "music") {
+        if (open != Open::None) {
+            error("a link inside a link");
+            return;
+        }
+        ArticleLink link;
+        link.music = name == "music";
+        bool good = w.size() == (link.music ? 4u : 5u);
+        std::size_t colours = link.music ? 2 : 3;
+        if (good && !link.music)
+            good = parseNumber(w[1], 99, link.target) && link.target >= 1 && parseNumber(w[2], 99, link.line);
+        if (good)
+            good = parseHexColour(w[colours], link.normal) && parseHexColour(w[colours + 1], link.hover);
+        if (!good) {
+            error(link.music ? "expected {music FILE #RRGGBB #RRGGBB}"
+                             : "expected {link N L #RRGGBB #RRGGBB} with article N 1..99 and line L 0..99");
+            return;
+        }
+        std::vector<std::uint8_t> &out = article.text;
+        if (link.music) {
+            link.file = toCp1252(w[1], false);
+            if (link.file.size() > MAX_MODULE_NAME)
+                error("the module name \"" + w[1] + "\" is longer than " + std::to_string(MAX_MODULE_NAME) + " bytes");
+            if (link.file.find('"') != std::string::npos)
+                error("a module name cannot hold a double quote");
+            out.push_back(MARK_MUSIC_LINK);
+            out.insert(out.end(), link.file.begin(), link.file.end());
+            out.push_back('"');
+            rawColumns += 2 + static_cast<int>(link.file.size()) + 6;
+        } else {
+            // "(N) L)" for one digit, "(NN] LL]" for two: the viewer looks for
+            // "]" two bytes after each number's first digit.
+            std::string numbers = "(" + std::to_string(link.target) + (link.target < 10 ? ") " : "] ") +
+                                  std::to_string(link.line) + (link.line < 10 ? ")" : "]");
+            out.push_back(MARK_ARTICLE_LINK);
+            out.insert(out.end(), numbers.begin(), numbers.end());
+            rawColumns += 2 + static_cast<int>(numbers.size()) + 6;
+        }
+        bool oneDigitLine = !link.music && link.line < 10;
+        out.push_back(colourByte(link.normal[2], oneDigitLine));
+        out.push_back(colourByte(link.normal[1], false));
+        out.push_back(colourByte(link.normal[0], false));
+        out.push_back(colourByte(link.hover[2], false));
+        out.push_back(colourByte(link.hover[1], false));
+        out.push_back(colourByte(link.hover[0], false));
+        open = link.music ? Open::Music : Open::Article;
+        openLine = line;
+        linkTextStart = out.size();
+        lineHasLink = true;
+        article.links.push_back(link);
+    } else if (name == "/link" || name == "/music") {
+        Open kind = name == "/link" ? Open::Article : Open::Music;
+        if (open != kind) {
+            error("{" + name + "} without its opening tag");
+            return;
+        }
+        closeLink(kind);
+    } else {
+        error("unknown markup {" + content + "}");
+    }
+}
+
+void Compiler::closeLink(Open kind) {
+    std::vector<std::uint8_t> &out = article.text;
+    ArticleLink &link = article.links.back();
+    link.text.assign(out.begin() + static_cast<std::ptrdiff_t>(linkTextStart), out.end());
+    if (link.text.size() > MAX_LINK_TEXT)
+        error("the link text has " + std::to_string(link.text.size()) + " characters; at most " +
+              std::to_string(MAX_LINK_TEXT));
+    // The link takes a column per text byte and leaves one empty behind.
+    visibleColumns += static_cast<int>(link.text.size()) + 1;
+    if (visibleColumns - 1 > TEXT_COLUMNS)
+        warn("the link text runs past column " + std::to_string(TEXT_COLUMNS) + ", over the text area's edge");
+    out.push_back(kind == Open::Article ? MARK_ARTICLE_LINK : MARK_MUSIC_LINK);
+    ++rawColumns;
+    open = Open::None;
+}
+
+bool Compiler::run() {
+    errorsBefore = report.errors.size();
+    std::string text = source.text;
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        text.erase(0, 3);
+    // Sources from any editor: CR LF line ends read as LF.
+    std::string unix;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
+            unix += text[i];
+    text = unix;
+
+    article = Article{};
+    if (header(text, article.title, "Title:")) {
+        if (!header(text, article.author, "Author:"))
+            error("\"Author:\" must follow \"Title:\"");
+        if (article.title.empty())
+            error("an empty title makes the record header-less");
+    } else {
+        article.headerless = true;
+    }
+    // The viewer skips the empty lines before the text; so do we.
+    while (!text.empty() && text[0] == '\n') {
+        text.erase(0, 1);
+        ++line;
+    }
+
+    for (std::size_t pos = 0; pos < text.size();) {
+        char c = text[pos];
+        if (c == '{' && pos + 1 < text.size() && text[pos + 1] == '{') {
+            emitText('{');
+            pos += 2;
+        } else if (c == '{') {
+            std::size_t close = text.find('}', pos);
+            std::size_t lineEnd = text.find('\n', pos);
+            if (close == std::string::npos || close > lineEnd) {
+                error("\"{\" without \"}\" on its line (write \"{{\" for a \"{\")");
+                ++pos;
+                continue;
+            }
+            tag(text.substr(pos + 1, close - pos - 1));
+            pos = close + 1;
+        } else if (c == '\n') {
+            if (open != Open::None) {
+                error("the link opened on line " + std::to_string(openLine) + " is not closed on its line");
+                closeLink(open);
+            }
+            endOfLine();
+            article.text.push_back(LINE_FEED);
+            ++line;
+            ++pos;
+        } else {
+            std::size_t start = pos;
+            std::uint32_t cp = 0;
+            nextUtf8(text, pos, cp);
+            for (char b : toCp1252(text.substr(start, pos - start), false))
+                emitText(static_cast<std::uint8_t>(b));
+        }
+    }
+    if (open != Open::None) {
+        error("the link opened on line " + std::to_string(openLine) + " is not closed");
+        closeLink(open);
+    }
+    endOfLine();
+    article.lineCount = static_cast<int>(std::count(article.text.begin(), article.text.end(), LINE_FEED));
+    if (article.text.size() >= 65536)
+        error("the text has " + std::to_string(article.text.size()) + " bytes; the viewer holds 65,535");
+    return report.errors.size() == errorsBefore;
+}
+
+std::uint8_t at(const std::vector<std::uint8_t> &bytes, std::size_t i) { return i < bytes.size() ? bytes[i] : 0; }
+
+} // namespace
+
+bool compileArticle(const ArticleSource &source, Article &article, Report &report) {
+    return Compiler(source, article, report).run();
+}
+
+std::vector<std::uint8_t> recordBytes(const Article &article) {
+    std::vector<std::uint8_t> out;
+    if (article.headerless) {
+        out = {'d', LINE_FEED};
+    } else {
+        // The lead byte is never shown; a blank is neither "d" nor a line feed.
+        out.push_back(' ');
+        out.insert(out.end(), article.title.begin(), article.title.end());
+        out.push_back(LINE_FEED);
+        out.insert(out.end(), article.author.begin(), article.author.end());
+        out.push_back(LINE_FEED);
+        out.push_back(LINE_FEED);
+    }
+    out.insert(out.end(), article.text.begin(), article.text.end());
+    return out;
+}
+
+bool loadArticleSources(const std::string &folder, std::vector<ArticleSource> &sources, Report &report) {
+    DIR *dir = opendir(folder.c_str());
+    if (dir == nullptr) {
+        report.error(folder + ": cannot open the folder");
+        return false;
+    }
+    std::vector<std::pair<int, std::string>> found;
+    while (dirent *entry = readdir(dir)) {
+        std::string name = entry->d_name;
+        if (name.size() < 5 || name.compare(name.size() - 4, 4, ".txt") != 0)
+            continue;
+        std::size_t digits = 0;
+        while (digits < name.size() && name[digits] >= '0' && name[digits] <= '9')
+            ++digits;
+        int number = 0;
+        if (digits == 0 || digits > 2 || !parseNumber(name.substr(0, digits), 99, number)) {
+            report.error(folder + "/" + name + ": an article source's name starts with its number, e.g. 01-inhalt.txt");
+            continue;
+        }
+        found.emplace_back(number, name);
+    }
+    closedir(dir);
+    std::sort(found.begin(), found.end());
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        if (found[i].first != static_cast<int>(i) + 1) {
+            report.error(folder + "/" + found[i].second + ": article numbers must run 1, 2, 3, ... without gaps; " +
+                         "expected " + std::to_string(i + 1));
+            return false;
+        }
+        std::vector<std::uint8_t> bytes;
+        std::string path = folder + "/" + found[i].second;
+        if (!readBytes(path, bytes)) {
+            report.error(path + ": cannot read");
+            return false;
+        }
+        sources.push_back({path, std::string(bytes.begin(), bytes.end())});
+    }
+    if (sources.empty())
+        report.error(folder + ": no article sources (NN-name.txt)");
+    return report.ok();
+}
+
+bool buildArchive(const std::vector<ArticleSource> &sources, std::vector<std::uint8_t> &archive, Report &report) {
+    std::vector<Article> articles(sources.size());
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+        compileArticle(sources[i], articles[i], report);
+        if (i > 0 && articles[i].headerless)
+            report.warn(sources[i].name + ": header-less; the viewer treats it as the contents page");
+    }
+    if (!articles.empty() && !articles[0].headerless)
+        report.warn(sources[0].name + ": the contents page usually has no Title/Author header");
+    for (std::size_t i = 0; i < articles.size(); ++i)
+        for (const ArticleLink &link : articles[i].links) {
+            if (link.music)
+                continue;
+            if (link.target > static_cast<int>(articles.size()))
+                report.error(sources[i].name + ": a link to article " + std::to_string(link.target) +
+                             ", but there are " + std::to_string(articles.size()));
+            else if (link.line > articles[link.target - 1].lineCount)
+                report.warn(sources[i].name + ": a link to line " + std::to_string(link.line) + " of article " +
+                            std::to_string(link.target) + ", which has " +
+                            std::to_string(articles[link.target - 1].lineCount) + " lines");
+        }
+    if (!report.ok())
+        return false;
+    archive.clear();
+    for (const Article &article : articles) {
+        std::vector<std::uint8_t> record = recordBytes(article);
+        archive.insert(archive.end(), record.begin(), record.end());
+        archive.push_back(MARK_SEPARATOR);
+    }
+    // The viewer's buffer keeps one byte for its end marker.
+    if (archive.size() >= 1048576) {
+        report.error("the archive has " + std::to_string(archive.size()) + " bytes; the viewer holds 1,048,575");
+        return false;
+    }
+    return true;
+}
+
+std::vector<ArticleLink> findLinks(const std::vector<std::uint8_t> &text) {
+    std::vector<ArticleLink> links;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        std::uint8_t b = text[i];
+        if (b == MARK_COLOUR) {
+            i += 3;
+        } else if (b == MARK_ARTICLE_LINK) {
+            ArticleLink link;
+            std::size_t p = i + 2;
+            if (at(text, p + 2) == ']') {
+                link.target = (at(text, p) - 48) * 10 + (at(text, p + 1) - 48);
+                ++p;
+            } else {
+                link.target = at(text, p) - 48;
+            }
+            p += 3;
+            if (at(text, p + 2) == ']') {
+                link.line = (at(text, p) - 48) * 10 + (at(text, p + 1) - 48);
+                ++p;
+            } else {
+                link.line = at(text, p) - 48;
+            }
+            p += 2;
+            for (int c = 0; c < 3; ++c) {
+                link.normal[2 - c] = at(text, p + c);
+                link.hover[2 - c] = at(text, p + 3 + c);
+            }
+            std::size_t d = 1;
+            while (d < 80 && at(text, i + d) != MARK_ARTICLE_LINK)
+                ++d;
+            link.closed = at(text, i + d) == MARK_ARTICLE_LINK;
+            for (std::size_t k = p + 6; k < i + d && k < p + 6 + MAX_LINK_TEXT; ++k)
+                link.text += static_cast<char>(at(text, k));
+            links.push_back(link);
+            i = std::max(i + d, p + 6 + link.text.size());
+        } else if (b == MARK_MUSIC_LINK) {
+            ArticleLink link;
+            link.music = true;
+            std::size_t p = i + 1;
+            while (link.file.size() < MAX_MODULE_NAME && at(text, p) != '"') {
+                link.file += static_cast<char>(at(text, p));
+                ++p;
+            }
+            ++p;
+            for (int c = 0; c < 3; ++c) {
+                link.normal[2 - c] = at(text, p + c);
+                link.hover[2 - c] = at(text, p + 3 + c);
+            }
+            p += 6;
+            std::size_t m = 0;
+            while (m < MAX_LINK_TEXT && at(text, p + m) != MARK_MUSIC_LINK)
+                ++m;
+            link.closed = at(text, p + m) == MARK_MUSIC_LINK;
+            link.text.assign(text.begin() + static_cast<std::ptrdiff_t>(std::min(p, text.size())),
+                             text.begin() + static_cast<std::ptrdiff_t>(std::min(p + m, text.size())));
+            links.push_back(link);
+            i = p + m;
+        }
+    }
+    return links;
+}
+
+std::vector<Article> decodeArchive(const std::vector<std::uint8_t> &archive, Report &report) {
+    std::vector<Article> articles;
+    for (std::size_t i = 0; i < archive.size(); ++i)
+        if (archive[i] == 0x0D || archive[i] == 0x1A) {
+            report.error("byte " + hexByte(archive[i]) + " at offset " + std::to_string(i) +
+                         ": the viewer reads the archive in text mode and loses it");
+            break;
+        }
+    std::size_t start = 0;
+    for (std::size_t end = 0; end <= archive.size(); ++end) {
+        if (end == archive.size()) {
+            if (end > start)
+                report.warn("bytes after the last separator; the viewer may show them as an extra article");
+            break;
+        }
+        if (archive[end] != MARK_SEPARATOR)
+            continue;
+        std::vector<std::uint8_t> record(archive.begin() + static_cast<std::ptrdiff_t>(start),
+                                         archive.begin() + static_cast<std::ptrdiff_t>(end));
+        start = end + 1;
+        Article article;
+        std::size_t p = 0;
+        std::string number = "article " + std::to_string(articles.size() + 1) + ": ";
+        if (at(record, 0) == 'd' || at(record, 1) == LINE_FEED) {
+            article.headerless = true;
+            p = 2;
+        } else {
+            std::string *fields[2] = {&article.title, &article.author};
+            p = 1;
+            for (std::string *field : fields) {
+                while (p < record.size() && record[p] != LINE_FEED)
+                    *field += static_cast<char>(record[p++]);
+                if (field->size() > MAX_HEADER_LINE)
+                    report.error(number + "a header line of " + std::to_string(field->size()) +
+                                 " characters runs into the next line");
+                ++p;
+            }
+            // The author's line feed is one of the 50 the viewer skips.
+            --p;
+        }
+        for (int k = 0; k < 50 && at(record, p) == LINE_FEED; ++k)
+            ++p;
+        if (p < record.size())
+            article.text.assign(record.begin() + static_cast<std::ptrdiff_t>(p), record.end());
+        if (article.text.size() >= 65536)
+            report.error(number + "the text is longer than the viewer's 65,535 bytes");
+        article.lineCount = static_cast<int>(std::count(article.text.begin(), article.text.end(), LINE_FEED));
+        article.links = findLinks(article.text);
+        articles.push_back(article);
+    }
+    if (articles.empty())
+        report.error("no article in the archive");
+    return articles;
+}
+
+} // namespace orbex

@@ -1,0 +1,75 @@
+// The article archive "data/orbex.dat" from editable UTF-8 sources, and the
+// archive taken apart again for checks and tests.
+//
+// A source is one article. With "Title:" and "Author:" as its first lines it
+// becomes a record with a header; without them it becomes a header-less
+// record, as the contents page is. The text is plain Windows-1252-able text
+// with three kinds of markup:
+//   {colour R G B} or {colour #RRGGBB}          the colour of the text that follows
+//   {link N L #normal #hover}text{/link}         opens article N at line L
+//   {music FILE #normal #hover}text{/music}      plays module FILE instead
+//   {{                                           a literal "{"
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "report.h"
+
+namespace orbex {
+
+constexpr std::uint8_t MARK_COLOUR = 0xA2;
+constexpr std::uint8_t MARK_ARTICLE_LINK = 0x9F;
+constexpr std::uint8_t MARK_MUSIC_LINK = 0xA8;
+constexpr std::uint8_t MARK_SEPARATOR = 0x9E;
+// The viewer's title and author fields hold 50 bytes, but a line of 50 ends
+// the field without its line feed and shifts the header into the text.
+constexpr std::size_t MAX_HEADER_LINE = 49;
+constexpr std::size_t MAX_LINK_TEXT = 80;
+constexpr std::size_t MAX_MODULE_NAME = 15;
+constexpr int TEXT_COLUMNS = 76;
+
+struct ArticleLink {
+    bool music = false;
+    int target = 0;                       // article links: article number
+    int line = 0;                         // article links: line to open at
+    std::string file;                     // music links: module file name
+    std::array<std::uint8_t, 3> normal{}; // red, green, blue
+    std::array<std::uint8_t, 3> hover{};  // red, green, blue
+    std::string text;                     // Windows-1252
+    bool closed = true;                   // a closing code within 80 bytes
+};
+
+struct Article {
+    bool headerless = false;
+    std::string title;  // Windows-1252
+    std::string author; // Windows-1252
+    std::vector<std::uint8_t> text;
+    int lineCount = 0; // line feeds in the text, as the viewer counts them
+    std::vector<ArticleLink> links;
+};
+
+struct ArticleSource {
+    std::string name; // for messages
+    std::string text; // UTF-8
+};
+
+// One source turned into an article; problems name the source and its line.
+bool compileArticle(const ArticleSource &source, Article &article, Report &report);
+// The record's bytes, without the separator.
+std::vector<std::uint8_t> recordBytes(const Article &article);
+// The sources NN-name.txt of a folder, in number order; the numbers must run
+// 1, 2, 3, ... since they are the article numbers links use.
+bool loadArticleSources(const std::string &folder, std::vector<ArticleSource> &sources, Report &report);
+// Every source compiled, links checked against the articles, records joined,
+// each followed by the separator.
+bool buildArchive(const std::vector<ArticleSource> &sources, std::vector<std::uint8_t> &archive, Report &report);
+
+// An archive's records as the viewer reads them.
+std::vector<Article> decodeArchive(const std::vector<std::uint8_t> &archive, Report &report);
+// The links of an article text, read as the viewer reads them.
+std::vector<ArticleLink> findLinks(const std::vector<std::uint8_t> &text);
+
+} // namespace orbex
