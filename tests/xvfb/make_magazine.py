@@ -2,8 +2,8 @@
 """Writes a tiny magazine for the window test into the folder given.
 
 Every picture is one flat colour so that a pixel tells which is on screen:
-start picture red, background blue, end picture green. Every glyph of the font
-is a full 8x16 block. Article 1 has an article link on its third line to
+start picture red, background blue, end picture green. Every printable glyph
+of the font is a full 8x16 block. Article 1 has an article link on its third line to
 article 2, whose odd lines are filled with green blocks.
 """
 import os
@@ -48,7 +48,9 @@ def main():
     with open(os.path.join(data, 'ende.pcx'), 'wb') as f:
         f.write(pcx(OUTRO))
     with open(os.path.join(data, 'chars.168'), 'wb') as f:
-        f.write(bytes([1]) * 32768)
+        # Only printable ASCII is visible: the zeros behind a text and the
+        # line ends are drawn as characters too.
+        f.write(b''.join(bytes([1 if 0x21 <= g <= 0x7E else 0]) * 128 for g in range(256)))
     with open(os.path.join(data, 'orbex.dat'), 'wb') as f:
         f.write(archive())
     # Sample rate, colour depth choice, pointer choice (the viewer's own).

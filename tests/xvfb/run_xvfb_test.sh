@@ -54,14 +54,13 @@ expect() {
     read -r gr gg gb <<<"$got"
     if ((gr < r - 12 || gr > r + 12 || gg < g - 12 || gg > g + 12 || gb < b - 12 || gb > b + 12)); then
         fail "$name: pixel ($x, $y) is $got, expected $r $g $b"
-        "$XPROBE" png "$WORK/../orbex-xvfb-$name.png" 2>/dev/null &&
-            echo "  screen saved as $(dirname "$WORK")/orbex-xvfb-$name.png"
+        "$XPROBE" png "$PWD/orbex-xvfb-$name.png" 2>/dev/null && echo "  screen saved as $PWD/orbex-xvfb-$name.png"
     fi
 }
 
 # Frame coordinates to screen coordinates of the 640x480 window.
 sx() { echo $((WX + $1)); }
-sy() { echo $((WY + $2)); }
+sy() { echo $((WY + $1)); }
 
 start_viewer() {
     local folder=$1
@@ -98,7 +97,7 @@ close_viewer() {
     ORBEX_PID=
     [ "$status" = 0 ] || fail "exit status $status"
     local tail
-    tail=$(grep -a -E '^(Closing Engine|Closing DirectDraw|Quit viewer)$' "$folder/orbex.log" | tr -d '\r' | tr '\n' '|')
+    tail=$(tr -d '\r' <"$folder/orbex.log" | grep -a -E '^(Closing Engine|Closing DirectDraw|Quit viewer)$' | tr '\n' '|')
     [ "$tail" = "Closing Engine|Closing DirectDraw|Quit viewer|" ] || fail "shutdown lines in orbex.log: '$tail'"
 }
 
@@ -147,18 +146,34 @@ if start_viewer "$MAG"; then
     key Home
     expect home-line5 "$(sx 100)" "$(sy 293)" 0 255 0
 
-    # Alt+Enter: full screen, the frame scaled to 800 rows and 1067 columns
-    # with black bars beside it; again: back to the window.
-    key alt+Return
+    # A window of 1280x800 shows the frame 1067x800 with black bars beside
+    # it, and the pointer still lands on frame pixels: the link scrolled
+    # back into view is followed again from its scaled place.
+    xdotool windowsize --sync "$WID" 1280 800
     sleep 0.5
-    expect fullscreen-bar 40 400 0 0 0
-    expect fullscreen-frame 640 60 20 60 180
+    eval "$(xdotool getwindowgeometry --shell "$WID")"
+    if [ "$WIDTH" = 1280 ] && [ "$HEIGHT" = 800 ]; then
+        expect letterbox-bar "$((X + 40))" "$((Y + 400))" 0 0 0
+        expect letterbox-frame "$((X + 640))" "$((Y + 60))" 20 60 180
+        expect letterbox-text "$((X + 107 + 100 * 5 / 3))" "$((Y + 293 * 5 / 3))" 0 255 0
+    else
+        fail "window did not take the size 1280x800 (${WIDTH}x$HEIGHT)"
+    fi
+
+    # Alt+Enter twice: full screen and back to a 640x480 window, frame intact.
+    key alt+Return
+    sleep 0.3
     key alt+Return
     sleep 0.5
     eval "$(xdotool getwindowgeometry --shell "$WID")"
     WX=$X WY=$Y
     [ "$WIDTH" = 640 ] && [ "$HEIGHT" = 480 ] || fail "after Alt+Enter twice the window is ${WIDTH}x$HEIGHT"
     expect window-again "$(sx 100)" "$(sy 293)" 0 255 0
+
+    # The right button leads back to the contents page.
+    xdotool mousemove "$(sx 600)" "$(sy 60)" click 3
+    sleep 0.4
+    expect right-click "$(sx 100)" "$(sy 293)" 20 60 180
 
     close_viewer "$MAG"
 fi
