@@ -160,9 +160,13 @@ if start_viewer "$MAG"; then
         fail "window did not take the size 1280x800 (${WIDTH}x$HEIGHT)"
     fi
 
-    # Alt+Enter twice: full screen and back to a 640x480 window, frame intact.
+    # Alt+Enter: full screen, the same picture over the whole 1280x800 screen;
+    # again: back to a 640x480 window, frame intact.
     key alt+Return
-    sleep 0.3
+    sleep 0.5
+    expect fullscreen-bar 40 400 0 0 0
+    expect fullscreen-frame 640 60 20 60 180
+    expect fullscreen-text "$((107 + 100 * 5 / 3))" "$((293 * 5 / 3))" 0 255 0
     key alt+Return
     sleep 0.5
     eval "$(xdotool getwindowgeometry --shell "$WID")"

@@ -111,8 +111,21 @@ int readScale() {
     return static_cast<int>(scale);
 }
 
+// The desktop of the display the window is on (or the first).
+SDL_Rect desktopBounds() {
+    SDL_Rect bounds{0, 0, WIDTH, HEIGHT};
+    int display = pWindow != nullptr ? SDL_GetWindowDisplayIndex(pWindow) : 0;
+    SDL_GetDisplayBounds(display < 0 ? 0 : display, &bounds);
+    return bounds;
+}
+
 void applyWindowMode() {
     if (bFullscreen) {
+        // Covering the desktop first makes full screen work also where no
+        // window manager takes the request (a bare X server, a kiosk).
+        SDL_Rect bounds = desktopBounds();
+        SDL_SetWindowPosition(pWindow, bounds.x, bounds.y);
+        SDL_SetWindowSize(pWindow, bounds.w, bounds.h);
         SDL_SetWindowFullscreen(pWindow, SDL_WINDOW_FULLSCREEN_DESKTOP);
     } else {
         SDL_SetWindowFullscreen(pWindow, 0);
@@ -232,10 +245,12 @@ class SdlVideo final : public VideoBackend {
         if (pWindow != nullptr)
             return false;
         Uint32 flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_RESIZABLE;
-        if (bFullscreen)
+        SDL_Rect place{SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, WIDTH * nScale, HEIGHT * nScale};
+        if (bFullscreen) {
             flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
-        pWindow = SDL_CreateWindow(cp1252ToUtf8(title).c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                   WIDTH * nScale, HEIGHT * nScale, flags);
+            place = desktopBounds();
+        }
+        pWindow = SDL_CreateWindow(cp1252ToUtf8(title).c_str(), place.x, place.y, place.w, place.h, flags);
         if (pWindow == nullptr) {
             std::fprintf(stderr, "orbex: cannot open a window: %s\n", SDL_GetError());
             return false;
