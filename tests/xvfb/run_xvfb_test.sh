@@ -15,6 +15,10 @@ for tool in Xvfb xdotool python3; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool not found"; exit 77; }
 done
 
+# D-Bus and the GL drivers that SDL loads keep memory to the end; leaks of
+# the viewer's own are the unit tests' to find.
+export ASAN_OPTIONS="${ASAN_OPTIONS:-}${ASAN_OPTIONS:+:}detect_leaks=0"
+
 WORK=$(mktemp -d)
 XVFB_PID=
 ORBEX_PID=

@@ -40,7 +40,8 @@ bool install(bool fullscreen) {
     SDL_StopTextInput();
     bInstalled = true;
     setVideoBackend(sdlVideo(fullscreen));
-    // Silent until the SDL audio library takes its place.
+    // The headless sound library for now: music runs silently until the SDL
+    // audio one is wired in here.
     setSoundLibrary(headless::headlessSoundLibrary());
     return true;
 }

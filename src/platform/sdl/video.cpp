@@ -164,12 +164,22 @@ bool backendKey(const SDL_KeyboardEvent &key) {
     return false;
 }
 
+// A window position as the frame pixel under it, packed as Windows packs
+// a pointer position.
 LPARAM pointParam(int x, int y) {
     float fx = 0, fy = 0;
     SDL_RenderWindowToLogical(pRenderer, x, y, &fx, &fy);
     auto lx = static_cast<LPARAM>(SDL_clamp(static_cast<int>(fx), 0, WIDTH - 1));
     auto ly = static_cast<LPARAM>(SDL_clamp(static_cast<int>(fy), 0, HEIGHT - 1));
     return ly << 16 | lx;
+}
+
+// The pointer's frame pixel. Mouse events are not used for it: the renderer
+// has already rescaled their coordinates, the pointer state it leaves alone.
+LPARAM pointerParam() {
+    int x = 0, y = 0;
+    SDL_GetMouseState(&x, &y);
+    return pointParam(x, y);
 }
 
 // One event; true when it posted a message.
@@ -199,6 +209,11 @@ bool handleEvent(const SDL_Event &event, bool *moved) {
     case SDL_KEYDOWN:
         if (backendKey(event.key))
             return false;
+        // Windows sends F10, the left Alt key and keys pressed with it as
+        // system keys, which the viewer never hears.
+        if (event.key.keysym.sym == SDLK_F10 || event.key.keysym.sym == SDLK_LALT ||
+            (event.key.keysym.mod & KMOD_LALT) != 0)
+            return false;
         if (UINT code = virtualKey(event.key.keysym); code != 0) {
             // Repeat count 1; bit 30 tells an auto-repeat, as on Windows.
             postInputMessage(WM_KEYDOWN, code, event.key.repeat != 0 ? (1 | (LPARAM{1} << 30)) : 1);
@@ -207,17 +222,17 @@ bool handleEvent(const SDL_Event &event, bool *moved) {
         return false;
     case SDL_MOUSEBUTTONDOWN:
         if (event.button.button == SDL_BUTTON_LEFT) {
-            postInputMessage(WM_LBUTTONDOWN, 1, pointParam(event.button.x, event.button.y));
+            postInputMessage(WM_LBUTTONDOWN, 1, pointerParam());
             return true;
         }
         if (event.button.button == SDL_BUTTON_RIGHT) {
-            postInputMessage(WM_RBUTTONDOWN, 2, pointParam(event.button.x, event.button.y));
+            postInputMessage(WM_RBUTTONDOWN, 2, pointerParam());
             return true;
         }
         return false;
     case SDL_MOUSEBUTTONUP:
         if (event.button.button == SDL_BUTTON_LEFT) {
-            postInputMessage(WM_LBUTTONUP, 0, pointParam(event.button.x, event.button.y));
+            postInputMessage(WM_LBUTTONUP, 0, pointerParam());
             return true;
         }
         return false;
@@ -299,9 +314,7 @@ class SdlVideo final : public VideoBackend {
     bool cursorPos(POINT *point) override {
         if (pRenderer == nullptr)
             return false;
-        int x = 0, y = 0;
-        SDL_GetMouseState(&x, &y);
-        LPARAM p = pointParam(x, y);
+        LPARAM p = pointerParam();
         point->x = static_cast<LONG>(p & 0xFFFF);
         point->y = static_cast<LONG>(p >> 16);
         return true;
