@@ -1,0 +1,293 @@
+// The SDL2 backend in-process on SDL's offscreen video driver: the display
+// objects, and SDL events turned into window messages.
+#include <SDL.h>
+#include <png.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "platform/backend.h"
+#include "platform/sdl/internal.h"
+#include "platform/sdl/sdl.h"
+#include "support/viewer_test.h"
+
+namespace orbex::test {
+namespace {
+
+struct Message {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+
+std::vector<Message> seen;
+
+LRESULT recordingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_NCCREATE && message != WM_CREATE && message != WM_DESTROY && message != WM_NCDESTROY)
+        seen.push_back({message, wParam, lParam});
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+class SdlBackendTest : public ViewerTest {
+  protected:
+    void SetUp() override {
+        ViewerTest::SetUp();
+        setenv("SDL_VIDEODRIVER", "offscreen", 1);
+        setenv("ORBEX_SCALE", "2", 1);
+        ASSERT_TRUE(sdl::install(false));
+        seen.clear();
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = recordingProc;
+        wc.lpszClassName = "test";
+        RegisterClassA(&wc);
+        hwnd = CreateWindowExA(0, "test", "ORBEX 5", WS_POPUP, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
+        ASSERT_NE(hwnd, nullptr);
+        ShowWindow(hwnd, SW_SHOWNORMAL);
+        drain();
+        seen.clear();
+    }
+
+    void TearDown() override {
+        if (IsWindow(hwnd))
+            DestroyWindow(hwnd);
+        sdl::shutdown();
+        unsetenv("SDL_VIDEODRIVER");
+        unsetenv("ORBEX_SCALE");
+        ViewerTest::TearDown();
+    }
+
+    // Hands every waiting message to the window procedure.
+    void drain() {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
+    }
+
+    void pushKey(SDL_Keycode sym, SDL_Scancode scancode, Uint16 mod = KMOD_NONE, Uint8 repeat = 0) {
+        SDL_Event event{};
+        event.type = SDL_KEYDOWN;
+        event.key.state = SDL_PRESSED;
+        event.key.repeat = repeat;
+        event.key.keysym.sym = sym;
+        event.key.keysym.scancode = scancode;
+        event.key.keysym.mod = mod;
+        SDL_PushEvent(&event);
+    }
+
+    void pushWindowEvent(Uint8 what) {
+        SDL_Event event{};
+        event.type = SDL_WINDOWEVENT;
+        event.window.event = what;
+        SDL_PushEvent(&event);
+    }
+
+    HWND hwnd = nullptr;
+};
+
+// The RGB bytes of a PNG file, empty when it cannot be read.
+std::vector<std::uint8_t> readPngRgb(const std::filesystem::path &path) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str()))
+        return {};
+    image.format = PNG_FORMAT_RGB;
+    std::vector<std::uint8_t> rgb(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr))
+        return {};
+    return rgb;
+}
+
+DDSURFACEDESC emptyDesc() {
+    DDSURFACEDESC desc{};
+    desc.dwSize = sizeof desc;
+    return desc;
+}
+
+// A primary surface with its back buffer at the given depth (0: no mode set).
+struct Chain {
+    IDirectDraw *dd = nullptr;
+    IDirectDrawSurface *primary = nullptr;
+    IDirectDrawSurface *back = nullptr;
+
+    explicit Chain(HWND hwnd, DWORD depth) {
+        EXPECT_EQ(DirectDrawCreate(nullptr, &dd, nullptr), DD_OK);
+        EXPECT_EQ(dd->SetCooperativeLevel(hwnd, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), DD_OK);
+        if (depth != 0) {
+            EXPECT_EQ(dd->SetDisplayMode(640, 480, depth), DD_OK);
+        }
+        DDSURFACEDESC desc = emptyDesc();
+        desc.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
+        desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX;
+        desc.dwBackBufferCount = 1;
+        EXPECT_EQ(dd->CreateSurface(&desc, &primary, nullptr), DD_OK);
+        DDSCAPS caps{DDSCAPS_BACKBUFFER};
+        EXPECT_EQ(primary->GetAttachedSurface(&caps, &back), DD_OK);
+    }
+    ~Chain() {
+        primary->Release();
+        dd->Release();
+    }
+
+    HRESULT lock(DDSURFACEDESC *desc) {
+        RECT all{0, 0, 640, 480};
+        *desc = emptyDesc();
+        return back->Lock(&all, desc, DDLOCK_WAIT, nullptr);
+    }
+};
+
+TEST_F(SdlBackendTest, DisplayOffers16And24BitsAt640x480Only) {
+    IDirectDraw *dd = nullptr;
+    ASSERT_EQ(DirectDrawCreate(nullptr, &dd, nullptr), DD_OK);
+    EXPECT_EQ(dd->SetDisplayMode(640, 480, 8), DDERR_INVALIDMODE);
+    EXPECT_EQ(dd->SetDisplayMode(640, 480, 32), DDERR_INVALIDMODE);
+    EXPECT_EQ(dd->SetDisplayMode(800, 600, 16), DDERR_INVALIDMODE);
+    EXPECT_EQ(dd->SetDisplayMode(640, 480, 24), DD_OK);
+    EXPECT_EQ(dd->SetDisplayMode(640, 480, 16), DD_OK);
+    dd->Release();
+}
+
+TEST_F(SdlBackendTest, FormatsAndLockAtBothDepthsAndTheDesktopDepth) {
+    struct Case {
+        DWORD mode, bits, red, green, blue;
+    };
+    for (Case c : {Case{16, 16, 0xF800, 0x07E0, 0x001F}, Case{24, 24, 0xFF0000, 0x00FF00, 0x0000FF},
+                   Case{0, 16, 0xF800, 0x07E0, 0x001F}}) {
+        SCOPED_TRACE(c.mode);
+        Chain chain(hwnd, c.mode);
+        DDPIXELFORMAT format{};
+        format.dwSize = sizeof format;
+        ASSERT_EQ(chain.primary->GetPixelFormat(&format), DD_OK);
+        EXPECT_EQ(format.dwRGBBitCount, c.bits);
+        EXPECT_EQ(format.dwRBitMask, c.red);
+        EXPECT_EQ(format.dwGBitMask, c.green);
+        EXPECT_EQ(format.dwBBitMask, c.blue);
+
+        DDSURFACEDESC desc;
+        ASSERT_EQ(chain.lock(&desc), DD_OK);
+        EXPECT_GE(desc.lPitch, static_cast<LONG>(640 * c.bits / 8));
+        ASSERT_NE(desc.lpSurface, nullptr);
+        // The whole frame is writable, the last byte of the last row too.
+        auto *last = static_cast<std::uint8_t *>(desc.lpSurface) + 479 * desc.lPitch + 640 * c.bits / 8 - 1;
+        *last = 0xAB;
+        DDSURFACEDESC again;
+        EXPECT_EQ(chain.lock(&again), DDERR_SURFACEBUSY);
+        EXPECT_EQ(chain.primary->Flip(nullptr, 0), DDERR_SURFACEBUSY);
+        EXPECT_EQ(chain.back->Unlock(nullptr), DD_OK);
+        EXPECT_EQ(chain.back->Unlock(nullptr), DDERR_NOTLOCKED);
+        EXPECT_EQ(chain.primary->Flip(nullptr, 0), DD_OK);
+    }
+}
+
+TEST_F(SdlBackendTest, RendererResetLosesSurfacesUntilRestored) {
+    Chain chain(hwnd, 24);
+    for (Uint32 type : {SDL_RENDER_TARGETS_RESET, SDL_RENDER_DEVICE_RESET}) {
+        SCOPED_TRACE(type);
+        SDL_Event event{};
+        event.type = type;
+        SDL_PushEvent(&event);
+        drain();
+        DDSURFACEDESC desc;
+        EXPECT_EQ(chain.lock(&desc), DDERR_SURFACELOST);
+        EXPECT_EQ(chain.primary->Flip(nullptr, 0), DDERR_SURFACELOST);
+        EXPECT_EQ(chain.primary->Restore(), DD_OK);
+        EXPECT_EQ(chain.back->Restore(), DD_OK);
+        ASSERT_EQ(chain.lock(&desc), DD_OK);
+        EXPECT_EQ(chain.back->Unlock(nullptr), DD_OK);
+        EXPECT_EQ(chain.primary->Flip(nullptr, 0), DD_OK);
+    }
+}
+
+TEST_F(SdlBackendTest, KeysBecomeVirtualKeyCodesWithRepeats) {
+    pushKey(SDLK_SPACE, SDL_SCANCODE_SPACE);
+    pushKey(SDLK_PAGEDOWN, SDL_SCANCODE_PAGEDOWN);
+    pushKey(SDLK_F5, SDL_SCANCODE_F5);
+    pushKey(SDLK_F5, SDL_SCANCODE_F5, KMOD_NONE, 1);
+    // Keypad digits by position, whatever Num Lock says.
+    pushKey(SDLK_KP_2, SDL_SCANCODE_KP_2, KMOD_NUM);
+    pushKey(SDLK_DOWN, SDL_SCANCODE_KP_2);
+    pushKey(SDLK_LEFT, SDL_SCANCODE_KP_4);
+    pushKey(SDLK_a, SDL_SCANCODE_A);
+    drain();
+    std::vector<WPARAM> codes;
+    for (const Message &m : seen) {
+        EXPECT_EQ(m.message, WM_KEYDOWN);
+        codes.push_back(m.wParam);
+    }
+    EXPECT_EQ(codes, (std::vector<WPARAM>{VK_SPACE, VK_NEXT, VK_F5, VK_F5, VK_NUMPAD2, VK_NUMPAD2, VK_NUMPAD4, 'A'}));
+    ASSERT_EQ(seen.size(), 8u);
+    EXPECT_EQ(seen[2].lParam & (LPARAM{1} << 30), 0);
+    EXPECT_NE(seen[3].lParam & (LPARAM{1} << 30), 0);
+}
+
+TEST_F(SdlBackendTest, PrintScreenAndAltEnterStayWithTheBackend) {
+    Chain chain(hwnd, 16);
+    DDSURFACEDESC desc;
+    ASSERT_EQ(chain.lock(&desc), DD_OK);
+    // A white pixel at (1, 0) of an otherwise black frame.
+    for (int y = 0; y < 480; ++y)
+        std::memset(static_cast<std::uint8_t *>(desc.lpSurface) + y * desc.lPitch, 0, 1280);
+    static_cast<std::uint8_t *>(desc.lpSurface)[2] = 0xFF;
+    static_cast<std::uint8_t *>(desc.lpSurface)[3] = 0xFF;
+    ASSERT_EQ(chain.back->Unlock(nullptr), DD_OK);
+    ASSERT_EQ(chain.primary->Flip(nullptr, 0), DD_OK);
+
+    pushKey(SDLK_PRINTSCREEN, SDL_SCANCODE_PRINTSCREEN);
+    pushKey(SDLK_PRINTSCREEN, SDL_SCANCODE_PRINTSCREEN);
+    pushKey(SDLK_RETURN, SDL_SCANCODE_RETURN, KMOD_LALT);
+    pushKey(SDLK_RETURN, SDL_SCANCODE_RETURN, KMOD_LALT);
+    pushKey(SDLK_F10, SDL_SCANCODE_F10);
+    drain();
+    EXPECT_TRUE(seen.empty());
+    EXPECT_TRUE(std::filesystem::exists(folder / "orbex-shot-0001.png"));
+    EXPECT_TRUE(std::filesystem::exists(folder / "orbex-shot-0002.png"));
+    auto rgb = readPngRgb(folder / "orbex-shot-0001.png");
+    ASSERT_EQ(rgb.size(), 640u * 480 * 3);
+    EXPECT_EQ((std::vector<std::uint8_t>(rgb.begin(), rgb.begin() + 9)),
+              (std::vector<std::uint8_t>{0, 0, 0, 255, 255, 255, 0, 0, 0}));
+}
+
+TEST_F(SdlBackendTest, FocusAndCloseBecomeActivationAndCloseRequest) {
+    pushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);
+    pushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
+    drain();
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].message, WM_ACTIVATEAPP);
+    EXPECT_EQ(seen[0].wParam, 0u);
+    EXPECT_EQ(seen[1].message, WM_ACTIVATEAPP);
+    EXPECT_EQ(seen[1].wParam, 1u);
+    seen.clear();
+    pushWindowEvent(SDL_WINDOWEVENT_CLOSE);
+    MSG msg;
+    // The wait returns with the close request, whose default handling
+    // destroys the window.
+    ASSERT_TRUE(GetMessageA(&msg, nullptr, 0, 0));
+    EXPECT_EQ(msg.message, WM_CLOSE);
+    DispatchMessageA(&msg);
+    EXPECT_FALSE(IsWindow(hwnd));
+}
+
+TEST_F(SdlBackendTest, PointerInFrameCoordinatesOfTheScaledWindow) {
+    SDL_Window *window = sdl::pWindow;
+    ASSERT_NE(window, nullptr);
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window, &w, &h);
+    EXPECT_EQ(w, 1280);
+    EXPECT_EQ(h, 960);
+    struct Case {
+        int wx, wy;
+        LONG fx, fy;
+    };
+    for (Case c : {Case{200, 100, 100, 50}, Case{1279, 959, 639, 479}, Case{0, 0, 0, 0}}) {
+        SDL_WarpMouseInWindow(window, c.wx, c.wy);
+        drain();
+        POINT p{-1, -1};
+        ASSERT_TRUE(GetCursorPos(&p));
+        EXPECT_EQ(p.x, c.fx);
+        EXPECT_EQ(p.y, c.fy);
+    }
+}
+
+} // namespace
+} // namespace orbex::test
