@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/bass.h"
-#include "platform/headless/internal.h"
+#include "platform/sdl/audio.h"
 #include "platform/sdl/internal.h"
 
 namespace orbex::sdl {
@@ -40,9 +40,7 @@ bool install(bool fullscreen) {
     SDL_StopTextInput();
     bInstalled = true;
     setVideoBackend(sdlVideo(fullscreen));
-    // The headless sound library for now: music runs silently until the SDL
-    // audio one is wired in here.
-    setSoundLibrary(headless::headlessSoundLibrary());
+    setSoundLibrary(soundLibrary());
     return true;
 }
 
@@ -52,6 +50,7 @@ void shutdown() {
     bInstalled = false;
     videoBackend()->closeWindow();
     resetDisplay();
+    closeAudio();
     SDL_Quit();
 }
 
