@@ -2,6 +2,7 @@
 // objects, and SDL events turned into window messages.
 #include <SDL.h>
 #include <png.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -9,8 +10,10 @@
 #include <vector>
 
 #include "platform/backend.h"
+#include "platform/bass.h"
 #include "platform/sdl/internal.h"
 #include "platform/sdl/sdl.h"
+#include "support/modules.h"
 #include "support/viewer_test.h"
 
 namespace orbex::test {
@@ -287,6 +290,40 @@ TEST_F(SdlBackendTest, PointerInFrameCoordinatesOfTheScaledWindow) {
         EXPECT_EQ(p.x, c.fx);
         EXPECT_EQ(p.y, c.fy);
     }
+}
+
+// The music reaches SDL's audio device: with the dummy driver the device
+// still pulls the mixer, and the capture shows what it played.
+TEST(SdlAudioTest, ModulePlaysThroughTheDeviceIntoTheCapture) {
+    resetViewer();
+    auto wav = std::filesystem::temp_directory_path() / ("orbex-sdl-audio-" + std::to_string(::getpid()) + ".wav");
+    auto module = wav;
+    module.replace_extension(".xm");
+    ASSERT_TRUE(writeDemoModule(module.string(), 1));
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    setenv("ORBEX_AUDIO_CAPTURE", wav.c_str(), 1);
+    ASSERT_TRUE(sdl::install(false));
+    ASSERT_NE(BASS_Init(-1, 22050, 0, nullptr), FALSE);
+    HMUSIC music = BASS_MusicLoad(FALSE, module.c_str(), 0, 0, BASS_MUSIC_LOOP);
+    ASSERT_NE(music, 0u);
+    ASSERT_NE(BASS_Start(), FALSE);
+    ASSERT_NE(BASS_MusicPlay(music), FALSE);
+    for (int i = 0; i < 100 && std::filesystem::file_size(wav) < 44 + 22050; ++i)
+        SDL_Delay(20);
+    BASS_Stop();
+    sdl::shutdown();
+    unsetenv("ORBEX_AUDIO_CAPTURE");
+    unsetenv("SDL_AUDIODRIVER");
+    unsetenv("SDL_VIDEODRIVER");
+
+    Wave wave = readWave(wav.string());
+    EXPECT_TRUE(wave.bValid);
+    EXPECT_EQ(wave.dwRate, 22050u);
+    ASSERT_GT(wave.frames(), 2000u);
+    EXPECT_GT(rmsLevel(wave, 0, wave.frames()), 100.0);
+    std::filesystem::remove(wav);
+    std::filesystem::remove(module);
 }
 
 } // namespace
