@@ -28,18 +28,6 @@ const std::string DEPTH16_BOX =
     "bei einer aufl\xF6sung von 640*480 Bildpunkten 16 bit Farben darzustellen. Wenn ihr Rechner allerdings diese "
     "Vorraussetzungen erf\xFCllt und es dennoch nicht funktioniert wenden sie sich bitte an ";
 
-// The log's entries, split at 13 10; a last line without them is kept as is.
-Lines logLines() {
-    std::string text = readText("orbex.log");
-    Lines lines;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-        lines.push_back(text.substr(start, end - start));
-    if (start < text.size())
-        lines.push_back(text.substr(start));
-    return lines;
-}
-
 Lines modeCalls() {
     Lines modes;
     for (const auto &call : headless::displayCalls())

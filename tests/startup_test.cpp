@@ -23,17 +23,6 @@ using Lines = std::vector<std::string>;
 const std::string INIT_FAILED = "DirectDraw Init FAILED";
 const std::string STOP_FAILED = "BASS STOP FEHLGESCHLAGEN - warscheinlich lief es nicht...";
 
-Lines logLines() {
-    std::string text = readText("orbex.log");
-    Lines lines;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-        lines.push_back(text.substr(start, end - start));
-    if (start < text.size())
-        lines.push_back(text.substr(start));
-    return lines;
-}
-
 // --- command-line letters ---------------------------------------------------
 
 struct Letters {

@@ -17,17 +17,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-Lines logLines() {
-    std::string text = readText("orbex.log");
-    Lines lines;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-        lines.push_back(text.substr(start, end - start));
-    if (start < text.size())
-        lines.push_back(text.substr(start));
-    return lines;
-}
-
 const Lines RESTORED{"restoreAll", "Primary OK", "Back OK", "Offscreen OK"};
 
 class UpdateTest : public ViewerTest {

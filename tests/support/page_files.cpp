@@ -1,8 +1,8 @@
 #include "support/page_files.h"
 
-#include <png.h>
-
+#include "images.h"
 #include "picture/pixelformat.h"
+#include "support/pictures.h"
 #include "text/font.h"
 
 namespace orbex::test {
@@ -110,40 +110,9 @@ std::uint32_t colourAt(const std::vector<Cell> &cells, int x, int y) {
 }
 
 Bytes pcxBytes(int width, int height, const Bytes &indices, const Bytes &palette) {
-    Bytes out(128, 0);
-    out[0] = 10; // manufacturer
-    out[1] = 5;  // version
-    out[2] = 1;  // run-length coding
-    out[3] = 8;  // bits per pixel
-    auto put16 = [&](std::size_t at, int value) {
-        out[at] = static_cast<std::uint8_t>(value & 0xFF);
-        out[at + 1] = static_cast<std::uint8_t>(value >> 8 & 0xFF);
-    };
-    put16(8, width - 1);
-    put16(10, height - 1);
-    put16(12, 72);
-    put16(14, 72);
-    out[65] = 1; // planes
-    put16(66, width);
-    put16(68, 1);
-    for (int y = 0; y < height; ++y) {
-        const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
-        for (int x = 0; x < width;) {
-            const std::uint8_t value = indices[row + static_cast<std::size_t>(x)];
-            int run = 1;
-            while (x + run < width && run < 63 && indices[row + static_cast<std::size_t>(x + run)] == value)
-                ++run;
-            if (run > 1 || value >= 0xC0)
-                out.push_back(static_cast<std::uint8_t>(0xC0 | run));
-            out.push_back(value);
-            x += run;
-        }
-    }
-    out.push_back(0x0C);
     Bytes pal = palette;
     pal.resize(768, 0);
-    out.insert(out.end(), pal.begin(), pal.end());
-    return out;
+    return encodePcx(width, height, indices, pal);
 }
 
 Bytes solidPcx(int width, int height, std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
@@ -166,18 +135,11 @@ Bytes solidRaw(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
 }
 
 Bytes readPngRgb(const std::string &path) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (png_image_begin_read_from_file(&image, path.c_str()) == 0)
+    RgbImage image;
+    Report report;
+    if (!readPng(path, image, report) || image.width != 640 || image.height != 480)
         return {};
-    image.format = PNG_FORMAT_RGB;
-    Bytes out(PNG_IMAGE_SIZE(image));
-    if (image.width != 640 || image.height != 480 ||
-        png_image_finish_read(&image, nullptr, out.data(), 0, nullptr) == 0) {
-        png_image_free(&image);
-        return {};
-    }
-    return out;
+    return image.rgb;
 }
 
 std::uint32_t rgbPixel(const Bytes &rgbBytes, int x, int y) {

@@ -79,4 +79,15 @@ std::string readText(const std::filesystem::path &path) {
     return std::string(b.begin(), b.end());
 }
 
+std::vector<std::string> logLines() {
+    std::string text = readText("orbex.log");
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+        lines.push_back(text.substr(start, end - start));
+    if (start < text.size())
+        lines.push_back(text.substr(start));
+    return lines;
+}
+
 } // namespace orbex::test

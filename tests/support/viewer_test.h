@@ -33,5 +33,7 @@ void writeFile(const std::filesystem::path &path, const Bytes &bytes);
 void writeFile(const std::filesystem::path &path, const std::string &text);
 Bytes readFile(const std::filesystem::path &path);
 std::string readText(const std::filesystem::path &path);
+// The entries of "orbex.log", split at 13 10; a last line without them is kept.
+std::vector<std::string> logLines();
 
 } // namespace orbex::test
