@@ -1,6 +1,7 @@
 // The article page: where the pass puts every byte, the colour in force,
 // link headers, hover zones and the press rules.
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "picture/pixelformat.h"
@@ -131,6 +132,15 @@ TEST_F(ArticleTest, FractionalAndNegativeScrollPositions) {
     // y is truncated from (line - position) * 16 + 206.
     cells = draw(numberedLines(3), 0.3f);
     EXPECT_EQ(codeAt(cells, 16, 217), 'b'); // (1 - 0.3) * 16 + 206 = 217.2
+
+    // Where edge scrolling by 0.4 comes to rest above the top: not a whole
+    // number, so 15 lines, although position + 15 rounds to 15 in a float.
+    const float nearZero = -2.98023224e-07f;
+    ASSERT_EQ(nearZero + 15.0f, 15.0f);
+    cells = draw(numberedLines(20), nearZero);
+    EXPECT_EQ(codeAt(cells, 16, 430), 'o'); // line 14
+    EXPECT_EQ(cellAt(cells, 16, 446), nullptr);
+    EXPECT_EQ(std::count_if(cells.begin(), cells.end(), [](const Cell &c) { return c.x == 16; }), 15);
 }
 
 TEST_F(ArticleTest, EmptyTextFillsTheWindowWithGlyphZero) {
@@ -178,6 +188,22 @@ TEST_F(ArticleTest, ArticleLinkHoverZoneIsStrictOnEveryEdge) {
     nMouseY = 214;
     cells = drawNow();
     EXPECT_EQ(colourAt(cells, 16, 214), NORMAL);
+
+    // Only t = (line - position) * 16 is a float; t + 206 and t + 222 are
+    // not rounded again. Line 3 with t = 34 + 5/2^18: rows 241 to 256.
+    const std::string third = "x\ny\nz\n" + articleLink("4", "0", NORMAL, HOVER, "Seven!!");
+    setText(third);
+    ScrollPosition = 0.875f - std::ldexp(5.0f, -22);
+    nMouseY = 256;
+    EXPECT_EQ(colourAt(drawNow(), 16, 240), HOVER);
+    nMouseY = 257;
+    EXPECT_EQ(colourAt(drawNow(), 16, 240), NORMAL);
+    // t = 34 - 1/2^18: t + 206 lies just below 240, so row 240 is on the line.
+    ScrollPosition = 0.875f + std::ldexp(1.0f, -22);
+    nMouseY = 240;
+    EXPECT_EQ(colourAt(drawNow(), 16, 240), HOVER);
+    nMouseY = 239;
+    EXPECT_EQ(colourAt(drawNow(), 16, 240), NORMAL);
 }
 
 TEST_F(ArticleTest, TwoDigitNumbersWidenTheZoneAndShiftTheText) {

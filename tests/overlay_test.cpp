@@ -80,6 +80,14 @@ TEST_F(OverlayTest, ThumbRowsAndColourAt24Bits) {
     ScrollPosition = 0.0f;
     drawScrollBar();
     EXPECT_EQ(thumbRows(639, rgb(100, 50, 0)), std::make_pair(200, 479));
+
+    // One edge-scroll step of 0.4: the float 0.4 is a hair above 0.4, so the
+    // thumb reaches just past row 241 and row 241 is drawn, although
+    // (0.4f + 16) * 250 / 100 computed in floats stays below 41.
+    nLineCount = 100;
+    ScrollPosition = 0.4f;
+    drawScrollBar();
+    EXPECT_EQ(thumbRows(637, rgb(100, 50, 0)), std::make_pair(201, 241));
 }
 
 TEST_F(OverlayTest, StripIsRestoredFromTheCopyAndRowsAboveItStay) {

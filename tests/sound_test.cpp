@@ -241,6 +241,16 @@ TEST_F(SoundTest, CaptureHoldsOnlyWhatIsPlayedAndStaysValidAtEveryStep) {
     EXPECT_EQ(wave.frames(), 3307u);
 }
 
+TEST_F(SoundTest, CaptureIntoAFifoIsRefusedWithoutBlocking) {
+    ASSERT_EQ(::mkfifo("pipe.wav", 0600), 0);
+    ModuleSoundLibrary lib(nullptr);
+    lib.setCapturePath("pipe.wav");
+    // No reader on the FIFO: the initialisation neither hangs nor fails.
+    EXPECT_TRUE(lib.init(-1, 11025, 0, nullptr));
+    ASSERT_TRUE(lib.start());
+    lib.advance(100);
+}
+
 TEST_F(SoundTest, AModuleLoadedWithoutLoopEndsAndTheTunesDiffer) {
     ASSERT_TRUE(writeDemoModule("low.xm", 0));
     ASSERT_TRUE(writeDemoModule("high.xm", 1));

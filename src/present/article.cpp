@@ -60,10 +60,12 @@ struct Pass {
         return static_cast<std::int32_t>((static_cast<float>(line) - ScrollPosition) * LINE_HEIGHT + PAGE_TOP);
     }
 
+    // Only t is rounded to single precision; the bounds around it are exact,
+    // so a pointer row next to a rounded edge is judged as it really lies.
     bool pointerOnLine() const {
         const float t = (static_cast<float>(line) - ScrollPosition) * LINE_HEIGHT;
-        const auto y = static_cast<float>(nMouseY);
-        return y > t + PAGE_TOP && y < t + PAGE_TOP + LINE_HEIGHT;
+        const auto y = static_cast<double>(nMouseY);
+        return y > static_cast<double>(t) + PAGE_TOP && y < static_cast<double>(t) + PAGE_TOP + LINE_HEIGHT;
     }
 
     // Link text stays on the opening code's line, one column per byte, and
@@ -145,10 +147,11 @@ void drawArticle(std::uint8_t *frame, std::int32_t pitch) {
             pass.column = 0;
             ++pass.line;
         }
-        const auto line = static_cast<float>(pass.line);
-        if (line > ScrollPosition + static_cast<float>(WINDOW_LINES))
+        // line > ScrollPosition + 15 without rounding the sum: a position a
+        // hair below a whole number shows 15 lines, not 16.
+        if (static_cast<float>(pass.line - WINDOW_LINES) > ScrollPosition)
             return;
-        if (line >= ScrollPosition) {
+        if (static_cast<float>(pass.line) >= ScrollPosition) {
             if (b == ARTICLE_LINK_CODE) {
                 // The rest of this text belongs to the article just left:
                 // the new one is laid out from its first byte next frame.

@@ -66,7 +66,11 @@ void drawScrollBar() {
         thumb[0] = bPackedLow;
         thumb[1] = bPackedHigh;
     }
-    const float end = (ScrollPosition + WINDOW_LINES) * TRACK_ROWS / lines;
+    // f is a single-precision variable; the bound it is compared with is
+    // not rounded to single precision, so the thumb ends just below
+    // 200 + 250 * (s + 16) / n for the position as it is.
+    const double position = ScrollPosition;
+    const double end = (position + WINDOW_LINES) * TRACK_ROWS / nLineCount;
     for (std::int32_t x = BAR_LEFT; x <= BAR_RIGHT; ++x)
         // A position too large for whole-row steps draws nothing instead of spinning.
         for (float f = ScrollPosition * TRACK_ROWS / lines; end > f && f + 1.0f != f; f += 1.0f) {

@@ -17,7 +17,8 @@ void SDLCALL pullAudio(void *userdata, Uint8 *stream, int len);
 // one volume step per frame, sounds smooth.
 Uint16 pullFrames(DWORD rate) {
     Uint16 frames = 256;
-    while (frames < 4096 && frames * 43u < rate)
+    // The largest power of two not above rate / 43 (23 ms), at least 256.
+    while (frames < 4096 && frames * 2 * 43u <= rate)
         frames = static_cast<Uint16>(frames * 2);
     return frames;
 }
