@@ -240,9 +240,9 @@ class DirectDraw final : public IDirectDraw {
         std::string call = primary ? "CreateSurface primary" : "CreateSurface offscreen";
         call += " flags " + hex(desc->dwFlags) + " caps " + hex(desc->ddsCaps.dwCaps);
         if ((desc->dwFlags & DDSD_BACKBUFFERCOUNT) != 0)
-            call += " back " + std::to_string(desc->dwBackBufferCount);
+            call.append(" back ").append(std::to_string(desc->dwBackBufferCount));
         if ((desc->dwFlags & (DDSD_WIDTH | DDSD_HEIGHT)) != 0)
-            call += " " + std::to_string(desc->dwWidth) + "x" + std::to_string(desc->dwHeight);
+            call.append(" ").append(std::to_string(desc->dwWidth)).append("x").append(std::to_string(desc->dwHeight));
         calls.push_back(call);
         HRESULT code;
         if (injected(primary ? DisplayOp::CreatePrimary : DisplayOp::CreateOffscreen, &code))
