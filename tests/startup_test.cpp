@@ -252,5 +252,25 @@ TEST_F(RunTest, BinaryRunsTwiceAndAppends) {
     expectWholeRun(Lines(both.begin() + 9, both.end()));
 }
 
+TEST_F(RunTest, BinaryRefusesAScriptOrClockItCannotUse) {
+    // A run that cannot follow its script would otherwise end with success.
+    writeFile("script.txt", std::string("frames 5\nkey F3\nframes 1\n"));
+    EXPECT_EQ(runBinary("l n"), 1);
+    EXPECT_NE(readText("stderr.txt").find("script.txt: line 2: unknown key F3"), std::string::npos);
+    std::filesystem::remove("script.txt");
+    EXPECT_EQ(runBinary("l n"), 1);
+    std::filesystem::create_directory("script.txt");
+    EXPECT_EQ(runBinary("l n"), 1);
+    EXPECT_FALSE(std::filesystem::exists("orbex.log"));
+
+    std::filesystem::remove("script.txt");
+    writeFile("script.txt", std::string("frames 1\n"));
+    std::string command = std::string("ORBEX_VIDEO=headless ORBEX_CLOCK=step:0 ORBEX_SCRIPT=script.txt '") +
+                          ORBEX_BINARY + "' l n 2>stderr.txt";
+    int status = std::system(command.c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1);
+    EXPECT_FALSE(std::filesystem::exists("orbex.log"));
+}
+
 } // namespace
 } // namespace orbex::test

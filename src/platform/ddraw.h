@@ -63,6 +63,11 @@ struct DDSCAPS {
     DWORD dwCaps;
 };
 
+// The record sizes are those the viewer was written against: a surface
+// description of 108 bytes and a capability record of 316, which the size
+// fields carry. Four-byte packing keeps the description at 108 with a 64-bit
+// pixel address.
+#pragma pack(push, 4)
 struct DDSURFACEDESC {
     DWORD dwSize;
     DWORD dwFlags;
@@ -73,7 +78,10 @@ struct DDSURFACEDESC {
     void *lpSurface;
     DDPIXELFORMAT ddpfPixelFormat;
     DDSCAPS ddsCaps;
+    DWORD dwReserved[(48 - sizeof(void *)) / 4]; // up to 108 bytes
 };
+#pragma pack(pop)
+static_assert(sizeof(DDSURFACEDESC) == 108);
 
 struct DDCAPS {
     DWORD dwSize;
@@ -81,7 +89,9 @@ struct DDCAPS {
     DWORD dwCaps2;
     DWORD dwVidMemTotal;
     DWORD dwVidMemFree;
+    DWORD dwReserved[316 / 4 - 5];
 };
+static_assert(sizeof(DDCAPS) == 316);
 
 class IDirectDrawSurface {
   public:

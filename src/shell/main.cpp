@@ -23,7 +23,8 @@ int main(int argc, char **argv) {
     const char *video = std::getenv("ORBEX_VIDEO");
     std::string mode = video != nullptr ? video : "fullscreen";
     if (mode == "headless") {
-        orbex::headless::install(true);
+        if (!orbex::headless::install(true))
+            return 1;
     } else if (mode == "fullscreen" || mode == "window") {
 #ifdef ORBEX_HAVE_SDL
         if (!orbex::sdl::install(mode == "fullscreen"))

@@ -209,10 +209,12 @@ class DirectDraw final : public IDirectDraw {
         if (injected(DisplayOp::GetCaps, &code))
             return code;
         for (DDCAPS *caps : {driver, emulation})
+            if (caps != nullptr && caps->dwSize != sizeof(DDCAPS))
+                return DDERR_INVALIDPARAMS;
+        for (DDCAPS *caps : {driver, emulation})
             if (caps != nullptr) {
-                DWORD size = caps->dwSize;
                 std::memset(caps, 0, sizeof *caps);
-                caps->dwSize = size;
+                caps->dwSize = sizeof *caps;
             }
         return DD_OK;
     }

@@ -13,8 +13,9 @@
 namespace orbex::headless {
 
 // Installs the headless window system, display and sound library. Reads
-// ORBEX_SCRIPT and ORBEX_CLOCK from the environment when fromEnvironment is set.
-void install(bool fromEnvironment);
+// ORBEX_SCRIPT and ORBEX_CLOCK from the environment when fromEnvironment is
+// set; false, after a line on standard error, when either cannot be used.
+bool install(bool fromEnvironment);
 // Puts every headless setting and record back to its start (tests).
 void reset();
 

@@ -1,7 +1,6 @@
 // Window, input script and message boxes of the headless backend.
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -195,27 +194,41 @@ class HeadlessVideo final : public VideoBackend {
 
 HeadlessVideo video;
 
-void readEnvironment() {
+// A clock or script that cannot be used stops the run before it starts: a
+// run without them would end with success having done something else.
+bool readEnvironment() {
     if (const char *clock = std::getenv("ORBEX_CLOCK")) {
         std::string value = clock;
         long step = 0;
-        if (value.rfind("step:", 0) == 0 && parseNumber(value.substr(5), &step) && step > 0)
-            useVirtualClock(VIRTUAL_CLOCK_START, static_cast<DWORD>(step));
-        else
-            std::fprintf(stderr, "orbex: ORBEX_CLOCK must be step:MS, ignoring \"%s\"\n", clock);
+        if (value.rfind("step:", 0) != 0 || !parseNumber(value.substr(5), &step) || step <= 0 || step > 0x7FFFFFFF) {
+            std::fprintf(stderr, "orbex: ORBEX_CLOCK must be step:MS with MS above 0, not \"%s\"\n", clock);
+            return false;
+        }
+        useVirtualClock(VIRTUAL_CLOCK_START, static_cast<DWORD>(step));
     }
     if (const char *path = std::getenv("ORBEX_SCRIPT")) {
-        std::ifstream in(path, std::ios::binary);
-        if (!in) {
+        std::FILE *file = std::fopen(path, "rb");
+        if (file == nullptr) {
             std::fprintf(stderr, "orbex: cannot read script %s\n", path);
-            return;
+            return false;
         }
-        std::stringstream text;
-        text << in.rdbuf();
+        std::string text;
+        char buffer[4096];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+            text.append(buffer, n);
+        bool readOk = std::ferror(file) == 0;
+        std::fclose(file);
+        if (!readOk) {
+            std::fprintf(stderr, "orbex: cannot read script %s\n", path);
+            return false;
+        }
         std::string error;
-        if (!loadScriptText(text.str(), &error))
+        if (!loadScriptText(text, &error)) {
             std::fprintf(stderr, "orbex: %s: %s\n", path, error.c_str());
+            return false;
+        }
     }
+    return true;
 }
 
 } // namespace
@@ -247,11 +260,10 @@ bool loadScriptText(const std::string &text, std::string *error) {
     return true;
 }
 
-void install(bool fromEnvironment) {
+bool install(bool fromEnvironment) {
     setVideoBackend(&video);
     setSoundLibrary(headlessSoundLibrary());
-    if (fromEnvironment)
-        readEnvironment();
+    return !fromEnvironment || readEnvironment();
 }
 
 void reset() {
