@@ -34,8 +34,7 @@ int main(int argc, char **argv) {
         return 1;
 #endif
     } else {
-        std::fprintf(stderr, "orbex: ORBEX_VIDEO must be fullscreen, window or headless, not \"%s\"\n",
-                     mode.c_str());
+        std::fprintf(stderr, "orbex: ORBEX_VIDEO must be fullscreen, window or headless, not \"%s\"\n", mode.c_str());
         return 1;
     }
     // The arguments behind the program's name, joined by blanks.

@@ -28,7 +28,8 @@ struct Message {
 std::vector<Message> seen;
 
 LRESULT recordingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message != WM_NCCREATE && message != WM_CREATE && message != WM_DESTROY && message != WM_NCDESTROY)
+    if (message != WM_NCCREATE && message != WM_CREATE && message != WM_DESTROY && message != WM_NCDESTROY &&
+        message != WM_NULL)
         seen.push_back({message, wParam, lParam});
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
@@ -269,6 +270,18 @@ TEST_F(SdlBackendTest, FocusAndCloseBecomeActivationAndCloseRequest) {
     EXPECT_EQ(msg.message, WM_CLOSE);
     DispatchMessageA(&msg);
     EXPECT_FALSE(IsWindow(hwnd));
+}
+
+// A quit request is acted on at the next message; an idle desktop still
+// sends one now and then, so the viewer closes after its fade by itself.
+TEST_F(SdlBackendTest, IdleWindowGetsAMessageNowAndThen) {
+    MSG msg{};
+    SDL_Delay(600);
+    ASSERT_NE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE), FALSE);
+    EXPECT_EQ(msg.message, WM_NULL);
+    EXPECT_EQ(msg.hwnd, hwnd);
+    // Not again at once: the loop draws frames in between.
+    EXPECT_EQ(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE), FALSE);
 }
 
 TEST_F(SdlBackendTest, PointerInFrameCoordinatesOfTheScaledWindow) {

@@ -13,6 +13,11 @@
 namespace orbex::sdl {
 
 SDL_Window *pWindow = nullptr;
+// A desktop keeps sending a window small messages of its own; the viewer acts
+// on a quit request (the end of the fade, a missing background) only when a
+// message comes, so an idle message now and then lets it close by itself.
+constexpr Uint32 IDLE_MESSAGE_MS = 500;
+Uint32 dwLastIdleMessage = 0;
 SDL_Renderer *pRenderer = nullptr;
 
 namespace {
@@ -303,6 +308,11 @@ class SdlVideo final : public VideoBackend {
         SDL_Event event;
         while (SDL_PollEvent(&event))
             posted = handleEvent(event, &moved) || posted;
+        if (!wait && !posted && pWindow != nullptr && SDL_GetTicks() - dwLastIdleMessage >= IDLE_MESSAGE_MS) {
+            dwLastIdleMessage = SDL_GetTicks();
+            postInputMessage(WM_NULL, 0, 0);
+            posted = true;
+        }
         // Sleep in the event queue until something the viewer hears comes.
         while (wait && !posted && pWindow != nullptr) {
             if (SDL_WaitEvent(&event) == 0)
