@@ -165,8 +165,9 @@ class Surface final : public IDirectDrawSurface {
         SDL_RenderCopy(pRenderer, back->texture, nullptr, nullptr);
         waitForRefresh();
         SDL_RenderPresent(pRenderer);
+        // The next Unlock overwrites the whole of drawn; keeping its memory
+        // spares a clear of the frame every flip.
         std::swap(shown, drawn);
-        drawn.pixels.clear();
         return DD_OK;
     }
 
