@@ -1,19 +1,13 @@
-// Small tracker modules made on the spot: tests and the sample magazine need
-// music without shipping binary files. Two tunes that sound clearly apart:
-// variant 0 is low and slow (a square wave around C-3), variant 1 high and
-// quick (a sawtooth around C-6).
+// Music for the tests: the demo modules, and reading what the capture wrote.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-namespace orbex::test {
+#include "demo_module.h"
 
-// A complete FastTracker 2 module (.xm) of one looping pattern.
-std::vector<std::uint8_t> demoModule(int variant);
-// Writes demoModule(variant) to path; false when the file cannot be written.
-bool writeDemoModule(const std::string &path, int variant);
+namespace orbex::test {
 
 // A 16-bit stereo WAV file as the audio capture writes it.
 struct Wave {

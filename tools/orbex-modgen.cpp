@@ -3,14 +3,14 @@
 #include <cstdio>
 #include <cstring>
 
-#include "support/modules.h"
+#include "demo_module.h"
 
 int main(int argc, char **argv) {
     if (argc != 3 || (std::strcmp(argv[2], "0") != 0 && std::strcmp(argv[2], "1") != 0)) {
         std::fprintf(stderr, "usage: orbex-modgen FILE.xm 0|1   (0: low and slow, 1: high and quick)\n");
         return 2;
     }
-    if (!orbex::test::writeDemoModule(argv[1], argv[2][0] - '0')) {
+    if (!orbex::writeDemoModule(argv[1], argv[2][0] - '0')) {
         std::fprintf(stderr, "orbex-modgen: cannot write %s\n", argv[1]);
         return 1;
     }
