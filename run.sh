@@ -8,4 +8,12 @@ orbex_ensure_deps
 cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$root/build" -j "$(nproc)" --target orbex magazine
 export ORBEX_MAGAZINE="${ORBEX_MAGAZINE:-$root/build/magazine}"
+# On a machine with no sound card and no sound server the sound library
+# cannot start and the viewer says so in three message boxes; here the music
+# is played to SDL's silent driver instead, and we say that once.
+if [ -z "${SDL_AUDIODRIVER:-}" ] && [ ! -e /dev/snd ] && [ -z "${PULSE_SERVER:-}" ] &&
+  [ ! -S "${XDG_RUNTIME_DIR:-/nonexistent}/pulse/native" ] && [ ! -S "${XDG_RUNTIME_DIR:-/nonexistent}/pipewire-0" ]; then
+  echo "run.sh: no sound device found; the music plays silently (SDL_AUDIODRIVER=dummy)"
+  export SDL_AUDIODRIVER=dummy
+fi
 exec "$root/build/orbex" "$@"
