@@ -107,24 +107,6 @@ void writeBytes(const fs::path &path, const std::string &bytes) {
         .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-void resetEverything() {
-    resetDisplay();
-    resetWindowSystem();
-    headless::reset();
-    headless::install(false);
-    resetClock();
-    resetStartup();
-    resetConfig();
-    resetWindowProc();
-    resetArchive();
-    resetFont();
-    resetPixelFormat();
-    resetPcx();
-    resetAssets();
-    resetFrame();
-    resetMusic();
-}
-
 } // namespace
 
 bool prepareMagazine(const std::string &sample) {
@@ -153,7 +135,7 @@ void removeMagazine() {
 }
 
 bool startViewer(int depth, int padding) {
-    resetEverything();
+    headless::resetViewer();
     headless::offerDepths({depth});
     headless::setPitchPadding(padding);
     // Frozen between flips: a frame-rate window closes only in updateFrame.

@@ -21,23 +21,7 @@
 
 namespace orbex::test {
 
-void resetViewer() {
-    resetDisplay();
-    resetWindowSystem();
-    headless::reset();
-    headless::install(false);
-    resetClock();
-    resetStartup();
-    resetConfig();
-    resetWindowProc();
-    resetArchive();
-    resetFont();
-    resetPixelFormat();
-    resetPcx();
-    resetAssets();
-    resetFrame();
-    resetMusic();
-}
+void resetViewer() { headless::resetViewer(); }
 
 void ViewerTest::SetUp() {
     resetViewer();

@@ -18,6 +18,9 @@ namespace orbex::headless {
 bool install(bool fromEnvironment);
 // Puts every headless setting and record back to its start (tests).
 void reset();
+// Puts every subsystem of the viewer and the window system back to program
+// start, with the headless backend installed (tests and benchmarks).
+void resetViewer();
 
 // The next CreateWindowExA finds no window to make (the start-up without a window).
 void failWindowCreation();
