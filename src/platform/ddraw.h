@@ -119,6 +119,10 @@ class IDirectDraw {
     virtual ~IDirectDraw() = default;
 };
 
+// What every display answers to GetCaps: the records emptied, keeping their
+// size; DDERR_INVALIDPARAMS for a record of another size.
+HRESULT answerEmptyCaps(DDCAPS *driverCaps, DDCAPS *emulationCaps);
+
 // Called by doInit; the backend in use makes the display object.
 HRESULT DirectDrawCreate(void *driverGuid, IDirectDraw **directDraw, void *outer);
 

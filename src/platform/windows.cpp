@@ -170,10 +170,6 @@ BOOL PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     return TRUE;
 }
 
-LRESULT SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    return callProc(hwnd, message, wParam, lParam);
-}
-
 void PostQuitMessage(int exitCode) {
     quitPosted = true;
     quitCode = exitCode;
@@ -206,8 +202,6 @@ void postInputMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (window.alive)
         queue.push_back(MSG{handleOf(window.id), message, wParam, lParam, 0, {0, 0}});
 }
-
-HWND currentWindow() { return window.alive ? handleOf(window.id) : nullptr; }
 
 void resetWindowSystem() {
     classes.clear();

@@ -173,7 +173,6 @@ BOOL TranslateMessage(const MSG *msg);
 LRESULT DispatchMessageA(const MSG *msg);
 BOOL WaitMessage();
 BOOL PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-LRESULT SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 void PostQuitMessage(int exitCode);
 LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -185,8 +184,6 @@ int MessageBoxA(HWND owner, const char *text, const char *caption, UINT type);
 // Queues a message from a backend's input event for the viewer window;
 // dropped when no window exists.
 void postInputMessage(UINT message, WPARAM wParam, LPARAM lParam);
-// The viewer window of this run, or null.
-HWND currentWindow();
 // Puts the window system back to its state at program start (tests).
 void resetWindowSystem();
 

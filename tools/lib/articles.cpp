@@ -65,20 +65,20 @@ bool parseHexColour(const std::string &text, std::array<std::uint8_t, 3> &rgb) {
 // record, 10 counts as a line, and the three codes would confuse anyone
 // reading the links back.
 bool forbiddenColourByte(int b) {
-    return b == 0x0A || b == 0x0D || b == 0x1A || b == MARK_SEPARATOR || b == MARK_ARTICLE_LINK || b == MARK_COLOUR ||
-           b == MARK_MUSIC_LINK;
+    return b == 0x0A || b == 0x0D || b == 0x1A || b == ARTICLE_SEPARATOR || b == ARTICLE_LINK_CODE ||
+           b == COLOUR_CODE || b == MUSIC_LINK_CODE;
 }
 
 // Text bytes with a meaning of their own; they cannot stand in a text.
 const char *reservedTextByte(int b) {
     switch (b) {
-    case MARK_SEPARATOR:
+    case ARTICLE_SEPARATOR:
         return "separates the articles";
-    case MARK_ARTICLE_LINK:
+    case ARTICLE_LINK_CODE:
         return "is the article link code";
-    case MARK_COLOUR:
+    case COLOUR_CODE:
         return "is the colour code";
-    case MARK_MUSIC_LINK:
+    case MUSIC_LINK_CODE:
         return "is the music link code";
     default:
         return nullptr;
@@ -223,7 +223,7 @@ void Compiler::tag(const std::string &content) {
             error("a colour code cannot stand inside a link's text");
             return;
         }
-        article.text.push_back(MARK_COLOUR);
+        article.text.push_back(COLOUR_CODE);
         for (int c = 0; c < 3; ++c)
             article.text.push_back(colourByte(rgb[c], false));
     } else if (name == "link" || name == "music") {
@@ -251,7 +251,7 @@ void Compiler::tag(const std::string &content) {
                 error("the module name \"" + w[1] + "\" is longer than " + std::to_string(MAX_MODULE_NAME) + " bytes");
             if (link.file.find('"') != std::string::npos)
                 error("a module name cannot hold a double quote");
-            out.push_back(MARK_MUSIC_LINK);
+            out.push_back(MUSIC_LINK_CODE);
             out.insert(out.end(), link.file.begin(), link.file.end());
             out.push_back('"');
             rawColumns += 2 + static_cast<int>(link.file.size()) + 6;
@@ -260,7 +260,7 @@ void Compiler::tag(const std::string &content) {
             // "]" two bytes after each number's first digit.
             std::string numbers = "(" + std::to_string(link.target) + (link.target < 10 ? ") " : "] ") +
                                   std::to_string(link.line) + (link.line < 10 ? ")" : "]");
-            out.push_back(MARK_ARTICLE_LINK);
+            out.push_back(ARTICLE_LINK_CODE);
             out.insert(out.end(), numbers.begin(), numbers.end());
             rawColumns += 2 + static_cast<int>(numbers.size()) + 6;
         }
@@ -299,7 +299,7 @@ void Compiler::closeLink(Open kind) {
     visibleColumns += static_cast<int>(link.text.size()) + 1;
     if (visibleColumns - 1 > TEXT_COLUMNS)
         warn("the link text runs past column " + std::to_string(TEXT_COLUMNS) + ", over the text area's edge");
-    out.push_back(kind == Open::Article ? MARK_ARTICLE_LINK : MARK_MUSIC_LINK);
+    out.push_back(kind == Open::Article ? ARTICLE_LINK_CODE : MUSIC_LINK_CODE);
     ++rawColumns;
     open = Open::None;
 }
@@ -468,7 +468,7 @@ bool buildArchive(const std::vector<ArticleSource> &sources, std::vector<std::ui
     for (const Article &article : articles) {
         std::vector<std::uint8_t> record = recordBytes(article);
         archive.insert(archive.end(), record.begin(), record.end());
-        archive.push_back(MARK_SEPARATOR);
+        archive.push_back(ARTICLE_SEPARATOR);
     }
     // The viewer's buffer keeps one byte for its end marker.
     if (archive.size() >= 1048576) {
@@ -482,9 +482,9 @@ std::vector<ArticleLink> findLinks(const std::vector<std::uint8_t> &text) {
     std::vector<ArticleLink> links;
     for (std::size_t i = 0; i < text.size(); ++i) {
         std::uint8_t b = text[i];
-        if (b == MARK_COLOUR) {
+        if (b == COLOUR_CODE) {
             i += 3;
-        } else if (b == MARK_ARTICLE_LINK) {
+        } else if (b == ARTICLE_LINK_CODE) {
             ArticleLink link;
             std::size_t p = i + 2;
             if (at(text, p + 2) == ']') {
@@ -506,14 +506,14 @@ std::vector<ArticleLink> findLinks(const std::vector<std::uint8_t> &text) {
                 link.hover[2 - c] = at(text, p + 3 + c);
             }
             std::size_t d = 1;
-            while (d < 80 && at(text, i + d) != MARK_ARTICLE_LINK)
+            while (d < 80 && at(text, i + d) != ARTICLE_LINK_CODE)
                 ++d;
-            link.closed = at(text, i + d) == MARK_ARTICLE_LINK;
+            link.closed = at(text, i + d) == ARTICLE_LINK_CODE;
             for (std::size_t k = p + 6; k < i + d && k < p + 6 + MAX_LINK_TEXT; ++k)
                 link.text += static_cast<char>(at(text, k));
             links.push_back(link);
             i = std::max(i + d, p + 6 + link.text.size());
-        } else if (b == MARK_MUSIC_LINK) {
+        } else if (b == MUSIC_LINK_CODE) {
             ArticleLink link;
             link.music = true;
             std::size_t p = i + 1;
@@ -528,9 +528,9 @@ std::vector<ArticleLink> findLinks(const std::vector<std::uint8_t> &text) {
             }
             p += 6;
             std::size_t m = 0;
-            while (m < MAX_LINK_TEXT && at(text, p + m) != MARK_MUSIC_LINK)
+            while (m < MAX_LINK_TEXT && at(text, p + m) != MUSIC_LINK_CODE)
                 ++m;
-            link.closed = at(text, p + m) == MARK_MUSIC_LINK;
+            link.closed = at(text, p + m) == MUSIC_LINK_CODE;
             link.text.assign(text.begin() + static_cast<std::ptrdiff_t>(std::min(p, text.size())),
                              text.begin() + static_cast<std::ptrdiff_t>(std::min(p + m, text.size())));
             links.push_back(link);
@@ -555,7 +555,7 @@ std::vector<Article> decodeArchive(const std::vector<std::uint8_t> &archive, Rep
                 report.warn("bytes after the last separator; the viewer may show them as an extra article");
             break;
         }
-        if (archive[end] != MARK_SEPARATOR)
+        if (archive[end] != ARTICLE_SEPARATOR)
             continue;
         std::vector<std::uint8_t> record(archive.begin() + static_cast<std::ptrdiff_t>(start),
                                          archive.begin() + static_cast<std::ptrdiff_t>(end));

@@ -16,14 +16,12 @@
 #include <string>
 #include <vector>
 
+#include "present/article.h"
 #include "report.h"
+#include "text/archive.h"
 
 namespace orbex {
 
-constexpr std::uint8_t MARK_COLOUR = 0xA2;
-constexpr std::uint8_t MARK_ARTICLE_LINK = 0x9F;
-constexpr std::uint8_t MARK_MUSIC_LINK = 0xA8;
-constexpr std::uint8_t MARK_SEPARATOR = 0x9E;
 // The viewer's title and author fields hold 50 bytes, but a line of 50 ends
 // the field without its line feed and shifts the header into the text.
 constexpr std::size_t MAX_HEADER_LINE = 49;

@@ -1,7 +1,6 @@
 // The display of the headless backend: surfaces in memory, a depth the tests
 // choose, and operations that fail on request.
 #include <cstdio>
-#include <cstring>
 #include <deque>
 #include <map>
 #include <memory>
@@ -208,15 +207,7 @@ class DirectDraw final : public IDirectDraw {
         HRESULT code;
         if (injected(DisplayOp::GetCaps, &code))
             return code;
-        for (DDCAPS *caps : {driver, emulation})
-            if (caps != nullptr && caps->dwSize != sizeof(DDCAPS))
-                return DDERR_INVALIDPARAMS;
-        for (DDCAPS *caps : {driver, emulation})
-            if (caps != nullptr) {
-                std::memset(caps, 0, sizeof *caps);
-                caps->dwSize = sizeof *caps;
-            }
-        return DD_OK;
+        return answerEmptyCaps(driver, emulation);
     }
 
     HRESULT SetDisplayMode(DWORD width, DWORD height, DWORD bpp) override {

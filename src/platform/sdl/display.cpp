@@ -228,17 +228,7 @@ class DirectDraw final : public IDirectDraw {
   public:
     HRESULT SetCooperativeLevel(HWND hwnd, DWORD) override { return hwnd != nullptr ? DD_OK : DDERR_INVALIDPARAMS; }
 
-    HRESULT GetCaps(DDCAPS *driver, DDCAPS *emulation) override {
-        for (DDCAPS *caps : {driver, emulation})
-            if (caps != nullptr && caps->dwSize != sizeof(DDCAPS))
-                return DDERR_INVALIDPARAMS;
-        for (DDCAPS *caps : {driver, emulation})
-            if (caps != nullptr) {
-                std::memset(caps, 0, sizeof *caps);
-                caps->dwSize = sizeof *caps;
-            }
-        return DD_OK;
-    }
+    HRESULT GetCaps(DDCAPS *driver, DDCAPS *emulation) override { return answerEmptyCaps(driver, emulation); }
 
     // The window shows any depth; these are the two the textures are made in.
     HRESULT SetDisplayMode(DWORD width, DWORD height, DWORD bpp) override {
