@@ -18,7 +18,8 @@ std::string readAll(const char *name) {
 }
 
 TEST_F(TextFileTest, ReadingDropsCarriageReturnsAndEndsAtByte26) {
-    writeFile("a.txt", std::string("one\r\ntwo\r\r\nthree\x1A" "after"));
+    writeFile("a.txt", std::string("one\r\ntwo\r\r\nthree\x1A"
+                                   "after"));
     EXPECT_EQ(readAll("a.txt"), "one\ntwo\r\nthree");
     // A 26 right after a dropped carriage return still ends the file.
     writeFile("b.txt", std::string("x\r\x1Ay"));

@@ -10,9 +10,7 @@ void setSoundLibrary(SoundLibrary *library) { pSoundLibrary = library; }
 
 SoundLibrary *soundLibrary() { return pSoundLibrary; }
 
-BOOL BASS_Init(int device, DWORD freq, DWORD flags, HWND win) {
-    return pSoundLibrary->init(device, freq, flags, win);
-}
+BOOL BASS_Init(int device, DWORD freq, DWORD flags, HWND win) { return pSoundLibrary->init(device, freq, flags, win); }
 
 BOOL BASS_Start() { return pSoundLibrary->start(); }
 

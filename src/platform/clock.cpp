@@ -14,8 +14,8 @@ DWORD timeGetTime() {
     if (bVirtual)
         return dwVirtualNow;
     // A monotonic clock counted from boot on Linux, like the original's.
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now().time_since_epoch());
+    auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch());
     return static_cast<DWORD>(ms.count());
 }
 

@@ -22,8 +22,8 @@ std::uint8_t expandChannel(std::uint32_t word, DWORD mask) {
 
 } // namespace
 
-std::vector<std::uint8_t> frameToRgb(const std::uint8_t *pixels, int pitch, int depth, DWORD redMask,
-                                     DWORD greenMask, DWORD blueMask) {
+std::vector<std::uint8_t> frameToRgb(const std::uint8_t *pixels, int pitch, int depth, DWORD redMask, DWORD greenMask,
+                                     DWORD blueMask) {
     std::vector<std::uint8_t> rgb(640 * 480 * 3, 0);
     if (pixels == nullptr)
         return rgb;

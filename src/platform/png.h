@@ -11,8 +11,8 @@ namespace orbex {
 
 // Converts a 640x480 frame of 16 bits (with its channel masks) or 24 bits
 // (blue, green, red bytes) into RGB bytes.
-std::vector<std::uint8_t> frameToRgb(const std::uint8_t *pixels, int pitch, int depth, DWORD redMask,
-                                     DWORD greenMask, DWORD blueMask);
+std::vector<std::uint8_t> frameToRgb(const std::uint8_t *pixels, int pitch, int depth, DWORD redMask, DWORD greenMask,
+                                     DWORD blueMask);
 bool writeRgbPng(const std::string &path, const std::vector<std::uint8_t> &rgb, int width, int height);
 // A name in folder that no file has yet: orbex-shot-0001.png and on.
 std::string freeShotName(const std::string &folder);

@@ -22,9 +22,9 @@ struct Window {
 };
 
 std::deque<WindowClass> classes;
-Window window;               // the one window of the viewer
+Window window; // the one window of the viewer
 std::uintptr_t nextWindowId = 1;
-std::deque<MSG> queue;       // posted messages, oldest first
+std::deque<MSG> queue; // posted messages, oldest first
 bool quitPosted = false;
 int quitCode = 0;
 

@@ -154,8 +154,8 @@ inline const char *const IDC_ARROW = reinterpret_cast<const char *>(32512);
 
 // Called by the start-up (doInit) and the window procedure.
 BOOL RegisterClassA(const WNDCLASSA *wc);
-HWND CreateWindowExA(DWORD exStyle, const char *className, const char *title, DWORD style, int x, int y,
-                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance, void *param);
+HWND CreateWindowExA(DWORD exStyle, const char *className, const char *title, DWORD style, int x, int y, int width,
+                     int height, HWND parent, HMENU menu, HINSTANCE instance, void *param);
 BOOL ShowWindow(HWND hwnd, int cmdShow);
 BOOL UpdateWindow(HWND hwnd);
 BOOL DestroyWindow(HWND hwnd);
