@@ -5,8 +5,10 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/codepage.h"
+#include "base/geometry.h"
 #include "platform/backend.h"
-#include "platform/cp1252.h"
+#include "platform/display.h"
 #include "platform/sdl/internal.h"
 #include "platform/sdl/sdl.h"
 
@@ -22,8 +24,6 @@ SDL_Renderer *pRenderer = nullptr;
 
 namespace {
 
-constexpr int WIDTH = 640;
-constexpr int HEIGHT = 480;
 constexpr LPARAM HTCLIENT = 1;
 
 bool bFullscreen = true;
@@ -118,7 +118,7 @@ int readScale() {
 
 // The desktop of the display the window is on (or the first).
 SDL_Rect desktopBounds() {
-    SDL_Rect bounds{0, 0, WIDTH, HEIGHT};
+    SDL_Rect bounds{0, 0, SCREENWIDTH, SCREENHEIGHT};
     int display = pWindow != nullptr ? SDL_GetWindowDisplayIndex(pWindow) : 0;
     SDL_GetDisplayBounds(display < 0 ? 0 : display, &bounds);
     return bounds;
@@ -134,7 +134,7 @@ void applyWindowMode() {
         SDL_SetWindowFullscreen(pWindow, SDL_WINDOW_FULLSCREEN_DESKTOP);
     } else {
         SDL_SetWindowFullscreen(pWindow, 0);
-        SDL_SetWindowSize(pWindow, WIDTH * nScale, HEIGHT * nScale);
+        SDL_SetWindowSize(pWindow, SCREENWIDTH * nScale, SCREENHEIGHT * nScale);
         SDL_SetWindowPosition(pWindow, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
     }
 }
@@ -146,7 +146,7 @@ bool makeRenderer() {
     if (pRenderer == nullptr)
         return false;
     // The frame keeps its 4:3 shape in any window, with black bars.
-    SDL_RenderSetLogicalSize(pRenderer, WIDTH, HEIGHT);
+    SDL_RenderSetLogicalSize(pRenderer, SCREENWIDTH, SCREENHEIGHT);
     SDL_RenderSetIntegerScale(pRenderer, bIntegerScale ? SDL_TRUE : SDL_FALSE);
     return true;
 }
@@ -174,8 +174,8 @@ bool backendKey(const SDL_KeyboardEvent &key) {
 LPARAM pointParam(int x, int y) {
     float fx = 0, fy = 0;
     SDL_RenderWindowToLogical(pRenderer, x, y, &fx, &fy);
-    auto lx = static_cast<LPARAM>(SDL_clamp(static_cast<int>(fx), 0, WIDTH - 1));
-    auto ly = static_cast<LPARAM>(SDL_clamp(static_cast<int>(fy), 0, HEIGHT - 1));
+    auto lx = static_cast<LPARAM>(SDL_clamp(static_cast<int>(fx), 0, SCREENWIDTH - 1));
+    auto ly = static_cast<LPARAM>(SDL_clamp(static_cast<int>(fy), 0, SCREENHEIGHT - 1));
     return ly << 16 | lx;
 }
 
@@ -249,6 +249,7 @@ bool handleEvent(const SDL_Event &event, bool *moved) {
         return true;
     case SDL_RENDER_TARGETS_RESET:
     case SDL_RENDER_DEVICE_RESET:
+        // The texture is gone or empty; the viewer's Restore makes it anew.
         loseSurfaces();
         return false;
     default:
@@ -258,14 +259,14 @@ bool handleEvent(const SDL_Event &event, bool *moved) {
 
 class SdlVideo final : public VideoBackend {
   public:
-    int screenWidth() override { return desktopMode().w; }
-    int screenHeight() override { return desktopMode().h; }
+    int screenWidth() override { return desktopDisplayMode().w; }
+    int screenHeight() override { return desktopDisplayMode().h; }
 
     bool openWindow(const char *title, int, int) override {
         if (pWindow != nullptr)
             return false;
         Uint32 flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_RESIZABLE;
-        SDL_Rect place{SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, WIDTH * nScale, HEIGHT * nScale};
+        SDL_Rect place{SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, SCREENWIDTH * nScale, SCREENHEIGHT * nScale};
         if (bFullscreen) {
             flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
             place = desktopBounds();
@@ -293,7 +294,8 @@ class SdlVideo final : public VideoBackend {
     }
 
     void closeWindow() override {
-        forgetTextures();
+        dropTexture();
+        loseSurfaces();
         if (pRenderer != nullptr)
             SDL_DestroyRenderer(pRenderer);
         if (pWindow != nullptr)
@@ -339,13 +341,28 @@ class SdlVideo final : public VideoBackend {
             std::fprintf(stderr, "%s: %s\n", utf8Caption.c_str(), utf8Text.c_str());
     }
 
-    HRESULT createDirectDraw(IDirectDraw **directDraw) override { return createSdlDirectDraw(directDraw); }
+    // The window shows any depth; these are the two the textures are made in.
+    void desktopMode(DWORD *width, DWORD *height, int *depth) override {
+        *width = SCREENWIDTH;
+        *height = SCREENHEIGHT;
+        *depth = 16;
+    }
+    bool offersMode(DWORD width, DWORD height, int depth) override {
+        return width == SCREENWIDTH && height == SCREENHEIGHT && (depth == 16 || depth == 24);
+    }
+    void masks16(DWORD *red, DWORD *green, DWORD *blue) override { *red = 0xF800, *green = 0x07E0, *blue = 0x001F; }
+    bool openFrames(int width, int height, int depth) override {
+        return width == SCREENWIDTH && height == SCREENHEIGHT && openTexture(depth);
+    }
+    bool restoreFrames() override { return restoreTexture(); }
+    void closeFrames() override { dropTexture(); }
+    void presentFrame(const FrameView &frame) override { presentTexture(frame); }
 
   private:
-    static SDL_DisplayMode desktopMode() {
+    static SDL_DisplayMode desktopDisplayMode() {
         SDL_DisplayMode mode{};
         if (SDL_GetDesktopDisplayMode(0, &mode) != 0 || mode.w <= 0 || mode.h <= 0)
-            mode.w = WIDTH, mode.h = HEIGHT;
+            mode.w = SCREENWIDTH, mode.h = SCREENHEIGHT;
         return mode;
     }
 };
