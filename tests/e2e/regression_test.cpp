@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "images.h"
+#include "platform/headless/headless.h"
+#include "shell/startup.h"
 #include "support/modules.h"
 #include "support/viewer_test.h"
 
@@ -80,6 +82,29 @@ int runTour(const fs::path &folder) {
                                 (referenceFolder() / "tour.txt").string() + "' ORBEX_AUDIO_CAPTURE=capture.wav '" +
                                 ORBEX_BINARY + "' l >stdout.txt 2>stderr.txt";
     return std::system(command.c_str());
+}
+
+// The same tour inside this process, as a test or benchmark runs the viewer
+// again and again: only the one reset between runs.
+int runTourHere(const fs::path &folder) {
+    copyMagazine(folder);
+    const fs::path previous = fs::current_path();
+    fs::current_path(folder);
+    const std::string script = (referenceFolder() / "tour.txt").string();
+    ::setenv("ORBEX_CLOCK", "step:20", 1);
+    ::setenv("ORBEX_SCRIPT", script.c_str(), 1);
+    ::setenv("ORBEX_AUDIO_CAPTURE", "capture.wav", 1);
+    resetViewer();
+    int result = headless::install(true) ? 0 : -1;
+    char commandLine[] = "l";
+    if (result == 0)
+        result = WinMain(nullptr, nullptr, commandLine, SW_SHOWDEFAULT);
+    // Completes the capture file.
+    resetViewer();
+    for (const char *name : {"ORBEX_CLOCK", "ORBEX_SCRIPT", "ORBEX_AUDIO_CAPTURE"})
+        ::unsetenv(name);
+    fs::current_path(previous);
+    return result;
 }
 
 std::vector<std::string> splitLines(const std::string &text) {
@@ -254,6 +279,21 @@ TEST_F(RegressionTour, TheMusicSoundsTheSameEveryTimeUntilItFadesOut) {
     EXPECT_GT(level(f12 + 50), 2.0 * level(f12 + 85));
     EXPECT_GT(level(f12 + 85), 0.0);
     EXPECT_EQ(level(f12 + 100, tour.nFlips - f12 - 100), 0.0);
+}
+
+TEST_F(RegressionTour, TwoRunsInOneProcessGiveTheSameLogShotsAndMusic) {
+    const Tour tour = readTour();
+    ASSERT_TRUE(fs::exists(fs::path(ORBEX_SAMPLE_MAGAZINE) / "data" / "orbex.dat"))
+        << "build the sample magazine first (target magazine)";
+    ASSERT_EQ(runTourHere(folder / "first"), 0);
+    ASSERT_EQ(runTourHere(folder / "second"), 0);
+    EXPECT_EQ(compareLogs(readText(referenceFolder() / "tour.log"), readText(folder / "first" / "orbex.log")), "");
+    EXPECT_EQ(readText(folder / "first" / "orbex.log"), readText(folder / "second" / "orbex.log"));
+    for (const std::string &shot : tour.shots)
+        EXPECT_TRUE(readFile(folder / "first" / shot) == readFile(folder / "second" / shot)) << shot;
+    const Bytes capture = readFile(folder / "first" / "capture.wav");
+    EXPECT_EQ(capture.size(), 44 + 4 * tour.nFlips * FRAMES_PER_FLIP);
+    EXPECT_TRUE(capture == readFile(folder / "second" / "capture.wav")) << "the second run's music differs";
 }
 
 } // namespace

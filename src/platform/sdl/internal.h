@@ -3,14 +3,24 @@
 
 #include <SDL.h>
 
+#include <memory>
+
 #include "platform/backend.h"
 
 namespace orbex::sdl {
 
+// SDL objects that destroy themselves.
+struct SdlDestroy {
+    void operator()(SDL_Window *window) const { SDL_DestroyWindow(window); }
+    void operator()(SDL_Renderer *renderer) const { SDL_DestroyRenderer(renderer); }
+    void operator()(SDL_Texture *texture) const { SDL_DestroyTexture(texture); }
+};
+template <typename T> using SdlPtr = std::unique_ptr<T, SdlDestroy>;
+
 // The viewer window and its renderer while the window is open; made by the
-// window part, used by the screen part to present.
-extern SDL_Window *pWindow;
-extern SDL_Renderer *pRenderer;
+// window part, used by the screen part to present. Both go before SDL_Quit.
+extern SdlPtr<SDL_Window> pWindow;
+extern SdlPtr<SDL_Renderer> pRenderer;
 
 // Called by install: the window system, set to start full screen or in a
 // window of ORBEX_SCALE times the frame.

@@ -17,7 +17,7 @@ namespace {
 constexpr double VSYNC_SLACK_MS = 2.0;
 
 struct Screen {
-    SDL_Texture *texture = nullptr;
+    SdlPtr<SDL_Texture> texture;
     int depth = 0;
     // When the last flip was presented, in performance-counter ticks.
     Uint64 lastPresent = 0;
@@ -27,7 +27,7 @@ Screen screen;
 
 double refreshIntervalMs() {
     SDL_DisplayMode mode{};
-    int display = pWindow != nullptr ? SDL_GetWindowDisplayIndex(pWindow) : 0;
+    int display = pWindow != nullptr ? SDL_GetWindowDisplayIndex(pWindow.get()) : 0;
     int rate = 60;
     if (SDL_GetCurrentDisplayMode(display < 0 ? 0 : display, &mode) == 0 && mode.refresh_rate > 0)
         rate = mode.refresh_rate;
@@ -36,7 +36,7 @@ double refreshIntervalMs() {
 
 bool rendererWaitsForVsync() {
     SDL_RendererInfo info{};
-    return pRenderer != nullptr && SDL_GetRendererInfo(pRenderer, &info) == 0 &&
+    return pRenderer != nullptr && SDL_GetRendererInfo(pRenderer.get(), &info) == 0 &&
            (info.flags & SDL_RENDERER_PRESENTVSYNC) != 0;
 }
 
@@ -56,10 +56,10 @@ void waitForRefresh() {
 }
 
 void drawTexture() {
-    SDL_SetRenderDrawColor(pRenderer, 0, 0, 0, 255);
-    SDL_RenderClear(pRenderer);
+    SDL_SetRenderDrawColor(pRenderer.get(), 0, 0, 0, 255);
+    SDL_RenderClear(pRenderer.get());
     if (screen.texture != nullptr)
-        SDL_RenderCopy(pRenderer, screen.texture, nullptr, nullptr);
+        SDL_RenderCopy(pRenderer.get(), screen.texture.get(), nullptr, nullptr);
 }
 
 } // namespace
@@ -69,33 +69,30 @@ bool openTexture(int depth) {
     if (pRenderer == nullptr)
         return false;
     Uint32 format = depth == 16 ? SDL_PIXELFORMAT_RGB565 : SDL_PIXELFORMAT_BGR24;
-    screen.texture = SDL_CreateTexture(pRenderer, format, SDL_TEXTUREACCESS_STREAMING, SCREENWIDTH, SCREENHEIGHT);
+    screen.texture.reset(
+        SDL_CreateTexture(pRenderer.get(), format, SDL_TEXTUREACCESS_STREAMING, SCREENWIDTH, SCREENHEIGHT));
     screen.depth = depth;
     return screen.texture != nullptr;
 }
 
 bool restoreTexture() { return openTexture(screen.depth); }
 
-void dropTexture() {
-    if (screen.texture != nullptr)
-        SDL_DestroyTexture(screen.texture);
-    screen.texture = nullptr;
-}
+void dropTexture() { screen.texture.reset(); }
 
 void presentTexture(const FrameView &frame) {
     if (pRenderer == nullptr || screen.texture == nullptr)
         return;
-    SDL_UpdateTexture(screen.texture, nullptr, frame.pixels, frame.pitch);
+    SDL_UpdateTexture(screen.texture.get(), nullptr, frame.pixels, frame.pitch);
     drawTexture();
     waitForRefresh();
-    SDL_RenderPresent(pRenderer);
+    SDL_RenderPresent(pRenderer.get());
 }
 
 void presentAgain() {
     if (pRenderer == nullptr)
         return;
     drawTexture();
-    SDL_RenderPresent(pRenderer);
+    SDL_RenderPresent(pRenderer.get());
 }
 
 void saveScreenshot() {
@@ -107,9 +104,6 @@ void saveScreenshot() {
         std::fprintf(stderr, "orbex: cannot write %s\n", name.c_str());
 }
 
-void resetScreen() {
-    dropTexture();
-    screen = Screen{};
-}
+void resetScreen() { screen = Screen{}; }
 
 } // namespace orbex::sdl
