@@ -5,11 +5,13 @@
 # test.sh.
 
 # Building and running the viewer, its tools and the demo magazine they make.
+# shellcheck disable=SC2034 # used by run.sh and test.sh
 ORBEX_BUILD_PACKAGES=(g++ cmake make pkg-config libpng-dev libsdl2-dev libopenmpt-dev libcli11-dev
   libimagequant-dev)
 
 # The tests on top: test and benchmark libraries, a private X display driven
 # by xdotool, and the validators of the installed files and the Debian package.
+# shellcheck disable=SC2034 # used by test.sh
 ORBEX_TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev libx11-dev xvfb xdotool python3
   desktop-file-utils appstream groff-base dpkg-dev)
 
