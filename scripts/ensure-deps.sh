@@ -13,7 +13,7 @@ ORBEX_BUILD_PACKAGES=(g++ cmake make pkg-config libpng-dev libsdl2-dev libopenmp
 # by xdotool, and the validators of the installed files and the Debian package.
 # shellcheck disable=SC2034 # used by test.sh
 ORBEX_TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev libx11-dev xvfb xdotool python3
-  desktop-file-utils appstream groff-base dpkg-dev)
+  desktop-file-utils appstream groff-base dpkg-dev file)
 
 # Prints those of the named packages that are not installed.
 orbex_missing_packages() {

@@ -3,11 +3,12 @@
 # depends on the package of every library the programs link, and that it
 # holds the programs and the demo magazine and nothing of the tests.
 #   check_deb.sh BUILD_DIR VERSION
-# Exits 77 (skipped) where dpkg-shlibdeps, which cpack needs, is missing.
+# Exits 77 (skipped) where a tool is missing: cpack needs dpkg-shlibdeps
+# (dpkg-dev) and file to work out the dependencies.
 set -euo pipefail
 build="$(cd "$1" && pwd)"
 version="$2"
-for tool in dpkg-shlibdeps dpkg-deb objdump; do
+for tool in dpkg-shlibdeps file dpkg-deb objdump; do
   command -v "$tool" >/dev/null || {
     echo "SKIP: $tool is not installed"
     exit 77
