@@ -9,7 +9,8 @@ build="$(cd "$1" && pwd)"
 version="$2"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-prefix="$work/prefix"
+# A prefix ending in usr, so that the tree can be validated as a system.
+prefix="$work/root/usr"
 failures=0
 fail() {
   echo "FAIL: $*" >&2
@@ -67,6 +68,9 @@ icon=$(sed -n 's/^Icon=//p' "$desktop")
 if command -v appstreamcli >/dev/null; then
   appstreamcli validate --no-net --pedantic "$metainfo" >"$work/validate.txt" 2>&1 ||
     fail "appstreamcli validate: $(cat "$work/validate.txt")"
+  # The metainfo together with the desktop entry and icon it names.
+  appstreamcli validate-tree --no-net --pedantic "$work/root" >"$work/validate.txt" 2>&1 ||
+    fail "appstreamcli validate-tree: $(cat "$work/validate.txt")"
 else
   skip appstreamcli "the AppStream metainfo"
 fi
