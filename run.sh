@@ -4,8 +4,12 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")" && pwd)"
 source "$root/scripts/ensure-deps.sh"
-orbex_ensure_deps
-cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+orbex_ensure_deps "${ORBEX_BUILD_PACKAGES[@]}"
+# A first build leaves out the tests, whose libraries run.sh does not
+# install; a folder that test.sh has set up keeps its settings.
+flags=()
+[ -f "$root/build/CMakeCache.txt" ] || flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DORBEX_TESTS=OFF -DORBEX_BENCH=OFF)
+cmake -S "$root" -B "$root/build" "${flags[@]}" >/dev/null
 cmake --build "$root/build" -j "$(nproc)" --target orbex magazine
 export ORBEX_MAGAZINE="${ORBEX_MAGAZINE:-$root/build/magazine}"
 # On a machine with no sound card and no sound server the sound library

@@ -1,23 +1,35 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the viewer need.
-# As root it runs apt-get; otherwise it prints the one line to run.
-# Sourced by run.sh and test.sh.
+# The Debian packages that ORBEX 5 needs, in two sets: run.sh asks for the
+# first, test.sh for both. As root the missing ones are installed with
+# apt-get; otherwise the one line to run is printed. Sourced by run.sh and
+# test.sh.
 
-ORBEX_PACKAGES=(g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
-  libsdl2-dev libopenmpt-dev libx11-dev xvfb xdotool python3)
+# Building and running the viewer, its tools and the demo magazine they make.
+# shellcheck disable=SC2034 # used by run.sh and test.sh
+ORBEX_BUILD_PACKAGES=(g++ cmake make pkg-config libpng-dev libsdl2-dev libopenmpt-dev libcli11-dev
+  libimagequant-dev)
 
+# The tests on top: test and benchmark libraries, a private X display driven
+# by xdotool, and the validators of the installed files and the Debian package.
+# shellcheck disable=SC2034 # used by test.sh
+ORBEX_TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev libx11-dev xvfb xdotool python3
+  desktop-file-utils appstream groff-base dpkg-dev file)
+
+# Prints those of the named packages that are not installed.
 orbex_missing_packages() {
   local missing=() p
-  for p in "${ORBEX_PACKAGES[@]}"; do
+  for p in "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
   echo "${missing[@]}"
 }
 
+# orbex_ensure_deps PACKAGE...: installs the missing ones, or names them and
+# fails.
 orbex_ensure_deps() {
   command -v dpkg-query >/dev/null 2>&1 || return 0 # not Debian/Ubuntu: the user installs by hand
   local missing
-  missing=$(orbex_missing_packages)
+  missing=$(orbex_missing_packages "$@")
   [ -z "$missing" ] && return 0
   if [ "$(id -u)" -eq 0 ]; then
     echo "Installing: $missing"
