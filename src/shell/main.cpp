@@ -8,12 +8,15 @@
 #include <string>
 
 #include "platform/headless/headless.h"
+#include "platform/places.h"
 #include "shell/startup.h"
 #ifdef ORBEX_HAVE_SDL
 #include "platform/sdl/sdl.h"
 #endif
 
 int main(int argc, char **argv) {
+    // The user's paths are the user's: taken from where the program started.
+    orbex::rememberStartFolder();
     if (const char *folder = std::getenv("ORBEX_MAGAZINE"); folder != nullptr && *folder != 0) {
         if (chdir(folder) != 0) {
             std::fprintf(stderr, "orbex: cannot enter ORBEX_MAGAZINE folder %s\n", folder);

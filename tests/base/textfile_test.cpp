@@ -1,6 +1,11 @@
 #include "base/textfile.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
 
 #include "support/viewer_test.h"
 
@@ -55,6 +60,36 @@ TEST_F(TextFileTest, OnlyRegularFilesOpen) {
     ASSERT_EQ(mkfifo("pipe", 0600), 0);
     EXPECT_FALSE(TextFileReader("pipe").isOpen());
     EXPECT_EQ(openRegularFile("pipe"), nullptr);
+}
+
+TEST_F(TextFileTest, WritingNeverGoesThroughALink) {
+    writeFile("mine.txt", std::string("mine"));
+    ASSERT_EQ(symlink("mine.txt", "w.txt"), 0);
+    for (TextFileMode mode : {TextFileMode::Truncate, TextFileMode::Append}) {
+        TextFileWriter out("w.txt", mode);
+        EXPECT_FALSE(out.isOpen());
+        EXPECT_EQ(out.failure(), "a symbolic link is in its place");
+        EXPECT_FALSE(out.write("x\n", 2));
+    }
+    EXPECT_EQ(readText("mine.txt"), "mine");
+}
+
+TEST_F(TextFileTest, AWriteThatDoesNotReachTheFileIsToldAtTheClose) {
+    // A file size limit stands in for a full disk.
+    struct rlimit old {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    struct rlimit small = old;
+    small.rlim_cur = 4;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    auto *previous = std::signal(SIGXFSZ, SIG_IGN);
+    TextFileWriter out("w.txt", TextFileMode::Truncate);
+    ASSERT_TRUE(out.isOpen());
+    out.write("a longer line than fits\n", 24);
+    bool closed = out.close();
+    std::signal(SIGXFSZ, previous);
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_FALSE(closed);
+    EXPECT_EQ(out.failure(), std::strerror(EFBIG));
 }
 
 } // namespace
