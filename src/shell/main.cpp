@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/ownfiles.h"
 #include "platform/headless/headless.h"
 #include "platform/places.h"
 #include "shell/startup.h"
@@ -23,6 +24,7 @@ int main(int argc, char **argv) {
             return 1;
         }
     }
+    orbex::chooseOwnFilesFolder();
     const char *video = std::getenv("ORBEX_VIDEO");
     std::string mode = video != nullptr ? video : "fullscreen";
     if (mode == "headless") {
