@@ -1,7 +1,6 @@
-// The orbex binary: picks a backend, enters the magazine's folder and hands
-// the command line to WinMain as the original's C runtime did.
-#include <unistd.h>
-
+// The orbex binary: enters the magazine's folder, decides where the viewer's
+// own files go, picks a backend and hands the command line to WinMain as the
+// original's C runtime did.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +9,7 @@
 #include "base/ownfiles.h"
 #include "platform/headless/headless.h"
 #include "platform/places.h"
+#include "shell/magazine.h"
 #include "shell/startup.h"
 #ifdef ORBEX_HAVE_SDL
 #include "platform/sdl/sdl.h"
@@ -18,12 +18,8 @@
 int main(int argc, char **argv) {
     // The user's paths are the user's: taken from where the program started.
     orbex::rememberStartFolder();
-    if (const char *folder = std::getenv("ORBEX_MAGAZINE"); folder != nullptr && *folder != 0) {
-        if (chdir(folder) != 0) {
-            std::fprintf(stderr, "orbex: cannot enter ORBEX_MAGAZINE folder %s\n", folder);
-            return 1;
-        }
-    }
+    if (!orbex::enterMagazine(ORBEX_DATADIR))
+        return 1;
     orbex::chooseOwnFilesFolder();
     const char *video = std::getenv("ORBEX_VIDEO");
     std::string mode = video != nullptr ? video : "fullscreen";
