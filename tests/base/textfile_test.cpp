@@ -2,7 +2,6 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <csignal>
 #include <cstring>
@@ -60,18 +59,6 @@ TEST_F(TextFileTest, OnlyRegularFilesOpen) {
     ASSERT_EQ(mkfifo("pipe", 0600), 0);
     EXPECT_FALSE(TextFileReader("pipe").isOpen());
     EXPECT_EQ(openRegularFile("pipe"), nullptr);
-}
-
-TEST_F(TextFileTest, WritingNeverGoesThroughALink) {
-    writeFile("mine.txt", std::string("mine"));
-    ASSERT_EQ(symlink("mine.txt", "w.txt"), 0);
-    for (TextFileMode mode : {TextFileMode::Truncate, TextFileMode::Append}) {
-        TextFileWriter out("w.txt", mode);
-        EXPECT_FALSE(out.isOpen());
-        EXPECT_EQ(out.failure(), "a symbolic link is in its place");
-        EXPECT_FALSE(out.write("x\n", 2));
-    }
-    EXPECT_EQ(readText("mine.txt"), "mine");
 }
 
 TEST_F(TextFileTest, AWriteThatDoesNotReachTheFileIsToldAtTheClose) {
