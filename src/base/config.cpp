@@ -1,16 +1,15 @@
 #include "base/config.h"
 
-#include "base/textfile.h"
+#include "base/ownfiles.h"
 
 namespace orbex {
 
 namespace {
-constexpr char CONFIG_FILE[] = "orbex.cfg";
 constexpr std::uint8_t DEFAULT_CONFIG[3] = {1, 1, 1};
 } // namespace
 
 std::optional<std::uint8_t> readConfigByte(int n) {
-    TextFileReader cfg(CONFIG_FILE);
+    TextFileReader cfg = readOwnFile(OwnFile::Config);
     if (!cfg.isOpen())
         return std::nullopt;
     int c = 0;
@@ -21,8 +20,12 @@ std::optional<std::uint8_t> readConfigByte(int n) {
 }
 
 void createConfigFile() {
-    TextFileWriter cfg(CONFIG_FILE, TextFileMode::Truncate);
+    TextFileWriter cfg = openOwnFile(OwnFile::Config, TextFileMode::Truncate);
+    if (!cfg.isOpen())
+        return;
     cfg.write(DEFAULT_CONFIG, sizeof DEFAULT_CONFIG);
+    if (!cfg.close())
+        reportOwnFileFailure(OwnFile::Config, cfg.failure());
 }
 
 } // namespace orbex

@@ -2,6 +2,9 @@
 
 #include <fcntl.h>
 
+#include <cerrno>
+#include <cstring>
+
 namespace orbex {
 
 TextFileReader::TextFileReader(const char *name) : pFile(openRegularFile(name)) {}
@@ -22,11 +25,15 @@ int TextFileReader::getByte() {
 }
 
 // As for reading: a FIFO or a device under the file's name must not block the
-// viewer, so only regular files are written.
+// viewer, so only regular files are written; and a link a magazine holds
+// must not lead the viewer's writing out of its folder.
 TextFileWriter::TextFileWriter(const char *name, TextFileMode mode)
-    : pFile(streamOf(
-          openRegularDescriptor(name, O_WRONLY | O_CREAT | (mode == TextFileMode::Append ? O_APPEND : O_TRUNC)),
-          mode == TextFileMode::Append ? "ab" : "wb")) {}
+    : pFile(streamOf(openRegularForWriting(
+                         name, O_WRONLY | O_CREAT | (mode == TextFileMode::Append ? O_APPEND : O_TRUNC), &sFailure),
+                     mode == TextFileMode::Append ? "ab" : "wb")) {
+    if (pFile == nullptr && sFailure.empty())
+        sFailure = std::strerror(errno);
+}
 
 bool TextFileWriter::write(const void *data, std::size_t n) {
     if (pFile == nullptr)
@@ -38,6 +45,20 @@ bool TextFileWriter::write(const void *data, std::size_t n) {
             ok = false;
         if (std::putc(bytes[i], pFile.get()) == EOF)
             ok = false;
+    }
+    if (!ok && sFailure.empty())
+        sFailure = std::strerror(errno);
+    return ok;
+}
+
+bool TextFileWriter::close() {
+    if (pFile == nullptr)
+        return false;
+    bool ok = sFailure.empty();
+    if (std::fclose(pFile.release()) != 0) {
+        if (ok)
+            sFailure = std::strerror(errno);
+        ok = false;
     }
     return ok;
 }

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <string>
 
 #include "platform/files.h"
 
@@ -35,14 +36,23 @@ enum class TextFileMode { Truncate, Append };
 class TextFileWriter {
   public:
     // Opens name for writing ("w" truncates, "a" appends); a created file
-    // gets mode 0600 before the umask.
+    // gets mode 0600 before the umask. A symbolic link or anything but a
+    // regular file in name's place is not opened.
     TextFileWriter(const char *name, TextFileMode mode);
+    // A writer with no file: nothing opens, nothing is written.
+    TextFileWriter() = default;
 
     bool isOpen() const { return pFile != nullptr; }
+    // Why the file did not open or a write failed, for standard error.
+    const std::string &failure() const { return sFailure; }
     // Writes n bytes, each line feed as 13 10; false when a write failed.
     bool write(const void *data, std::size_t n);
+    // Closes the file; false when anything written did not reach it.
+    bool close();
 
   private:
+    // Before the file: the open fills it in.
+    std::string sFailure;
     UniqueFile pFile;
 };
 

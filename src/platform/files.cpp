@@ -4,7 +4,25 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+
 namespace orbex {
+
+namespace {
+
+constexpr char LINK_IN_PLACE[] = "a symbolic link is in its place";
+
+int failWith(std::string *why, const char *reason) {
+    if (why != nullptr)
+        *why = reason;
+    return -1;
+}
+
+// Leaves a descriptor blocking again once it is known to be a regular file.
+void makeBlocking(int fd) { ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK); }
+
+} // namespace
 
 int openRegularDescriptor(const char *name, int flags) {
     if (name == nullptr)
@@ -19,8 +37,58 @@ int openRegularDescriptor(const char *name, int flags) {
         ::close(fd);
         return -1;
     }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    makeBlocking(fd);
     return fd;
+}
+
+int openRegularForWriting(const char *name, int flags, std::string *why, unsigned mode) {
+    if (name == nullptr || *name == 0)
+        return failWith(why, "no file name");
+    // A device is not even opened: opening some has effects of its own.
+    struct stat st {};
+    if (::lstat(name, &st) == 0) {
+        if (S_ISLNK(st.st_mode))
+            return failWith(why, LINK_IN_PLACE);
+        if (!S_ISREG(st.st_mode))
+            return failWith(why, "it is not a regular file");
+    }
+    // O_NOFOLLOW closes the gap between that look and the open; emptying
+    // waits until the file is known to be a regular one.
+    int fd = ::open(name, (flags & ~O_TRUNC) | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, mode);
+    if (fd < 0) {
+        int error = errno;
+        if (::lstat(name, &st) == 0 && S_ISLNK(st.st_mode))
+            return failWith(why, LINK_IN_PLACE);
+        return failWith(why, std::strerror(error));
+    }
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return failWith(why, "it is not a regular file");
+    }
+    if ((flags & O_TRUNC) != 0 && ::ftruncate(fd, 0) != 0) {
+        int error = errno;
+        ::close(fd);
+        return failWith(why, std::strerror(error));
+    }
+    makeBlocking(fd);
+    return fd;
+}
+
+bool makeFolder(const std::string &path, unsigned mode, bool bFollowLink, std::string *why) {
+    // mkdir never follows a link in the folder's place: it fails with EEXIST.
+    if (::mkdir(path.c_str(), mode) == 0)
+        return true;
+    int error = errno;
+    struct stat st {};
+    if (error == EEXIST) {
+        if ((bFollowLink ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st)) == 0 && S_ISDIR(st.st_mode))
+            return true;
+        bool bLink = !bFollowLink && ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+        failWith(why, bLink ? LINK_IN_PLACE : "it is not a folder");
+        return false;
+    }
+    failWith(why, std::strerror(error));
+    return false;
 }
 
 UniqueFile streamOf(int fd, const char *mode) {

@@ -1,10 +1,13 @@
 #include "platform/png.h"
 
+#include <fcntl.h>
 #include <png.h>
 #include <sys/stat.h>
 
 #include <bit>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/files.h"
 
@@ -48,13 +51,11 @@ std::vector<std::uint8_t> frameToRgb(const FrameView &frame) {
     return rgb;
 }
 
-bool writeRgbPng(const std::string &path, const std::vector<std::uint8_t> &rgb, int width, int height) {
-    if (rgb.size() < static_cast<std::size_t>(width) * height * 3)
-        return false;
-    UniqueFile stream(std::fopen(path.c_str(), "wb"));
-    if (stream == nullptr)
-        return false;
-    std::FILE *file = stream.get();
+namespace {
+
+// libpng reports failures by longjmp, so its part stays apart from anything
+// that must survive one.
+bool writePngStream(std::FILE *file, const std::uint8_t *rgb, int width, int height) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
     bool ok = false;
@@ -64,13 +65,35 @@ bool writeRgbPng(const std::string &path, const std::vector<std::uint8_t> &rgb, 
                      PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
         png_write_info(png, info);
         for (int y = 0; y < height; ++y)
-            png_write_row(png, rgb.data() + static_cast<std::ptrdiff_t>(y) * width * 3);
+            png_write_row(png, rgb + static_cast<std::ptrdiff_t>(y) * width * 3);
         png_write_end(png, nullptr);
         ok = true;
     }
     png_destroy_write_struct(&png, &info);
-    if (std::fclose(stream.release()) != 0)
+    return ok;
+}
+
+} // namespace
+
+bool writeRgbPng(const std::string &path, const std::vector<std::uint8_t> &rgb, int width, int height,
+                 std::string *why) {
+    if (rgb.size() < static_cast<std::size_t>(width) * height * 3) {
+        if (why != nullptr)
+            *why = "no picture";
+        return false;
+    }
+    // Mode 0666 before the umask, as any picture a program saves.
+    UniqueFile stream = streamOf(openRegularForWriting(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, why, 0666), "wb");
+    if (stream == nullptr)
+        return false;
+    bool ok = writePngStream(stream.get(), rgb.data(), width, height);
+    const char *failure = "writing failed";
+    if (std::fclose(stream.release()) != 0) {
+        failure = std::strerror(errno);
         ok = false;
+    }
+    if (!ok && why != nullptr)
+        *why = failure;
     return ok;
 }
 
@@ -80,7 +103,7 @@ std::string freeShotName(const std::string &folder) {
         std::snprintf(name, sizeof name, "orbex-shot-%04d.png", n);
         std::string path = folder.empty() ? name : folder + "/" + name;
         struct stat st {};
-        if (stat(path.c_str(), &st) != 0)
+        if (lstat(path.c_str(), &st) != 0)
             return path;
     }
 }

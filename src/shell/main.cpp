@@ -1,25 +1,26 @@
-// The orbex binary: picks a backend, enters the magazine's folder and hands
-// the command line to WinMain as the original's C runtime did.
-#include <unistd.h>
-
+// The orbex binary: enters the magazine's folder, decides where the viewer's
+// own files go, picks a backend and hands the command line to WinMain as the
+// original's C runtime did.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "base/ownfiles.h"
 #include "platform/headless/headless.h"
+#include "platform/places.h"
+#include "shell/magazine.h"
 #include "shell/startup.h"
 #ifdef ORBEX_HAVE_SDL
 #include "platform/sdl/sdl.h"
 #endif
 
 int main(int argc, char **argv) {
-    if (const char *folder = std::getenv("ORBEX_MAGAZINE"); folder != nullptr && *folder != 0) {
-        if (chdir(folder) != 0) {
-            std::fprintf(stderr, "orbex: cannot enter ORBEX_MAGAZINE folder %s\n", folder);
-            return 1;
-        }
-    }
+    // The user's paths are the user's: taken from where the program started.
+    orbex::rememberStartFolder();
+    if (!orbex::enterMagazine(ORBEX_DATADIR))
+        return 1;
+    orbex::chooseOwnFilesFolder();
     const char *video = std::getenv("ORBEX_VIDEO");
     std::string mode = video != nullptr ? video : "fullscreen";
     if (mode == "headless") {

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "base/ownfiles.h"
 #include "base/settings.h"
 #include "display/display.h"
 #include "music/music.h"
@@ -25,8 +26,8 @@ template <typename... State> void startAfresh(State &...state) { (std::construct
 void resetViewer() {
     releaseDisplayObjects();
     // Every subsystem keeps all of its variables in one of these.
-    startAfresh(viewerSettings, runState, archiveState, fontState, pixelFormat, indexedPicture, pictures, musicState,
-                mouseState, frameState);
+    startAfresh(viewerSettings, runState, ownFilesState, archiveState, fontState, pixelFormat, indexedPicture, pictures,
+                musicState, mouseState, frameState);
 }
 
 } // namespace orbex

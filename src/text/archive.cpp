@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "base/textfile.h"
+#include "base/ownfiles.h"
 
 namespace orbex {
 
@@ -80,8 +80,12 @@ void selectArticle(std::int32_t number) {
 }
 
 void saveArticle() {
-    TextFileWriter save("save.txt", TextFileMode::Truncate);
+    TextFileWriter save = openOwnFile(OwnFile::Save, TextFileMode::Truncate);
+    if (!save.isOpen())
+        return;
     save.write(szText.data(), static_cast<std::size_t>(nTextLength));
+    if (!save.close())
+        reportOwnFileFailure(OwnFile::Save, save.failure());
 }
 
 } // namespace orbex

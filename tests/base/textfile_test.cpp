@@ -1,6 +1,10 @@
 #include "base/textfile.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
+#include <cstring>
 
 #include "support/viewer_test.h"
 
@@ -55,6 +59,24 @@ TEST_F(TextFileTest, OnlyRegularFilesOpen) {
     ASSERT_EQ(mkfifo("pipe", 0600), 0);
     EXPECT_FALSE(TextFileReader("pipe").isOpen());
     EXPECT_EQ(openRegularFile("pipe"), nullptr);
+}
+
+TEST_F(TextFileTest, AWriteThatDoesNotReachTheFileIsToldAtTheClose) {
+    // A file size limit stands in for a full disk.
+    struct rlimit old {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    struct rlimit small = old;
+    small.rlim_cur = 4;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    auto *previous = std::signal(SIGXFSZ, SIG_IGN);
+    TextFileWriter out("w.txt", TextFileMode::Truncate);
+    ASSERT_TRUE(out.isOpen());
+    out.write("a longer line than fits\n", 24);
+    bool closed = out.close();
+    std::signal(SIGXFSZ, previous);
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_FALSE(closed);
+    EXPECT_EQ(out.failure(), std::strerror(EFBIG));
 }
 
 } // namespace

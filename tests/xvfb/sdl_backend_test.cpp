@@ -11,6 +11,7 @@
 
 #include "platform/backend.h"
 #include "platform/bass.h"
+#include "platform/places.h"
 #include "platform/sdl/internal.h"
 #include "platform/sdl/sdl.h"
 #include "support/modules.h"
@@ -250,6 +251,22 @@ TEST_F(SdlBackendTest, PrintScreenAndAltEnterStayWithTheBackend) {
     ASSERT_EQ(rgb.size(), 640u * 480 * 3);
     EXPECT_EQ((std::vector<std::uint8_t>(rgb.begin(), rgb.begin() + 9)),
               (std::vector<std::uint8_t>{0, 0, 0, 255, 255, 255, 0, 0, 0}));
+}
+
+// Shots are the reader's: they go where the program was started, not into
+// the magazine it entered, and around anything already there.
+TEST_F(SdlBackendTest, PrintScreenSavesInTheStartFolder) {
+    rememberStartFolder();
+    std::filesystem::create_symlink(folder / "elsewhere.png", "orbex-shot-0001.png");
+    std::filesystem::create_directory("magazine");
+    std::filesystem::current_path("magazine");
+    Chain chain(hwnd, 24);
+    ASSERT_EQ(chain.primary->Flip(nullptr, 0), DD_OK);
+    pushKey(SDLK_PRINTSCREEN, SDL_SCANCODE_PRINTSCREEN);
+    drain();
+    EXPECT_EQ(readPngRgb(folder / "orbex-shot-0002.png").size(), 640u * 480 * 3);
+    EXPECT_FALSE(std::filesystem::exists(folder / "elsewhere.png"));
+    EXPECT_TRUE(std::filesystem::is_empty(folder / "magazine"));
 }
 
 TEST_F(SdlBackendTest, FocusAndCloseBecomeActivationAndCloseRequest) {

@@ -16,7 +16,8 @@ namespace orbex::headless {
 // set; false, after a line on standard error, when either cannot be used.
 bool install(bool fromEnvironment);
 // Puts the backend, and the platform layers it installed, back to their
-// start: script, settings, records, window system, display, sound, clock.
+// start: script, settings, records, window system, display, sound, clock,
+// the remembered start folder.
 void reset();
 
 // The next CreateWindowExA finds no window to make (the start-up without a window).
@@ -46,7 +47,9 @@ struct Frame {
 const Frame &lastFrame();
 // The last flipped frame as RGB bytes (640x480 black before any flip).
 std::vector<std::uint8_t> lastFrameRgb();
-bool writeShot(const std::string &path);
+// Writes the last flipped frame as a PNG at path, as given; false, with the
+// reason in *why when why is given, when it cannot.
+bool writeShot(const std::string &path, std::string *why = nullptr);
 
 // Every message box text shown so far (Windows-1252 as given).
 const std::vector<std::string> &messageBoxes();

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "platform/headless/headless.h"
+#include "platform/places.h"
 #include "platform/sound/sound.h"
 
 namespace orbex::headless {
@@ -13,7 +14,7 @@ SoundLibrary library(&player);
 } // namespace
 
 SoundLibrary *installSound() {
-    player.setCapturePath(std::getenv("ORBEX_AUDIO_CAPTURE"));
+    player.setCapturePath(userPath(std::getenv("ORBEX_AUDIO_CAPTURE")).c_str());
     return &library;
 }
 

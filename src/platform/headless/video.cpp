@@ -16,6 +16,7 @@
 #include "platform/files.h"
 #include "platform/headless/headless.h"
 #include "platform/headless/sound.h"
+#include "platform/places.h"
 #include "platform/png.h"
 
 namespace orbex::headless {
@@ -132,9 +133,12 @@ bool parseLine(const std::string &raw, ScriptLine *out, std::string *why) {
     return true;
 }
 
+// A script's file names are the user's: taken from the start folder.
 void writeLastShot(const std::string &file) {
-    if (!writeShot(file))
-        std::fprintf(stderr, "orbex: cannot write %s\n", file.c_str());
+    std::string path = userPath(file.c_str());
+    std::string why;
+    if (!writeShot(path, &why))
+        std::fprintf(stderr, "orbex: cannot write %s: %s\n", path.c_str(), why.c_str());
 }
 
 class HeadlessVideo final : public VideoBackend {
@@ -260,7 +264,7 @@ bool readEnvironment() {
         useVirtualClock(VIRTUAL_CLOCK_START, static_cast<DWORD>(step));
     }
     if (const char *path = std::getenv("ORBEX_SCRIPT")) {
-        UniqueFile file(std::fopen(path, "rb"));
+        UniqueFile file(std::fopen(userPath(path).c_str(), "rb"));
         if (file == nullptr) {
             std::fprintf(stderr, "orbex: cannot read script %s\n", path);
             return false;
@@ -323,6 +327,7 @@ void reset() {
     resetDisplayLayer();
     resetSoundLayer();
     resetClock();
+    resetPlaces();
 }
 
 void offerDepths(const std::vector<int> &depths) { state.screen.depths = depths; }
@@ -342,10 +347,10 @@ std::vector<std::uint8_t> lastFrameRgb() {
         FrameView{f.pixels.data(), f.width, f.height, f.pitch, f.depth, f.redMask, f.greenMask, f.blueMask});
 }
 
-bool writeShot(const std::string &path) {
+bool writeShot(const std::string &path, std::string *why) {
     const Frame &f = state.shown;
     return writeRgbPng(path, lastFrameRgb(), f.pixels.empty() ? SCREENWIDTH : f.width,
-                       f.pixels.empty() ? SCREENHEIGHT : f.height);
+                       f.pixels.empty() ? SCREENHEIGHT : f.height, why);
 }
 
 const std::vector<std::string> &messageBoxes() { return state.boxes; }

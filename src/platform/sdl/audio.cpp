@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/places.h"
 #include "platform/sound/sound.h"
 
 namespace orbex::sdl {
@@ -71,7 +72,7 @@ void SDLCALL pullAudio(void *, Uint8 *stream, int len) {
 } // namespace
 
 SoundLibrary *installSound() {
-    player.setCapturePath(std::getenv("ORBEX_AUDIO_CAPTURE"));
+    player.setCapturePath(userPath(std::getenv("ORBEX_AUDIO_CAPTURE")).c_str());
     return &library;
 }
 

@@ -5,6 +5,7 @@
 
 #include "base/geometry.h"
 #include "platform/display.h"
+#include "platform/places.h"
 #include "platform/png.h"
 #include "platform/sdl/internal.h"
 
@@ -99,9 +100,10 @@ void saveScreenshot() {
     const FrameView *frame = shownFrame();
     if (frame == nullptr)
         return;
-    std::string name = freeShotName(".");
-    if (!writeRgbPng(name, frameToRgb(*frame), frame->width, frame->height))
-        std::fprintf(stderr, "orbex: cannot write %s\n", name.c_str());
+    std::string name = freeShotName(shotsFolder());
+    std::string why;
+    if (!writeRgbPng(name, frameToRgb(*frame), frame->width, frame->height, &why))
+        std::fprintf(stderr, "orbex: cannot write %s: %s\n", name.c_str(), why.c_str());
 }
 
 void resetScreen() { screen = Screen{}; }

@@ -1,13 +1,15 @@
 #include "platform/sound/capture.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
+
+#include "platform/files.h"
 
 namespace orbex::sound {
 
@@ -54,18 +56,12 @@ bool WavCapture::open(const char *path, DWORD rate) {
     close();
     // A FIFO without a reader must not hang the first BASS_Init, and the
     // header is rewritten in place, so only a regular file will do.
-    fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0644);
+    std::string why;
+    fd = openRegularForWriting(path, O_WRONLY | O_CREAT | O_TRUNC, &why, 0644);
     if (fd < 0) {
-        std::fprintf(stderr, "orbex: cannot write audio capture %s: %s\n", path, std::strerror(errno));
+        std::fprintf(stderr, "orbex: cannot write audio capture %s: %s\n", path, why.c_str());
         return false;
     }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        std::fprintf(stderr, "orbex: cannot write audio capture %s: not a regular file\n", path);
-        close();
-        return false;
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     dwRate = rate;
     dwDataBytes = 0;
     std::array<std::uint8_t, HEADER_BYTES> h{};

@@ -1,0 +1,102 @@
+#include "platform/places.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+
+#include "platform/files.h"
+
+namespace orbex {
+
+namespace {
+
+struct PlacesState {
+    std::string sStartFolder;
+};
+
+PlacesState places;
+
+bool isAbsolute(const char *path) { return path != nullptr && path[0] == '/'; }
+
+// The value of one line of user-dirs.dirs: "$HOME/Bilder" or "/abs/path".
+std::string userDirsValue(const std::string &line, const std::string &key, const std::string &home) {
+    std::size_t start = line.find_first_not_of(" \t");
+    if (start == std::string::npos || line.compare(start, key.size(), key) != 0)
+        return {};
+    std::size_t equals = line.find_first_not_of(" \t", start + key.size());
+    if (equals == std::string::npos || line[equals] != '=')
+        return {};
+    std::size_t open = line.find('"', equals);
+    std::size_t close = open == std::string::npos ? open : line.find('"', open + 1);
+    if (close == std::string::npos)
+        return {};
+    std::string value = line.substr(open + 1, close - open - 1);
+    if (value.rfind("$HOME", 0) == 0)
+        return home.empty() ? std::string() : home + value.substr(5);
+    return isAbsolute(value.c_str()) ? value : std::string();
+}
+
+} // namespace
+
+void rememberStartFolder() {
+    places.sStartFolder.clear();
+    if (char *folder = ::getcwd(nullptr, 0)) {
+        places.sStartFolder = folder;
+        std::free(folder);
+    }
+}
+
+const std::string &startFolder() { return places.sStartFolder; }
+
+std::string userPath(const char *path) {
+    if (path == nullptr || *path == 0)
+        return {};
+    if (isAbsolute(path) || places.sStartFolder.empty())
+        return path;
+    return places.sStartFolder + "/" + path;
+}
+
+bool folderWritable(const char *folder) { return ::faccessat(AT_FDCWD, folder, W_OK | X_OK, AT_EACCESS) == 0; }
+
+std::string picturesFolderFor(const char *xdgPicturesDir, const char *xdgConfigHome, const char *home) {
+    if (isAbsolute(xdgPicturesDir))
+        return xdgPicturesDir;
+    std::string homeFolder = isAbsolute(home) ? home : "";
+    std::string config = isAbsolute(xdgConfigHome) ? xdgConfigHome : homeFolder.empty() ? "" : homeFolder + "/.config";
+    if (!config.empty()) {
+        std::ifstream dirs(config + "/user-dirs.dirs");
+        std::string found;
+        for (std::string line; std::getline(dirs, line);)
+            if (std::string value = userDirsValue(line, "XDG_PICTURES_DIR", homeFolder); !value.empty())
+                found = value;
+        if (!found.empty())
+            return found;
+    }
+    return homeFolder.empty() ? std::string() : homeFolder + "/Pictures";
+}
+
+std::string shotsFolder() {
+    std::string start = places.sStartFolder.empty() ? "." : places.sStartFolder;
+    return shotsFolderFor(start, folderWritable(start.c_str()), std::getenv("XDG_PICTURES_DIR"),
+                          std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+}
+
+std::string shotsFolderFor(const std::string &start, bool bStartWritable, const char *xdgPicturesDir,
+                           const char *xdgConfigHome, const char *home) {
+    if (bStartWritable)
+        return start;
+    std::string pictures = picturesFolderFor(xdgPicturesDir, xdgConfigHome, home);
+    // With nowhere else to go the start folder is tried all the same, and
+    // the failure is told.
+    if (pictures.empty())
+        return start;
+    // The user's own folder: a link there is the user's choice.
+    makeFolder(pictures, 0755, true, nullptr);
+    return pictures;
+}
+
+void resetPlaces() { places = PlacesState{}; }
+
+} // namespace orbex

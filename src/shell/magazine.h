@@ -1,0 +1,23 @@
+// Which magazine a start shows: the folder ORBEX_MAGAZINE names, the
+// working folder when it holds a magazine (as the original, which read the
+// files beside it), or else the demo magazine installed with the program.
+#pragma once
+
+#include <string>
+
+namespace orbex {
+
+// Whether folder holds a magazine: anything named data/orbex.dat, the
+// article archive, so that a start inside a magazine behaves as it always did.
+bool holdsMagazine(const std::string &folder);
+// The demo magazine that came with the program at exePath:
+// <exe dir>/../share/orbex/magazine first (a moved installation still finds
+// its own), then <exe dir>/magazine (the build tree's), then
+// <dataDir>/magazine, where the build installs it. Empty when none holds a
+// magazine.
+std::string findDemoMagazine(const std::string &exePath, const std::string &dataDir);
+// Called by main before anything else: enters the magazine's folder. False,
+// after one line on standard error, when there is none to enter.
+bool enterMagazine(const char *dataDir);
+
+} // namespace orbex

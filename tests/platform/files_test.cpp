@@ -1,0 +1,67 @@
+// How the port writes (never through a link, only regular files) and where
+// Print Screen puts its pictures.
+#include "platform/files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "platform/places.h"
+#include "support/viewer_test.h"
+
+namespace orbex::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class FilesTest : public ViewerTest {};
+
+std::string whyNot(const char *name, int flags) {
+    std::string why;
+    int fd = openRegularForWriting(name, O_WRONLY | O_CREAT | flags, &why);
+    if (fd >= 0)
+        ::close(fd);
+    return fd >= 0 ? "opened" : why;
+}
+
+TEST_F(FilesTest, WritingNeverFollowsALinkAndTakesOnlyRegularFiles) {
+    writeFile("mine.txt", std::string("mine\n"));
+    fs::create_symlink(fs::absolute("mine.txt"), "to-mine");
+    fs::create_symlink(fs::absolute("new.txt"), "dangling");
+    ASSERT_EQ(mkfifo("pipe", 0600), 0);
+    for (int flags : {O_TRUNC, O_APPEND}) {
+        EXPECT_EQ(whyNot("to-mine", flags), "a symbolic link is in its place");
+        EXPECT_EQ(whyNot("dangling", flags), "a symbolic link is in its place");
+        // Neither blocks on the FIFO nor opens a device.
+        EXPECT_EQ(whyNot("pipe", flags), "it is not a regular file");
+        EXPECT_EQ(whyNot("/dev/null", flags), "it is not a regular file");
+        EXPECT_EQ(whyNot("data", flags), "it is not a regular file");
+    }
+    EXPECT_EQ(readText("mine.txt"), "mine\n");
+    EXPECT_FALSE(fs::exists("new.txt"));
+    EXPECT_EQ(whyNot("mine.txt", O_TRUNC), "opened");
+    EXPECT_EQ(readText("mine.txt"), "");
+}
+
+TEST_F(FilesTest, PicturesGoToTheStartFolderElseToTheReadersPictureFolder) {
+    const std::string home = (folder / "home").string();
+    fs::create_directories(home + "/.config");
+    EXPECT_EQ(shotsFolderFor("/start", true, "/pics", nullptr, home.c_str()), "/start");
+    EXPECT_EQ(shotsFolderFor("/start", false, "/pics", nullptr, home.c_str()), "/pics");
+    // Relative values are no values; the missing folder is made.
+    EXPECT_EQ(shotsFolderFor("/start", false, "pics", "cfg", home.c_str()), home + "/Pictures");
+    EXPECT_TRUE(fs::is_directory(home + "/Pictures"));
+    writeFile(home + "/.config/user-dirs.dirs", std::string("# written by xdg-user-dirs-update\n"
+                                                            "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n"
+                                                            "XDG_PICTURES_DIR=\"$HOME/Bilder\"\n"));
+    EXPECT_EQ(picturesFolderFor(nullptr, nullptr, home.c_str()), home + "/Bilder");
+    fs::create_directories(folder / "cfg");
+    writeFile(folder / "cfg" / "user-dirs.dirs", std::string("  XDG_PICTURES_DIR = \"/srv/fotos\"\n"));
+    EXPECT_EQ(picturesFolderFor(nullptr, (folder / "cfg").c_str(), home.c_str()), "/srv/fotos");
+    EXPECT_EQ(shotsFolderFor("/start", false, nullptr, nullptr, nullptr), "/start") << "nowhere else to go";
+}
+
+} // namespace
+} // namespace orbex::test
