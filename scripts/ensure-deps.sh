@@ -4,7 +4,7 @@
 # Sourced by run.sh and test.sh.
 
 ORBEX_PACKAGES=(g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
-  libsdl2-dev libopenmpt-dev libx11-dev xvfb xdotool python3)
+  libsdl2-dev libopenmpt-dev libcli11-dev libimagequant-dev libx11-dev xvfb xdotool python3)
 
 orbex_missing_packages() {
   local missing=() p

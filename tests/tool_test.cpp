@@ -2,6 +2,7 @@
 
 #include "articles.h"
 #include "check.h"
+#include "files.h"
 #include "fontsource.h"
 #include "images.h"
 #include "picture/assets.h"
@@ -149,13 +150,47 @@ TEST_F(ToolTest, QuantizeKeepsFewColoursExactlyAndCutsManyTo256) {
         for (int x = 0; x < 64; ++x)
             many.rgb.insert(many.rgb.end(), {static_cast<std::uint8_t>(x * 4), static_cast<std::uint8_t>(y * 4),
                                              static_cast<std::uint8_t>(128)});
-    indexed = quantize(many, report);
-    EXPECT_TRUE(hasWarning(report, "4096 colours"));
-    int worst = 0;
-    for (std::size_t i = 0; i < 64 * 64; ++i)
-        for (int c = 0; c < 3; ++c)
-            worst = std::max(worst, std::abs(indexed.palette[3 * indexed.indices[i] + c] - many.rgb[3 * i + c]));
-    EXPECT_LE(worst, 24);
+    for (bool dither : {false, true}) {
+        Report reduced;
+        indexed = quantize(many, reduced, {dither, false});
+        EXPECT_TRUE(hasWarning(reduced, "reduced to")) << dither;
+        EXPECT_TRUE(reduced.ok());
+        long total = 0;
+        for (std::size_t i = 0; i < 64 * 64; ++i)
+            for (int c = 0; c < 3; ++c)
+                total += std::abs(indexed.palette[3 * indexed.indices[i] + c] - many.rgb[3 * i + c]);
+        EXPECT_LT(total / (64 * 64 * 3), 6) << dither;
+    }
+}
+
+// The viewer shows pure black in the pointer as transparent: reducing the
+// colours must neither punch holes into it nor fill its transparent parts.
+TEST_F(ToolTest, PointerKeepsItsTransparentBlackThroughColourReduction) {
+    RgbImage pointer{32, 32, {}};
+    std::uint32_t seed = 12345;
+    auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0xFF; };
+    for (int i = 0; i < 32 * 32; ++i) {
+        std::uint32_t kind = next() % 4;
+        std::uint8_t r = 0, g = 0, b = 0;
+        if (kind == 1) // almost black, but opaque
+            r = static_cast<std::uint8_t>(next() % 2), g = static_cast<std::uint8_t>(next() % 2), b = r + g == 0;
+        else if (kind >= 2)
+            r = static_cast<std::uint8_t>(next()), g = static_cast<std::uint8_t>(next()),
+            b = static_cast<std::uint8_t>(next());
+        pointer.rgb.insert(pointer.rgb.end(), {r, g, b});
+    }
+    for (bool dither : {false, true}) {
+        Report report;
+        IndexedImage indexed = quantize(pointer, report, {dither, true});
+        ASSERT_TRUE(hasWarning(report, "reduced to")) << "more than 256 colours expected";
+        for (int i = 0; i < 32 * 32; ++i) {
+            const std::uint8_t *source = &pointer.rgb[3 * i];
+            const std::uint8_t *shown = &indexed.palette[3 * indexed.indices[i]];
+            bool sourceBlack = source[0] + source[1] + source[2] == 0;
+            bool shownBlack = shown[0] + shown[1] + shown[2] == 0;
+            ASSERT_EQ(sourceBlack, shownBlack) << "pixel " << i << " dither " << dither;
+        }
+    }
 }
 
 TEST_F(ToolTest, PicturesOfTheWrongShapeAreRefused) {

@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "encoding.h"
-#include "images.h"
+#include "files.h"
 
 namespace orbex {
 
@@ -430,10 +430,8 @@ bool loadArticleSources(const std::string &folder, std::vector<ArticleSource> &s
         }
         std::vector<std::uint8_t> bytes;
         std::string path = folder + "/" + found[i].second;
-        if (!readBytes(path, bytes)) {
-            report.error(path + ": cannot read");
+        if (!readInput(path, bytes, report))
             return false;
-        }
         sources.push_back({path, std::string(bytes.begin(), bytes.end())});
     }
     if (sources.empty())

@@ -1,21 +1,15 @@
 #include "check.h"
 
-#include <sys/stat.h>
-
 #include <vector>
 
 #include "articles.h"
+#include "files.h"
 #include "fontsource.h"
 #include "images.h"
 
 namespace orbex {
 
 namespace {
-
-bool isRegularFile(const std::string &path) {
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
 
 // Reports under the file's name what a decoder found.
 void merge(Report &into, const Report &from, const std::string &name) {
@@ -40,10 +34,7 @@ void checkPcx(const std::string &folder, const std::string &name, int width, int
         return;
     Report found;
     IndexedImage image;
-    if (decodePcx(bytes, image, found) && (image.width != width || image.height != height))
-        found.error(std::to_string(image.width) + "x" + std::to_string(image.height) + ", the viewer wants " +
-                    std::to_string(width) + "x" + std::to_string(height));
-    if (found.ok() && width == 32) {
+    if (decodePcx(bytes, image, found, width, height) && found.ok() && width == 32) {
         // The viewer makes the two top-left pointer pixels transparent.
         for (int x = 0; x < 2; ++x) {
             const std::uint8_t *rgb = &image.palette[3 * image.indices[x]];
