@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "files.h"
 #include "images.h"
@@ -18,6 +19,12 @@ class ToolCli : public ViewerTest {
     static ChildResult tool(std::vector<std::string> args, double deadline = 60) {
         args.insert(args.begin(), ORBEX_TOOL_BINARY);
         return runChild(args, deadline);
+    }
+    // The built sample magazine, copied so the test may spoil it.
+    static void copySampleMagazine(const std::string &to) {
+        std::filesystem::copy(ORBEX_SAMPLE_MAGAZINE, to, std::filesystem::copy_options::recursive);
+        std::filesystem::remove(to + "/orbex.cfg");
+        std::filesystem::remove(to + "/orbex.log");
     }
 };
 
@@ -216,6 +223,79 @@ TEST_F(ToolCli, AHugeSourceIsRefusedAtOnceAndScaledInLittleMemory) {
     run = tool({"pcx", "--fit", "scale", "liar.png", "x.pcx"});
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(contains(run.err, "more than the file's 200 bytes can hold")) << run.err;
+}
+
+// --- Hostile magazines ----------------------------------------------------------
+
+TEST_F(ToolCli, CheckOfHugeClaimsAndHugeArchivesStaysSmall) {
+    copySampleMagazine("mag");
+    ASSERT_EQ(tool({"check", "mag"}).status, 0);
+
+    // A PCX of 1 KB whose header claims 65536x65536 pixels.
+    Bytes pcx(1024, 0);
+    pcx[0] = 0x0A, pcx[1] = 5, pcx[2] = 1, pcx[3] = 8, pcx[65] = 1;
+    pcx[8] = pcx[9] = pcx[10] = pcx[11] = 0xFF;
+    writeFile("mag/data/BG_8b.pcx", pcx);
+    // 16 MiB of separators: a million empty articles in what the viewer reads.
+    writeFile("mag/data/orbex.dat", Bytes(16u << 20, 0x9E));
+    ChildResult run = tool({"check", "mag"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_LT(run.maxRssKiB, 100 * 1024);
+    EXPECT_TRUE(contains(run.err, "data/BG_8b.pcx: 65536x65536, the viewer wants 640x480")) << run.err;
+    EXPECT_TRUE(contains(run.err, "16777216 bytes; the viewer reads only the first 1048575")) << run.err;
+    // The problems of a million articles are counted, not listed.
+    EXPECT_LT(run.err.size(), 20000u);
+    EXPECT_TRUE(contains(run.err, "more problems")) << run.err.substr(0, 500);
+
+    // Without an expected size, the claim is measured against the file.
+    IndexedImage image;
+    Report report;
+    EXPECT_FALSE(decodePcx(pcx, image, report));
+    EXPECT_TRUE(report.errors.front().find("more than the file's 1024 bytes can hold") != std::string::npos)
+        << report.errors.front();
+    EXPECT_TRUE(image.indices.empty());
+}
+
+TEST_F(ToolCli, CheckLoadsEveryModuleAsTheViewerWill) {
+    copySampleMagazine("mag");
+    struct Case {
+        const char *what;
+        std::function<void(const std::string &)> make;
+        const char *why;
+    } cases[] = {
+        {"empty", [](const std::string &path) { writeFile(path, Bytes{}); }, "empty"},
+        {"100 MiB of zeros",
+         [](const std::string &path) {
+             writeFile(path, Bytes{});
+             std::filesystem::resize_file(path, 100u << 20);
+         },
+         "104857600 bytes; the viewer plays modules of at most 67108864"},
+        {"random bytes",
+         [](const std::string &path) {
+             Bytes noise(20000);
+             std::uint32_t seed = 7;
+             for (std::uint8_t &b : noise)
+                 b = static_cast<std::uint8_t>((seed = seed * 1664525u + 1013904223u) >> 24);
+             writeFile(path, noise);
+         },
+         "not a module the viewer can play"},
+        {"a folder", [](const std::string &path) { std::filesystem::create_directory(path); }, "not a regular file"},
+    };
+    for (const Case &c : cases) {
+        std::filesystem::remove_all("mag/extreme2.xm");
+        c.make("mag/extreme2.xm");
+        ChildResult run = tool({"check", "mag"});
+        EXPECT_EQ(run.status, 1) << c.what;
+        EXPECT_TRUE(contains(run.err, std::string("extreme2.xm: ") + c.why)) << c.what << ": " << run.err;
+        EXPECT_FALSE(contains(run.out, "ready")) << c.what;
+    }
+    // The module a music link names is loaded too.
+    std::filesystem::remove_all("mag/extreme2.xm");
+    std::filesystem::copy_file(ORBEX_SAMPLE_MAGAZINE "/extreme2.xm", "mag/extreme2.xm");
+    writeFile("mag/modul2.xm", std::string("XM? no"));
+    ChildResult run = tool({"check", "mag"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(contains(run.err, "modul2.xm: not a module the viewer can play (named by a music link)")) << run.err;
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "articles.h"
 #include "check.h"
+#include "demo_module.h"
 #include "files.h"
 #include "fontsource.h"
 #include "images.h"
@@ -428,8 +429,8 @@ TEST_F(ToolTest, SampleMagazineBuildsCleanlyAndChecksOut) {
     for (const std::string &e : check.errors)
         EXPECT_NE(e.find(".xm"), std::string::npos) << e;
     EXPECT_TRUE(check.warnings.empty()) << check.warnings.front();
-    writeFile("extreme2.xm", std::string("module"));
-    writeFile("modul2.xm", std::string("module"));
+    ASSERT_TRUE(writeDemoModule("extreme2.xm", 1));
+    ASSERT_TRUE(writeDemoModule("modul2.xm", 0));
     Report complete;
     EXPECT_TRUE(checkMagazine(".", complete)) << complete.errors.front();
 

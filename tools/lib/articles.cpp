@@ -374,8 +374,6 @@ bool Compiler::run() {
     return report.errors.size() == errorsBefore;
 }
 
-std::uint8_t at(const std::vector<std::uint8_t> &bytes, std::size_t i) { return i < bytes.size() ? bytes[i] : 0; }
-
 } // namespace
 
 bool compileArticle(const ArticleSource &source, Article &article, Report &report) {
@@ -474,123 +472,6 @@ bool buildArchive(const std::vector<ArticleSource> &sources, std::vector<std::ui
         return false;
     }
     return true;
-}
-
-std::vector<ArticleLink> findLinks(const std::vector<std::uint8_t> &text) {
-    std::vector<ArticleLink> links;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        std::uint8_t b = text[i];
-        if (b == COLOUR_CODE) {
-            i += 3;
-        } else if (b == ARTICLE_LINK_CODE) {
-            ArticleLink link;
-            std::size_t p = i + 2;
-            if (at(text, p + 2) == ']') {
-                link.target = (at(text, p) - 48) * 10 + (at(text, p + 1) - 48);
-                ++p;
-            } else {
-                link.target = at(text, p) - 48;
-            }
-            p += 3;
-            if (at(text, p + 2) == ']') {
-                link.line = (at(text, p) - 48) * 10 + (at(text, p + 1) - 48);
-                ++p;
-            } else {
-                link.line = at(text, p) - 48;
-            }
-            p += 2;
-            for (int c = 0; c < 3; ++c) {
-                link.normal[2 - c] = at(text, p + c);
-                link.hover[2 - c] = at(text, p + 3 + c);
-            }
-            std::size_t d = 1;
-            while (d < 80 && at(text, i + d) != ARTICLE_LINK_CODE)
-                ++d;
-            link.closed = at(text, i + d) == ARTICLE_LINK_CODE;
-            for (std::size_t k = p + 6; k < i + d && k < p + 6 + MAX_LINK_TEXT; ++k)
-                link.text += static_cast<char>(at(text, k));
-            links.push_back(link);
-            i = std::max(i + d, p + 6 + link.text.size());
-        } else if (b == MUSIC_LINK_CODE) {
-            ArticleLink link;
-            link.music = true;
-            std::size_t p = i + 1;
-            while (link.file.size() < MAX_MODULE_NAME && at(text, p) != '"') {
-                link.file += static_cast<char>(at(text, p));
-                ++p;
-            }
-            ++p;
-            for (int c = 0; c < 3; ++c) {
-                link.normal[2 - c] = at(text, p + c);
-                link.hover[2 - c] = at(text, p + 3 + c);
-            }
-            p += 6;
-            std::size_t m = 0;
-            while (m < MAX_LINK_TEXT && at(text, p + m) != MUSIC_LINK_CODE)
-                ++m;
-            link.closed = at(text, p + m) == MUSIC_LINK_CODE;
-            link.text.assign(text.begin() + static_cast<std::ptrdiff_t>(std::min(p, text.size())),
-                             text.begin() + static_cast<std::ptrdiff_t>(std::min(p + m, text.size())));
-            links.push_back(link);
-            i = p + m;
-        }
-    }
-    return links;
-}
-
-std::vector<Article> decodeArchive(const std::vector<std::uint8_t> &archive, Report &report) {
-    std::vector<Article> articles;
-    for (std::size_t i = 0; i < archive.size(); ++i)
-        if (archive[i] == 0x0D || archive[i] == 0x1A) {
-            report.error("byte " + hexByte(archive[i]) + " at offset " + std::to_string(i) +
-                         ": the viewer reads the archive in text mode and loses it");
-            break;
-        }
-    std::size_t start = 0;
-    for (std::size_t end = 0; end <= archive.size(); ++end) {
-        if (end == archive.size()) {
-            if (end > start)
-                report.warn("bytes after the last separator; the viewer may show them as an extra article");
-            break;
-        }
-        if (archive[end] != ARTICLE_SEPARATOR)
-            continue;
-        std::vector<std::uint8_t> record(archive.begin() + static_cast<std::ptrdiff_t>(start),
-                                         archive.begin() + static_cast<std::ptrdiff_t>(end));
-        start = end + 1;
-        Article article;
-        std::size_t p = 0;
-        std::string number = "article " + std::to_string(articles.size() + 1) + ": ";
-        if (at(record, 0) == 'd' || at(record, 1) == LINE_FEED) {
-            article.headerless = true;
-            p = 2;
-        } else {
-            std::string *fields[2] = {&article.title, &article.author};
-            p = 1;
-            for (std::string *field : fields) {
-                while (p < record.size() && record[p] != LINE_FEED)
-                    *field += static_cast<char>(record[p++]);
-                if (field->size() > MAX_HEADER_LINE)
-                    report.error(number + "a header line of " + std::to_string(field->size()) +
-                                 " characters runs into the next line");
-                ++p;
-            }
-            // The author's line feed is one of the 50 the viewer skips.
-            --p;
-        }
-        for (int k = 0; k < 50 && at(record, p) == LINE_FEED; ++k)
-            ++p;
-        if (p < record.size())
-            article.text.assign(record.begin() + static_cast<std::ptrdiff_t>(p), record.end());
-        if (article.text.size() >= 65536)
-            report.error(number + "the text is longer than the viewer's 65,535 bytes");
-        article.lineCount = static_cast<int>(std::count(article.text.begin(), article.text.end(), LINE_FEED));
-        article.links = findLinks(article.text);
-        articles.push_back(article);
-    }
-    if (articles.empty())
-        report.error("no article in the archive");
-    return articles;
 }
 
 } // namespace orbex
