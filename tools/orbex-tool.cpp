@@ -14,6 +14,7 @@
 #include "fontsource.h"
 #include "images.h"
 #include "render.h"
+#include "unpack.h"
 
 namespace {
 
@@ -176,11 +177,45 @@ int main(int argc, char **argv) {
                                 "                                           normal and pointed-at colour\n"
                                 "  {music FILE #RRGGBB #RRGGBB}text{/music} play module FILE (<= 15 bytes)\n"
                                 "  {{                                       a literal {\n"
+                                "  {raw XX ...}                             bytes as they are, in hex\n"
+                                "  {verbatim} (first line)                  no header made: the lines below\n"
+                                "                                           are the record, lead byte first\n"
+                                "  {no-separator} (end of the last source)  no 0x9E after the last record\n"
                                 "Link texts hold at most 80 characters and stay on one line. Lines longer\n"
-                                "than 76 columns are cut by the viewer in mid-word; the tool warns.\n");
+                                "than 76 columns are cut by the viewer in mid-word; the tool warns.\n"
+                                "The escapes are what `orbex-tool unpack` writes where the markup cannot say\n"
+                                "an archive's bytes; `unpack --help` tells more.\n");
     archive->add_option("SRC_DIR", folder, "the folder of article sources")->required();
     archive->add_option("OUT.dat", target, "the archive to write")->required();
     commands.back().run = [&](Report &report) { return makeArchive(folder, target, report); };
+
+    CLI::App *unpack = command("unpack", "Takes an article archive apart into article sources",
+                               "The reverse of archive: writes one source per article of ARCHIVE into SRC_DIR\n"
+                               "(made if missing; it must not hold article sources yet), so that\n"
+                               "`orbex-tool archive SRC_DIR ARCHIVE` gives the very same bytes again.\n"
+                               "Files are named NN-slug.txt: NN the article number (more digits past 99),\n"
+                               "the slug the title in lower case with umlauts spelt out and other\n"
+                               "characters as \"-\" (contents for a header-less first article, page for other\n"
+                               "header-less ones, record for a verbatim one). The markup is the normal one\n"
+                               "wherever it says the bytes exactly; what it cannot say is escaped:\n"
+                               "  {raw XX ...}     bytes as they are, in hex: bytes without a Windows-1252\n"
+                               "                   character, control bytes, carriage returns and 0x1A\n"
+                               "                   (which the viewer drops or stops at), codes in odd places\n"
+                               "                   (a colour code near the end, link codes without their\n"
+                               "                   closing code or with odd digits, colour bytes that read\n"
+                               "                   as \"]\"), the byte after a colour code that is another\n"
+                               "  {verbatim}       as the first line: the record is the lines below byte for\n"
+                               "                   byte, lead byte and header lines included (odd headers:\n"
+                               "                   lead byte other than blank or \"d\", empty title, \"$\",\n"
+                               "                   50-byte fields, missing empty line)\n"
+                               "  {no-separator}   ends the last source: no 0x9E follows its record (the\n"
+                               "                   bytes after the archive's last separator)\n"
+                               "Archives larger than the viewer reads (1,048,575 bytes) are refused.\n");
+    unpack->add_option("ARCHIVE", source, "the archive, e.g. data/orbex.dat")->required();
+    unpack->add_option("SRC_DIR", folder, "the folder to write the sources into")->required();
+    commands.back().run = [&](Report &report) {
+        return orbex::unpackArchiveFile(source, folder, report) ? 0 : PROBLEM;
+    };
 
     CLI::App *check = command("check", "Checks a magazine folder",
                               "Checks a magazine folder: every file present with the size and form the\n"

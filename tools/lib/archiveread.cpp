@@ -99,6 +99,8 @@ std::size_t forEachArticle(const std::vector<std::uint8_t> &view,
     return number;
 }
 
+Article articleOfRecord(const std::vector<std::uint8_t> &record) { return decodeArticle(record, 0); }
+
 std::vector<Article> decodeArchive(const std::vector<std::uint8_t> &archive, Report &report) {
     for (std::size_t i = 0; i < archive.size(); ++i)
         if (archive[i] == 0x0D || archive[i] == 0x1A) {

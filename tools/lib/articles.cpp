@@ -3,6 +3,7 @@
 #include <dirent.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <sstream>
 
@@ -14,6 +15,8 @@ namespace orbex {
 namespace {
 
 constexpr std::uint8_t LINE_FEED = 0x0A;
+const std::string VERBATIM = "{verbatim}";
+const std::string NO_SEPARATOR = "no-separator";
 
 std::string hexByte(int b) {
     char text[16];
@@ -61,13 +64,7 @@ bool parseHexColour(const std::string &text, std::array<std::uint8_t, 3> &rgb) {
     return true;
 }
 
-// Bytes a colour value must not take: text mode eats 13 and 26, 158 ends the
-// record, 10 counts as a line, and the three codes would confuse anyone
-// reading the links back.
-bool forbiddenColourByte(int b) {
-    return b == 0x0A || b == 0x0D || b == 0x1A || b == ARTICLE_SEPARATOR || b == ARTICLE_LINK_CODE ||
-           b == COLOUR_CODE || b == MUSIC_LINK_CODE;
-}
+bool forbiddenColourByte(int b) { return !storableColourByte(static_cast<std::uint8_t>(b)); }
 
 // Text bytes with a meaning of their own; they cannot stand in a text.
 const char *reservedTextByte(int b) {
@@ -106,6 +103,8 @@ class Compiler {
     int visibleColumns = 0;
     int rawColumns = 0;
     bool lineHasLink = false;
+    bool warnedCarriageReturn = false;
+    bool warnedEndOfFile = false;
 
     std::string where() const { return source.name + ":" + std::to_string(line) + ": "; }
     void error(const std::string &text) { report.error(where() + text); }
@@ -142,6 +141,7 @@ class Compiler {
         lineHasLink = false;
     }
 
+    void rawBytes(const std::vector<std::string> &w);
     bool header(std::string &text, std::string &value, const char *key);
     std::string toCp1252(const std::string &utf8, bool inHeader);
     void tag(const std::string &content);
@@ -276,6 +276,8 @@ void Compiler::tag(const std::string &content) {
         linkTextStart = out.size();
         lineHasLink = true;
         article.links.push_back(link);
+    } else if (name == "raw") {
+        rawBytes(w);
     } else if (name == "/link" || name == "/music") {
         Open kind = name == "/link" ? Open::Article : Open::Music;
         if (open != kind) {
@@ -285,6 +287,40 @@ void Compiler::tag(const std::string &content) {
         closeLink(kind);
     } else {
         error("unknown markup {" + content + "}");
+    }
+}
+
+// Bytes as they are, for what the markup cannot say; only the separator
+// cannot stand in a record.
+void Compiler::rawBytes(const std::vector<std::string> &w) {
+    if (w.size() < 2) {
+        error("expected {raw XX ...} with one or more bytes as two hex digits");
+        return;
+    }
+    for (std::size_t k = 1; k < w.size(); ++k) {
+        int value = -1;
+        if (w[k].size() == 2 && std::isxdigit(static_cast<unsigned char>(w[k][0])) &&
+            std::isxdigit(static_cast<unsigned char>(w[k][1])))
+            value = std::stoi(w[k], nullptr, 16);
+        if (value < 0) {
+            error("\"" + w[k] + "\" in {raw ...} is not a byte as two hex digits");
+            continue;
+        }
+        if (value == ARTICLE_SEPARATOR) {
+            error("{raw 9E}: the byte 0x9E separates the articles and cannot stand in one");
+            continue;
+        }
+        if (value == 0x0D && !warnedCarriageReturn) {
+            warnedCarriageReturn = true;
+            warn("{raw 0D}: the viewer reads the archive in text mode and drops this byte");
+        }
+        if (value == 0x1A && !warnedEndOfFile) {
+            warnedEndOfFile = true;
+            warn("{raw 1A}: the viewer reads the archive in text mode and stops reading at this byte");
+        }
+        if (value == LINE_FEED)
+            endOfLine();
+        emitText(static_cast<std::uint8_t>(value));
     }
 }
 
@@ -317,7 +353,13 @@ bool Compiler::run() {
     text = unix;
 
     article = Article{};
-    if (header(text, article.title, "Title:")) {
+    if (text.compare(0, VERBATIM.size(), VERBATIM) == 0 &&
+        (text.size() == VERBATIM.size() || text[VERBATIM.size()] == '\n')) {
+        // The record as the lines below give it, lead byte and all.
+        article.verbatim = true;
+        text.erase(0, VERBATIM.size() + 1);
+        ++line;
+    } else if (header(text, article.title, "Title:")) {
         if (!header(text, article.author, "Author:"))
             error("\"Author:\" must follow \"Title:\"");
         if (article.title.empty())
@@ -326,10 +368,11 @@ bool Compiler::run() {
         article.headerless = true;
     }
     // The viewer skips the empty lines before the text; so do we.
-    while (!text.empty() && text[0] == '\n') {
-        text.erase(0, 1);
-        ++line;
-    }
+    std::size_t blank = 0;
+    while (!article.verbatim && blank < text.size() && text[blank] == '\n')
+        ++blank;
+    text.erase(0, blank);
+    line += static_cast<int>(blank);
 
     for (std::size_t pos = 0; pos < text.size();) {
         char c = text[pos];
@@ -344,8 +387,16 @@ bool Compiler::run() {
                 ++pos;
                 continue;
             }
-            tag(text.substr(pos + 1, close - pos - 1));
+            std::string content = text.substr(pos + 1, close - pos - 1);
             pos = close + 1;
+            if (content == NO_SEPARATOR) {
+                // Only a line end may follow, so nothing is lost unseen.
+                if (pos < text.size() && text.substr(pos) != "\n")
+                    error("{no-separator} must end the source");
+                article.separated = false;
+                break;
+            }
+            tag(content);
         } else if (c == '\n') {
             if (open != Open::None) {
                 error("the link opened on line " + std::to_string(openLine) + " is not closed on its line");
@@ -368,13 +419,29 @@ bool Compiler::run() {
         closeLink(open);
     }
     endOfLine();
-    article.lineCount = static_cast<int>(std::count(article.text.begin(), article.text.end(), LINE_FEED));
-    if (article.text.size() >= 65536)
-        error("the text has " + std::to_string(article.text.size()) + " bytes; the viewer holds 65,535");
+    // Title, header and line count as the viewer will see the record, which
+    // for a verbatim one is the only way to know them.
+    Article viewed = articleOfRecord(recordBytes(article));
+    article.headerless = viewed.headerless;
+    if (article.verbatim) {
+        article.title = viewed.title;
+        article.author = viewed.author;
+    }
+    article.lineCount = viewed.lineCount;
+    if (viewed.textCut)
+        warn("the text is longer than the " + std::to_string(TEXT_SIZE) +
+             " bytes the viewer holds; it shows the first");
     return report.errors.size() == errorsBefore;
 }
 
 } // namespace
+
+// Text mode eats 13 and 26, 158 ends the record, 10 counts as a line, and
+// the three codes would confuse anyone reading the links back.
+bool storableColourByte(std::uint8_t b) {
+    return b != 0x0A && b != 0x0D && b != 0x1A && b != ARTICLE_SEPARATOR && b != ARTICLE_LINK_CODE &&
+           b != COLOUR_CODE && b != MUSIC_LINK_CODE;
+}
 
 bool compileArticle(const ArticleSource &source, Article &article, Report &report) {
     return Compiler(source, article, report).run();
@@ -382,7 +449,9 @@ bool compileArticle(const ArticleSource &source, Article &article, Report &repor
 
 std::vector<std::uint8_t> recordBytes(const Article &article) {
     std::vector<std::uint8_t> out;
-    if (article.headerless) {
+    if (article.verbatim) {
+        // Everything came from the source.
+    } else if (article.headerless) {
         out = {'d', LINE_FEED};
     } else {
         // The lead byte is never shown; a blank is neither "d" nor a line feed.
@@ -409,10 +478,10 @@ bool loadArticleSources(const std::string &folder, std::vector<ArticleSource> &s
         if (name.size() < 5 || name.compare(name.size() - 4, 4, ".txt") != 0)
             continue;
         std::size_t digits = 0;
-        while (digits < name.size() && name[digits] >= '0' && name[digits] <= '9')
-            ++digits;
         int number = 0;
-        if (digits == 0 || digits > 2 || !parseNumber(name.substr(0, digits), 99, number)) {
+        while (digits < name.size() && name[digits] >= '0' && name[digits] <= '9' && number < 10000000)
+            number = number * 10 + (name[digits++] - '0');
+        if (digits == 0 || number == 0 || (digits < name.size() && name[digits] >= '0' && name[digits] <= '9')) {
             report.error(folder + "/" + name + ": an article source's name starts with its number, e.g. 01-inhalt.txt");
             continue;
         }
@@ -441,6 +510,8 @@ bool buildArchive(const std::vector<ArticleSource> &sources, std::vector<std::ui
     std::vector<Article> articles(sources.size());
     for (std::size_t i = 0; i < sources.size(); ++i) {
         compileArticle(sources[i], articles[i], report);
+        if (!articles[i].separated && i + 1 < sources.size())
+            report.error(sources[i].name + ": {no-separator} may only end the last article");
         if (i > 0 && articles[i].headerless)
             report.warn(sources[i].name + ": header-less; the viewer treats it as the contents page");
     }
@@ -464,7 +535,8 @@ bool buildArchive(const std::vector<ArticleSource> &sources, std::vector<std::ui
     for (const Article &article : articles) {
         std::vector<std::uint8_t> record = recordBytes(article);
         archive.insert(archive.end(), record.begin(), record.end());
-        archive.push_back(ARTICLE_SEPARATOR);
+        if (article.separated)
+            archive.push_back(ARTICLE_SEPARATOR);
     }
     // The viewer's buffer keeps one byte for its end marker.
     if (archive.size() >= 1048576) {

@@ -43,8 +43,10 @@ struct ArticleLink {
 
 struct Article {
     bool headerless = false;
-    std::string title;  // Windows-1252
-    std::string author; // Windows-1252
+    bool verbatim = false; // the source gives the record's every byte
+    bool separated = true; // followed by the separator in the archive
+    std::string title;     // Windows-1252
+    std::string author;    // Windows-1252
     std::vector<std::uint8_t> text;
     int lineCount = 0;      // line feeds in the text, as the viewer counts them
     bool textCut = false;   // longer than the viewer's text buffer
@@ -57,6 +59,8 @@ struct ArticleSource {
     std::string text; // UTF-8
 };
 
+// Whether the markup stores a colour value as it is; others are nudged.
+bool storableColourByte(std::uint8_t b);
 // One source turned into an article; problems name the source and its line.
 bool compileArticle(const ArticleSource &source, Article &article, Report &report);
 // The record's bytes, without the separator.
@@ -78,6 +82,8 @@ std::vector<std::uint8_t> viewerArchiveBytes(const std::vector<std::uint8_t> &fi
 // the number of articles; problems of the form go into report.
 std::size_t forEachArticle(const std::vector<std::uint8_t> &view,
                            const std::function<void(std::size_t number, const Article &)> &visit, Report &report);
+// One record on its own, as the viewer would read it were nothing behind it.
+Article articleOfRecord(const std::vector<std::uint8_t> &record);
 // All articles at once, for small archives and tests.
 std::vector<Article> decodeArchive(const std::vector<std::uint8_t> &archive, Report &report);
 // The links of an article text, read as the viewer reads them.
