@@ -84,7 +84,7 @@ TEST_F(ToolCli, VersionAndHelpOfEveryCommandExitWithZero) {
     ChildResult version = tool({"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, "orbex-tool 0.95\n");
-    for (const char *command : {"font", "pcx", "raw", "archive", "check", "render"}) {
+    for (const char *command : {"font", "pcx", "raw", "archive", "unpack", "check", "render", "new", "build"}) {
         ChildResult help = tool({command, "--help"});
         EXPECT_EQ(help.status, 0) << command;
         EXPECT_TRUE(contains(help.out, std::string("Usage: orbex-tool ") + command)) << command << help.out;

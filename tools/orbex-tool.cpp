@@ -13,6 +13,7 @@
 #include "files.h"
 #include "fontsource.h"
 #include "images.h"
+#include "magazine.h"
 #include "render.h"
 #include "unpack.h"
 
@@ -237,6 +238,52 @@ int main(int argc, char **argv) {
     render->add_option("LINE", line, "the first line shown")->check(CLI::Range(-65536.0f, 65536.0f));
     commands.back().run = [&](Report &report) {
         return orbex::renderArticle(folder, article, line, target, report) ? 0 : PROBLEM;
+    };
+
+    std::string title = "My Magazine";
+    CLI::App *create = command("new", "Makes a small complete magazine with its sources, to start from",
+                               "Makes a new magazine in DIR (which must not exist, or be empty): a contents\n"
+                               "page, a help page (F1) and an article with links to articles and music,\n"
+                               "start, end and background pictures showing the title, a pointer, the font\n"
+                               "and two demo modules. Their sources go to DIR/src, the files the viewer\n"
+                               "reads to DIR itself; edit the sources and run `orbex-tool build DIR`:\n"
+                               "  DIR/src/articles/NN-name.txt  -> DIR/data/orbex.dat\n"
+                               "  DIR/src/font.hex              -> DIR/data/chars.168\n"
+                               "  DIR/src/pictures/begin.png    -> DIR/data/begin.raw\n"
+                               "  DIR/src/pictures/ende.png     -> DIR/data/ende.pcx\n"
+                               "  DIR/src/pictures/bg.png       -> DIR/data/BG_8b.pcx\n"
+                               "  DIR/src/pictures/cursor.png   -> DIR/data/cursor.pcx\n"
+                               "  DIR/src/music/*               -> DIR/* (extreme2.xm plays from the start)\n"
+                               "Read it with: ORBEX_MAGAZINE=DIR orbex\n");
+    create->add_option("DIR", folder, "the folder of the new magazine")->required();
+    create
+        ->add_option("--title", title, "the magazine's name, on its pictures and contents page (default: My Magazine)")
+        ->check([](const std::string &value) {
+            std::string why;
+            return orbex::usableMagazineTitle(value, why) ? std::string() : why;
+        });
+    commands.back().run = [&](Report &report) {
+        if (!orbex::newMagazine(folder, title, report))
+            return PROBLEM;
+        std::printf("%s: a new magazine, ready to read:\n  ORBEX_MAGAZINE=%s orbex\n"
+                    "Its sources are in %s/src; after a change: orbex-tool build %s\n",
+                    folder.c_str(), folder.c_str(), folder.c_str(), folder.c_str());
+        return 0;
+    };
+
+    bool dither = false;
+    CLI::App *build = command("build", "Makes every file of a magazine from its sources in DIR/src, then checks it",
+                              "Makes every file the viewer reads from the sources in DIR/src, as\n"
+                              "`orbex-tool new` lays them out (see new --help), then checks the magazine\n"
+                              "as `orbex-tool check DIR` does. A step whose source has a problem writes\n"
+                              "nothing; the others go on.\n");
+    build->add_option("DIR", folder, "the magazine folder")->required();
+    build->add_flag("--dither", dither, "dither pictures reduced to 256 colours (default: off)");
+    commands.back().run = [&](Report &report) {
+        if (!orbex::buildMagazine(folder, dither, report))
+            return PROBLEM;
+        std::printf("%s: built and ready%s\n", folder.c_str(), report.warnings.empty() ? "" : ", with warnings");
+        return 0;
     };
 
     try {
