@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <random>
 
 #include "articles.h"
 #include "check.h"
@@ -443,6 +444,50 @@ TEST_F(ToolTest, SampleMagazineBuildsCleanlyAndChecksOut) {
         targets.push_back(link.target);
     for (int n = 2; n <= static_cast<int>(articles.size()); ++n)
         EXPECT_NE(std::find(targets.begin(), targets.end(), n), targets.end()) << n;
+}
+
+// check judges an archive by what the viewer reads of it, so its decoder
+// must agree with selectArticle on every article, odd headers included.
+TEST_F(ToolTest, ArchiveDecoderAgreesWithTheViewersSelection) {
+    std::mt19937 random(4711);
+    auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    for (int round = 0; round < 60; ++round) {
+        Bytes archive;
+        int records = 1 + pick(5);
+        for (int r = 0; r < records; ++r) {
+            // Lead byte, title and author lines around the 50-byte fields.
+            archive.push_back(static_cast<std::uint8_t>(pick(3) == 0 ? 'd' : pick(4) == 0 ? '\n' : ' '));
+            for (int line = 0; line < 2; ++line) {
+                archive.insert(archive.end(), static_cast<std::size_t>(pick(4) == 0 ? 48 + pick(5) : pick(20)), 'T');
+                if (pick(6) != 0)
+                    archive.push_back('\n');
+            }
+            archive.insert(archive.end(), static_cast<std::size_t>(pick(4)), '\n');
+            for (int k = pick(200); k > 0; --k)
+                archive.push_back(static_cast<std::uint8_t>(pick(5) == 0 ? '\n' : pick(4) == 0 ? pick(256) : 'x'));
+            if (r + 1 < records || pick(2) == 0)
+                archive.push_back(ARTICLE_SEPARATOR);
+        }
+        writeFile("data/orbex.dat", archive);
+        resetViewer();
+        loadArchive();
+        Report report;
+        std::vector<Article> articles = decodeArchive(archive, report);
+        for (std::size_t n = 1; n <= articles.size(); ++n) {
+            // As a link does: the number first, which a header-less record turns to 1.
+            nArticle = static_cast<std::int32_t>(n);
+            selectArticle(static_cast<std::int32_t>(n));
+            const Article &a = articles[n - 1];
+            ASSERT_EQ(Bytes(szText.begin(), szText.begin() + nTextLength), a.text) << round << " " << n;
+            ASSERT_EQ(nLineCount, a.lineCount) << round << " " << n;
+            ASSERT_EQ(nArticle == 1 && n != 1, a.headerless && n != 1) << round << " " << n;
+            if (!a.headerless) {
+                // The fields hold 50 bytes; zero bytes read past the data end them.
+                ASSERT_EQ(std::string(szTitle.data()), a.title.substr(0, a.title.find('\0'))) << round << " " << n;
+                ASSERT_EQ(std::string(szAuthor.data()), a.author.substr(0, a.author.find('\0'))) << round << " " << n;
+            }
+        }
+    }
 }
 
 TEST_F(ToolTest, CheckReportsWhatIsMissingOrMisshapen) {

@@ -22,6 +22,17 @@ std::uint8_t viewerByte(const std::vector<std::uint8_t> &view, std::size_t p) {
 // A title or author line as selectArticle reads it: up to 50 bytes, the byte
 // p rests on skipped first. True when the line ended at a line feed.
 bool headerLine(const std::vector<std::uint8_t> &view, std::size_t &p, std::string &field) {
+    std::size_t from = p + 1;
+    if (from + HEADER_FIELD_SIZE <= view.size()) {
+        // All 50 bytes are in the buffer: one search, one copy.
+        const auto *first = view.data() + from;
+        const void *end = std::memchr(first, LINE_FEED, HEADER_FIELD_SIZE);
+        std::size_t n = end != nullptr ? static_cast<std::size_t>(static_cast<const std::uint8_t *>(end) - first)
+                                       : HEADER_FIELD_SIZE;
+        field.assign(first, first + n);
+        p = end != nullptr ? from + n : from + n - 1;
+        return end != nullptr;
+    }
     for (std::size_t k = 0; k < HEADER_FIELD_SIZE; ++k) {
         ++p;
         if (viewerByte(view, p) == LINE_FEED)
@@ -34,8 +45,13 @@ bool headerLine(const std::vector<std::uint8_t> &view, std::size_t &p, std::stri
 // The article starting at start, read as selectArticle reads it: the header
 // may run on over the separator, and the text stops at a separator, at the
 // end of the bytes read or when the viewer's buffer is full.
-Article decodeArticle(const std::vector<std::uint8_t> &view, std::size_t start) {
-    Article article;
+void decodeArticle(const std::vector<std::uint8_t> &view, std::size_t start, Article &article) {
+    // Cleared, not made afresh: a million empty articles cost no allocations.
+    article.headerless = article.headerCut = article.textCut = false;
+    article.title.clear();
+    article.author.clear();
+    article.text.clear();
+    article.links.clear();
     std::size_t p = start;
     if (viewerByte(view, p) == 'd' || viewerByte(view, p + 1) == LINE_FEED) {
         article.headerless = true;
@@ -52,8 +68,9 @@ Article decodeArticle(const std::vector<std::uint8_t> &view, std::size_t start) 
         article.text.push_back(view[q++]);
     article.textCut = q < view.size() && view[q] != ARTICLE_SEPARATOR;
     article.lineCount = static_cast<int>(std::count(article.text.begin(), article.text.end(), LINE_FEED));
-    article.links = findLinks(article.text);
-    return article;
+    if (std::find(article.text.begin(), article.text.end(), ARTICLE_LINK_CODE) != article.text.end() ||
+        std::find(article.text.begin(), article.text.end(), MUSIC_LINK_CODE) != article.text.end())
+        article.links = findLinks(article.text);
 }
 
 } // namespace
@@ -83,6 +100,7 @@ std::vector<std::uint8_t> viewerArchiveBytes(const std::vector<std::uint8_t> &fi
 std::size_t forEachArticle(const std::vector<std::uint8_t> &view,
                            const std::function<void(std::size_t number, const Article &)> &visit, Report &report) {
     std::size_t number = 0;
+    Article article;
     for (std::size_t start = 0; start < view.size();) {
         const void *found = std::memchr(view.data() + start, ARTICLE_SEPARATOR, view.size() - start);
         std::size_t end = found != nullptr
@@ -91,7 +109,8 @@ std::size_t forEachArticle(const std::vector<std::uint8_t> &view,
         if (found == nullptr)
             report.warn("bytes after the last separator; the viewer shows them as article " +
                         std::to_string(number + 1));
-        visit(++number, decodeArticle(view, start));
+        decodeArticle(view, start, article);
+        visit(++number, article);
         start = end + 1;
     }
     if (number == 0)
@@ -99,7 +118,11 @@ std::size_t forEachArticle(const std::vector<std::uint8_t> &view,
     return number;
 }
 
-Article articleOfRecord(const std::vector<std::uint8_t> &record) { return decodeArticle(record, 0); }
+Article articleOfRecord(const std::vector<std::uint8_t> &record) {
+    Article article;
+    decodeArticle(record, 0, article);
+    return article;
+}
 
 std::vector<Article> decodeArchive(const std::vector<std::uint8_t> &archive, Report &report) {
     for (std::size_t i = 0; i < archive.size(); ++i)

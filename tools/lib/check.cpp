@@ -42,6 +42,9 @@ class Listed {
     }
     Listed(const Listed &) = delete;
     Listed &operator=(const Listed &) = delete;
+    // Whether the next problem gets a message; callers of a hot loop ask
+    // first, so counted problems cost no text.
+    bool listing() const { return listed < MAX_LISTED; }
     void error(const std::string &text) {
         if (listed++ < MAX_LISTED)
             into.error(name + ": " + text);
@@ -51,6 +54,10 @@ class Listed {
     void warn(const std::string &text) {
         if (listed++ < MAX_LISTED)
             into.warn(name + ": " + text);
+    }
+    void countError() {
+        ++listed;
+        ++unlisted;
     }
 
   private:
@@ -164,13 +171,18 @@ std::vector<std::string> checkArchive(const std::string &folder, Report &report)
         view,
         [&](std::size_t number, const Article &article) {
             lineCounts.push_back(article.lineCount);
-            std::string where = "article " + std::to_string(number) + ": ";
             if (number == 1 && !article.headerless)
-                listed.warn(where + "the contents page has a header");
+                listed.warn("article 1: the contents page has a header");
+            auto problem = [&](const char *what) {
+                if (listed.listing())
+                    listed.error("article " + std::to_string(number) + ": " + what);
+                else
+                    listed.countError();
+            };
             if (article.headerCut)
-                listed.error(where + "a header line of 50 or more characters runs into the next line");
+                problem("a header line of 50 or more characters runs into the next line");
             if (article.textCut)
-                listed.error(where + "the text is longer than the viewer's " + std::to_string(TEXT_SIZE) + " bytes");
+                problem("the text is longer than the viewer's 65536 bytes");
         },
         form);
     for (const std::string &e : form.errors)
@@ -182,6 +194,8 @@ std::vector<std::string> checkArchive(const std::string &folder, Report &report)
     forEachArticle(
         view,
         [&](std::size_t number, const Article &article) {
+            if (article.links.empty())
+                return;
             std::string where = "article " + std::to_string(number) + ": ";
             for (const ArticleLink &link : article.links) {
                 if (!link.closed)
