@@ -29,7 +29,7 @@ bool headerLine(const std::vector<std::uint8_t> &view, std::size_t &p, std::stri
         const void *end = std::memchr(first, LINE_FEED, HEADER_FIELD_SIZE);
         std::size_t n = end != nullptr ? static_cast<std::size_t>(static_cast<const std::uint8_t *>(end) - first)
                                        : HEADER_FIELD_SIZE;
-        field.assign(first, first + n);
+        field.assign(reinterpret_cast<const char *>(first), n);
         p = end != nullptr ? from + n : from + n - 1;
         return end != nullptr;
     }

@@ -108,6 +108,7 @@ class FittedPicture final : public PngRowSink {
     std::uint32_t sourceWidth = 0, sourceHeight = 0;
     std::int64_t offsetX = 0, offsetY = 0;
     std::vector<double> sums;
+    std::vector<double> line; // one source row, averaged across
 
     void placeRow(std::uint32_t y, const std::uint8_t *rgb) {
         std::int64_t ty = offsetY + y;
@@ -135,7 +136,7 @@ class FittedPicture final : public PngRowSink {
     // Each target pixel is the area-weighted mean of the source pixels it
     // covers; a source pixel covers width/sourceWidth target columns.
     void averageRow(std::uint32_t y, const std::uint8_t *rgb) {
-        std::vector<double> line(static_cast<std::size_t>(image.width) * 3, 0.0);
+        line.assign(static_cast<std::size_t>(image.width) * 3, 0.0);
         double sx = static_cast<double>(image.width) / sourceWidth;
         for (std::uint32_t x = 0; x < sourceWidth; ++x)
             spread(x * sx, (x + 1) * sx, image.width, [&](int tx, double w) {
