@@ -136,6 +136,9 @@ TEST_F(ToolCli, FifoSourcesAndTargetsFailPromptly) {
     ASSERT_EQ(::mkfifo("font.hex", 0600), 0);
     ASSERT_EQ(::mkfifo("in.png", 0600), 0);
     ASSERT_TRUE(writePng("ok.png", solid(640, 480, 10, 20, 30)));
+    std::filesystem::create_directories("fifomag/data");
+    ASSERT_EQ(::mkfifo("fifomag/data/orbex.dat", 0600), 0);
+    ASSERT_EQ(::mkfifo("fifomag/extreme2.xm", 0600), 0);
     struct Case {
         std::vector<std::string> args;
         const char *why;
@@ -145,6 +148,9 @@ TEST_F(ToolCli, FifoSourcesAndTargetsFailPromptly) {
         {{"pcx", "in.png", "out.pcx"}, "in.png: not a regular file"},
         {{"raw", "in.png", "out.raw"}, "in.png: not a regular file"},
         {{"raw", "ok.png", "font.hex"}, "font.hex: cannot write"},
+        {{"unpack", "in.png", "unpacked"}, "in.png: not a regular file"},
+        {{"check", "fifomag"}, "data/orbex.dat: not a regular file"},
+        {{"check", "fifomag"}, "extreme2.xm: not a regular file"},
     };
     for (const Case &c : cases) {
         ChildResult run = tool(c.args, 10);
