@@ -81,6 +81,7 @@ class RecordWriter {
 
     Writer out;
 
+    // The text from i on, read as the page layout reads it.
     void markupText(std::size_t i) {
         bool afterColour = false;
         while (i < r.size()) {
@@ -101,6 +102,7 @@ class RecordWriter {
         }
     }
 
+    // Header lines, which the viewer shows without reading any codes.
     void plainText(std::size_t from, std::size_t to) {
         for (std::size_t i = from; i < to && i < r.size(); ++i)
             out.byte(r[i], true);
