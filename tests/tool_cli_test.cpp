@@ -208,7 +208,7 @@ TEST_F(ToolCli, AHugeSourceIsRefusedAtOnceAndScaledInLittleMemory) {
     EXPECT_TRUE(contains(run.err, "10000x10000")) << run.err;
     EXPECT_LT(run.maxRssKiB, 50 * 1024);
 
-    run = tool({"pcx", "--fit", "scale", "huge.png", "data/ende.pcx"});
+    run = tool({"pcx", "--fit", "scale", "huge.png", "data/ende.pcx"}, 100);
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_LT(run.maxRssKiB, 100 * 1024);
     IndexedImage scaled;

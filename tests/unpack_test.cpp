@@ -139,7 +139,7 @@ class MarkupDenseBytes {
 
 TEST_F(Unpack, EveryByteStringPacksIntoItselfAgain) {
     MarkupDenseBytes bytes(20240601);
-    for (int i = 0; i < 4000; ++i) {
+    for (int i = 0; i < 1500; ++i) {
         Bytes archive = bytes.next();
         std::vector<ArticleSource> sources;
         Bytes again = roundTrip(archive, &sources);

@@ -109,6 +109,13 @@ class FittedPicture final : public PngRowSink {
     std::int64_t offsetX = 0, offsetY = 0;
     std::vector<double> sums;
     std::vector<double> line; // one source row, averaged across
+    // How much of a source pixel (its first byte) goes into a target pixel.
+    struct Share {
+        std::size_t source;
+        int target;
+        double weight;
+    };
+    std::vector<Share> across;
 
     void placeRow(std::uint32_t y, const std::uint8_t *rgb) {
         std::int64_t ty = offsetY + y;
@@ -136,13 +143,18 @@ class FittedPicture final : public PngRowSink {
     // Each target pixel is the area-weighted mean of the source pixels it
     // covers; a source pixel covers width/sourceWidth target columns.
     void averageRow(std::uint32_t y, const std::uint8_t *rgb) {
+        if (across.empty()) {
+            // The same shares for every row, worked out once.
+            double sx = static_cast<double>(image.width) / sourceWidth;
+            for (std::uint32_t x = 0; x < sourceWidth; ++x)
+                spread(x * sx, (x + 1) * sx, image.width, [&](int tx, double w) {
+                    across.push_back({3 * static_cast<std::size_t>(x), 3 * tx, w});
+                });
+        }
         line.assign(static_cast<std::size_t>(image.width) * 3, 0.0);
-        double sx = static_cast<double>(image.width) / sourceWidth;
-        for (std::uint32_t x = 0; x < sourceWidth; ++x)
-            spread(x * sx, (x + 1) * sx, image.width, [&](int tx, double w) {
-                for (int c = 0; c < 3; ++c)
-                    line[3 * tx + c] += rgb[3 * x + c] * w;
-            });
+        for (const Share &share : across)
+            for (int c = 0; c < 3; ++c)
+                line[share.target + c] += rgb[share.source + c] * share.weight;
         double sy = static_cast<double>(image.height) / sourceHeight;
         spread(y * sy, (y + 1) * sy, image.height, [&](int ty, double w) {
             double *target = &sums[static_cast<std::size_t>(ty) * image.width * 3];

@@ -40,6 +40,12 @@ void onWarning(png_structp, png_const_charp) {}
 void toRgb(const std::uint8_t *rgba, std::uint8_t *rgb, std::uint32_t width) {
     for (std::uint32_t x = 0; x < width; ++x) {
         unsigned alpha = rgba[4 * x + 3];
+        if (alpha == 255) {
+            rgb[3 * x] = rgba[4 * x];
+            rgb[3 * x + 1] = rgba[4 * x + 1];
+            rgb[3 * x + 2] = rgba[4 * x + 2];
+            continue;
+        }
         for (int c = 0; c < 3; ++c)
             rgb[3 * x + c] = static_cast<std::uint8_t>((rgba[4 * x + c] * alpha + 127) / 255);
     }
