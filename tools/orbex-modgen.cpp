@@ -1,17 +1,31 @@
 // orbex-modgen: writes one of the two demo tracker modules, for the sample
 // magazine and for trying the player by hand.
+#include <CLI/CLI.hpp>
+
 #include <cstdio>
-#include <cstring>
 
 #include "demo_module.h"
 
 int main(int argc, char **argv) {
-    if (argc != 3 || (std::strcmp(argv[2], "0") != 0 && std::strcmp(argv[2], "1") != 0)) {
-        std::fprintf(stderr, "usage: orbex-modgen FILE.xm 0|1   (0: low and slow, 1: high and quick)\n");
+    CLI::App app{"Writes a small demo tracker module (FastTracker 2 .xm) that the viewer can play.", "orbex-modgen"};
+    app.set_version_flag("--version", "orbex-modgen " ORBEX_VERSION);
+    std::string path;
+    int variant = 0;
+    app.add_option("FILE.xm", path, "the module to write")->required();
+    app.add_option("VARIANT", variant, "0: low and slow, 1: high and quick")->required()->check(CLI::IsMember({0, 1}));
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForVersion &e) {
+        std::printf("%s\n", e.what());
+        return 0;
+    } catch (const CLI::ParseError &e) {
+        if (e.get_exit_code() == 0)
+            return app.exit(e);
+        std::fprintf(stderr, "orbex-modgen: %s\n(orbex-modgen --help for more)\n", e.what());
         return 2;
     }
-    if (!orbex::writeDemoModule(argv[1], argv[2][0] - '0')) {
-        std::fprintf(stderr, "orbex-modgen: cannot write %s\n", argv[1]);
+    if (!orbex::writeDemoModule(path, variant)) {
+        std::fprintf(stderr, "orbex-modgen: cannot write %s\n", path.c_str());
         return 1;
     }
     return 0;

@@ -1,188 +1,313 @@
 // orbex-tool: makes a magazine's files from sources people can edit, and
-// checks a magazine folder.
+// checks a magazine folder. Exit status: 0 done, 1 a problem in the input,
+// 2 a command line it does not understand.
+#include <CLI/CLI.hpp>
+
 #include <cstdio>
-#include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "articles.h"
 #include "check.h"
+#include "files.h"
 #include "fontsource.h"
 #include "images.h"
+#include "magazine.h"
 #include "render.h"
+#include "unpack.h"
 
 namespace {
 
 using orbex::Report;
 
-bool parseCount(const char *text, int min, int max, int &value) {
-    value = 0;
-    if (*text == 0)
-        return false;
-    for (const char *p = text; *p != 0; ++p) {
-        if (*p < '0' || *p > '9' || value > max)
-            return false;
-        value = value * 10 + (*p - '0');
-    }
-    return value >= min && value <= max;
+constexpr int PROBLEM = 1;
+constexpr int USAGE = 2;
+
+int makeFont(const std::string &source, const std::string &target, Report &report) {
+    std::vector<std::uint8_t> bytes;
+    if (!orbex::readInput(source, bytes, report))
+        return PROBLEM;
+    Report parsed;
+    auto glyphs = orbex::parseHexFont(std::string(bytes.begin(), bytes.end()), parsed);
+    for (const std::string &e : parsed.errors)
+        report.error(source + ": " + e);
+    if (!report.ok())
+        return PROBLEM;
+    std::vector<std::uint8_t> font = orbex::buildFont(glyphs, report);
+    return orbex::writeOutput(target, font, report) ? 0 : PROBLEM;
 }
 
-struct Command {
-    const char *name;
-    const char *usage;
-    const char *help;
-    int minOperands;
-    int maxOperands;
-    int (*run)(int count, char **operands, Report &report);
+std::string lowerBaseName(const std::string &path) {
+    std::string name = path.substr(path.find_last_of('/') + 1);
+    for (char &c : name)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name;
+}
+
+orbex::Fit fitOf(const std::string &name) {
+    return name == "scale" ? orbex::Fit::Scale : name == "pad" ? orbex::Fit::Pad : orbex::Fit::None;
+}
+
+struct PcxOptions {
+    std::string source, target, fit;
+    bool pointer = false;
+    bool dither = false;
 };
 
-int makeFont(int, char **operands, Report &report) {
-    std::vector<std::uint8_t> source;
-    if (!orbex::readBytes(operands[0], source)) {
-        report.error(std::string(operands[0]) + ": cannot read");
-        return 1;
-    }
-    Report parsed;
-    auto glyphs = orbex::parseHexFont(std::string(source.begin(), source.end()), parsed);
-    for (const std::string &e : parsed.errors)
-        report.error(std::string(operands[0]) + ": " + e);
-    if (!report.ok())
-        return 1;
-    std::vector<std::uint8_t> font = orbex::buildFont(glyphs, report);
-    if (!orbex::writeBytes(operands[1], font)) {
-        report.error(std::string(operands[1]) + ": cannot write");
-        return 1;
-    }
-    return 0;
-}
-
-int makePcx(int, char **operands, Report &report) {
+int makePcx(const PcxOptions &options, Report &report) {
+    std::vector<std::uint8_t> bytes;
+    if (!orbex::readInput(options.source, bytes, report))
+        return PROBLEM;
+    orbex::Fit fit = fitOf(options.fit);
+    // The pointer is asked for, or named as the viewer names it, or a 32x32
+    // source that is not to be fitted can be nothing else.
+    std::uint32_t width = 0, height = 0;
+    bool pointer = options.pointer || lowerBaseName(options.target) == "cursor.pcx" ||
+                   (fit == orbex::Fit::None && orbex::pngSize(bytes, width, height) && width == 32 && height == 32);
+    orbex::PictureKind kind = pointer ? orbex::PictureKind::Pointer : orbex::PictureKind::Screen;
     orbex::RgbImage image;
-    if (!orbex::readPng(operands[0], image, report))
-        return 1;
-    orbex::IndexedImage indexed = orbex::quantize(image, report);
+    Report decoded;
+    bool ok = orbex::decodePicture(bytes, kind, fit, image, decoded);
+    for (const std::string &e : decoded.errors)
+        report.error(options.source + ": " + e);
+    if (!ok)
+        return PROBLEM;
+    if (pointer)
+        for (int x = 0; x < 2; ++x)
+            if (image.rgb[3 * x] + image.rgb[3 * x + 1] + image.rgb[3 * x + 2] != 0)
+                report.warn(options.source + ": pixel (" + std::to_string(x) +
+                            ", 0) is not black, but the viewer always shows it transparent");
+    orbex::IndexedImage indexed = orbex::quantize(image, report, {options.dither, pointer});
     std::vector<std::uint8_t> pcx;
-    if (!orbex::encodePcx(indexed, pcx, report))
-        return 1;
-    if (!orbex::writeBytes(operands[1], pcx)) {
-        report.error(std::string(operands[1]) + ": cannot write");
-        return 1;
-    }
-    return 0;
+    if (!report.ok() || !orbex::encodePcx(indexed, pcx, report))
+        return PROBLEM;
+    return orbex::writeOutput(options.target, pcx, report) ? 0 : PROBLEM;
 }
 
-int makeRaw(int, char **operands, Report &report) {
+int makeRaw(const std::string &source, const std::string &target, const std::string &fit, Report &report) {
     orbex::RgbImage image;
     std::vector<std::uint8_t> raw;
-    if (!orbex::readPng(operands[0], image, report) || !orbex::encodeRaw(image, raw, report))
-        return 1;
-    if (!orbex::writeBytes(operands[1], raw)) {
-        report.error(std::string(operands[1]) + ": cannot write");
-        return 1;
-    }
-    return 0;
+    if (!orbex::readPicture(source, orbex::PictureKind::Screen, fitOf(fit), image, report) ||
+        !orbex::encodeRaw(image, raw, report))
+        return PROBLEM;
+    return orbex::writeOutput(target, raw, report) ? 0 : PROBLEM;
 }
 
-int makeArchive(int, char **operands, Report &report) {
+int makeArchive(const std::string &folder, const std::string &target, Report &report) {
     std::vector<orbex::ArticleSource> sources;
     std::vector<std::uint8_t> archive;
-    if (!orbex::loadArticleSources(operands[0], sources, report) || !orbex::buildArchive(sources, archive, report))
-        return 1;
-    if (!orbex::writeBytes(operands[1], archive)) {
-        report.error(std::string(operands[1]) + ": cannot write");
-        return 1;
-    }
+    if (!orbex::loadArticleSources(folder, sources, report) || !orbex::buildArchive(sources, archive, report))
+        return PROBLEM;
+    return orbex::writeOutput(target, archive, report) ? 0 : PROBLEM;
+}
+
+int checkFolder(const std::string &folder, Report &report) {
+    if (!orbex::checkMagazine(folder, report))
+        return PROBLEM;
+    std::printf("%s: ready%s\n", folder.c_str(), report.warnings.empty() ? "" : ", with warnings");
     return 0;
 }
 
-int checkFolder(int, char **operands, Report &report) {
-    if (!orbex::checkMagazine(operands[0], report))
-        return 1;
-    std::printf("%s: ready%s\n", operands[0], report.warnings.empty() ? "" : ", with warnings");
-    return 0;
-}
+const char *const FIT_HELP = "for a source of another size: scale (stretch it to the size) or pad (lay it "
+                             "unscaled on black, centred; the pointer at the top left)";
 
-int renderPage(int count, char **operands, Report &report) {
-    int number = 0, line = 0;
-    if (!parseCount(operands[1], 1, 99, number) || (count > 3 && !parseCount(operands[3], 0, 65535, line))) {
-        report.error("ARTICLE is a number 1..99, LINE one of 0 or more");
-        return 1;
-    }
-    return orbex::renderArticle(operands[0], number, line, operands[2], report) ? 0 : 1;
-}
-
-const Command COMMANDS[] = {
-    {"font", "font SRC.hex OUT.168",
-     "Makes the 8x16 font data/chars.168 from a GNU-unifont-style .hex file\n"
-     "(lines XXXX:32 hex digits). Byte values map to Unicode through Windows-1252;\n"
-     "control bytes, the space and undefined bytes stay blank.\n",
-     2, 2, makeFont},
-    {"pcx", "pcx IN.png OUT.pcx",
-     "Makes a 256-colour run-length PCX picture (data/ende.pcx and data/BG_8b.pcx:\n"
-     "640x480; data/cursor.pcx: 32x32, pure black is transparent). Pictures with\n"
-     "more than 256 colours are reduced by median cut. The width must be even.\n",
-     2, 2, makePcx},
-    {"raw", "raw IN.png OUT.raw", "Makes the start picture data/begin.raw: 640x480 pixels of red, green, blue.\n", 2, 2,
-     makeRaw},
-    {"archive", "archive SRC_DIR OUT.dat",
-     "Makes the article archive data/orbex.dat from SRC_DIR/NN-name.txt (UTF-8),\n"
-     "numbered 1, 2, 3, ...; article 1 is the contents page, F1 opens article 2.\n"
-     "An article starts with the lines \"Title: ...\" and \"Author: ...\" (at most 49\n"
-     "characters each); without them it is header-less, as the contents page is.\n"
-     "Markup:\n"
-     "  {colour R G B} or {colour #RRGGBB}       colour of the text that follows\n"
-     "  {link N L #RRGGBB #RRGGBB}text{/link}    open article N at line L (0..99);\n"
-     "                                           normal and pointed-at colour\n"
-     "  {music FILE #RRGGBB #RRGGBB}text{/music} play module FILE (<= 15 bytes)\n"
-     "  {{                                       a literal {\n"
-     "Link texts hold at most 80 characters and stay on one line. Lines longer\n"
-     "than 76 columns are cut by the viewer in mid-word; the tool warns.\n",
-     2, 2, makeArchive},
-    {"check", "check DIR",
-     "Checks a magazine folder: every file present with the size and form the\n"
-     "viewer expects, every link pointing at an existing article or module.\n",
-     1, 1, checkFolder},
-    {"render", "render DIR ARTICLE OUT.png [LINE]",
-     "Draws article ARTICLE of the magazine in DIR, from line LINE (default 0),\n"
-     "with the viewer's own code and no window, and saves the frame as a PNG.\n"
-     "No pointer, no music. Like the viewer, it creates DIR/orbex.cfg if missing.\n",
-     3, 4, renderPage},
+struct Command {
+    CLI::App *app;
+    std::function<int(Report &)> run;
 };
-
-void usage(std::FILE *out) {
-    std::fprintf(out, "usage: orbex-tool COMMAND ARGUMENTS (orbex-tool COMMAND --help for more)\n");
-    for (const Command &command : COMMANDS)
-        std::fprintf(out, "  orbex-tool %s\n", command.usage);
-}
 
 } // namespace
 
 int main(int argc, char **argv) {
-    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-        usage(argc < 2 ? stderr : stdout);
-        return argc < 2 ? 2 : 0;
+    CLI::App app{"Makes the files of an ORBEX 5 magazine from sources people can edit, and checks a magazine folder.",
+                 "orbex-tool"};
+    app.set_version_flag("--version", "orbex-tool " ORBEX_VERSION);
+    app.footer("orbex-tool COMMAND --help tells more about a command.\n"
+               "Exit status: 0 done, 1 a problem in the input, 2 a command line not understood.");
+    std::vector<Command> commands;
+    auto command = [&](const char *name, const char *summary, const char *help) {
+        CLI::App *sub = app.add_subcommand(name, summary);
+        sub->footer(help);
+        commands.push_back({sub, nullptr});
+        return sub;
+    };
+
+    std::string source, target, folder, fit;
+    CLI::App *font = command("font", "Makes the font data/chars.168 from a .hex file",
+                             "Makes the 8x16 font data/chars.168 from a GNU-unifont-style .hex file\n"
+                             "(lines XXXX:32 hex digits). Byte values map to Unicode through Windows-1252;\n"
+                             "control bytes, the space and undefined bytes stay blank.\n");
+    font->add_option("SRC.hex", source, "the glyphs")->required();
+    font->add_option("OUT.168", target, "the font file to write")->required();
+    commands.back().run = [&](Report &report) { return makeFont(source, target, report); };
+
+    PcxOptions pcx;
+    CLI::App *pcxCommand = command("pcx", "Makes a PCX picture (end, background or pointer) from a PNG",
+                                   "Makes a 256-colour run-length PCX picture: data/ende.pcx and data/BG_8b.pcx\n"
+                                   "are 640x480; data/cursor.pcx is the 32x32 pointer, where pure black is\n"
+                                   "transparent. The pointer is meant when --pointer is given, when OUT is named\n"
+                                   "cursor.pcx, or when the source is 32x32 and not to be fitted. A source of\n"
+                                   "another size is refused unless --fit says what to do with it. Pictures with\n"
+                                   "up to 256 colours are kept exactly; more are reduced with libimagequant\n"
+                                   "(--dither spreads the error as a fine pattern). In the pointer, black pixels\n"
+                                   "stay pure black and no other pixel becomes pure black.\n");
+    pcxCommand->add_option("IN.png", pcx.source, "the source picture")->required();
+    pcxCommand->add_option("OUT.pcx", pcx.target, "the PCX file to write")->required();
+    pcxCommand->add_flag("--pointer", pcx.pointer, "the picture is the 32x32 mouse pointer");
+    pcxCommand->add_option("--fit", pcx.fit, FIT_HELP)->check(CLI::IsMember({"scale", "pad"}));
+    pcxCommand->add_flag("--dither", pcx.dither, "dither when reducing to 256 colours (default: off)");
+    commands.back().run = [&](Report &report) { return makePcx(pcx, report); };
+
+    CLI::App *raw = command("raw", "Makes the start picture data/begin.raw from a PNG",
+                            "Makes the start picture data/begin.raw: 640x480 pixels of red, green, blue.\n"
+                            "A source of another size is refused unless --fit says what to do with it.\n");
+    raw->add_option("IN.png", source, "the source picture")->required();
+    raw->add_option("OUT.raw", target, "the raw picture to write")->required();
+    raw->add_option("--fit", fit, FIT_HELP)->check(CLI::IsMember({"scale", "pad"}));
+    commands.back().run = [&](Report &report) { return makeRaw(source, target, fit, report); };
+
+    CLI::App *archive = command("archive", "Makes the article archive data/orbex.dat from article sources",
+                                "Makes the article archive data/orbex.dat from SRC_DIR/NN-name.txt (UTF-8),\n"
+                                "numbered 1, 2, 3, ...; article 1 is the contents page, F1 opens article 2.\n"
+                                "An article starts with the lines \"Title: ...\" and \"Author: ...\" (at most 49\n"
+                                "characters each); without them it is header-less, as the contents page is.\n"
+                                "Markup:\n"
+                                "  {colour R G B} or {colour #RRGGBB}       colour of the text that follows\n"
+                                "  {link N L #RRGGBB #RRGGBB}text{/link}    open article N at line L (0..99);\n"
+                                "                                           normal and pointed-at colour\n"
+                                "  {music FILE #RRGGBB #RRGGBB}text{/music} play module FILE (<= 15 bytes)\n"
+                                "  {{                                       a literal {\n"
+                                "  {raw XX ...}                             bytes as they are, in hex\n"
+                                "  {verbatim} (first line)                  no header made: the lines below\n"
+                                "                                           are the record, lead byte first\n"
+                                "  {no-separator} (end of the last source)  no 0x9E after the last record\n"
+                                "Link texts hold at most 80 characters and stay on one line. Lines longer\n"
+                                "than 76 columns are cut by the viewer in mid-word; the tool warns.\n"
+                                "The escapes are what `orbex-tool unpack` writes where the markup cannot say\n"
+                                "an archive's bytes; `unpack --help` tells more.\n");
+    archive->add_option("SRC_DIR", folder, "the folder of article sources")->required();
+    archive->add_option("OUT.dat", target, "the archive to write")->required();
+    commands.back().run = [&](Report &report) { return makeArchive(folder, target, report); };
+
+    CLI::App *unpack = command("unpack", "Takes an article archive apart into article sources",
+                               "The reverse of archive: writes one source per article of ARCHIVE into SRC_DIR\n"
+                               "(made if missing; it must not hold article sources yet), so that\n"
+                               "`orbex-tool archive SRC_DIR ARCHIVE` gives the very same bytes again.\n"
+                               "Files are named NN-slug.txt: NN the article number (more digits past 99),\n"
+                               "the slug the title in lower case with umlauts spelt out and other\n"
+                               "characters as \"-\" (contents for a header-less first article, page for other\n"
+                               "header-less ones, record for a verbatim one). The markup is the normal one\n"
+                               "wherever it says the bytes exactly; what it cannot say is escaped:\n"
+                               "  {raw XX ...}     bytes as they are, in hex: bytes without a Windows-1252\n"
+                               "                   character, control bytes, carriage returns and 0x1A\n"
+                               "                   (which the viewer drops or stops at), codes in odd places\n"
+                               "                   (a colour code near the end, link codes without their\n"
+                               "                   closing code or with odd digits, colour bytes that read\n"
+                               "                   as \"]\"), the byte after a colour code that is another\n"
+                               "  {verbatim}       as the first line: the record is the lines below byte for\n"
+                               "                   byte, lead byte and header lines included (odd headers:\n"
+                               "                   lead byte other than blank or \"d\", empty title, \"$\",\n"
+                               "                   50-byte fields, missing empty line)\n"
+                               "  {no-separator}   ends the last source: no 0x9E follows its record (the\n"
+                               "                   bytes after the archive's last separator)\n"
+                               "Archives larger than the viewer reads (1,048,575 bytes) are refused.\n");
+    unpack->add_option("ARCHIVE", source, "the archive, e.g. data/orbex.dat")->required();
+    unpack->add_option("SRC_DIR", folder, "the folder to write the sources into")->required();
+    commands.back().run = [&](Report &report) {
+        return orbex::unpackArchiveFile(source, folder, report) ? 0 : PROBLEM;
+    };
+
+    CLI::App *check = command("check", "Checks a magazine folder",
+                              "Checks a magazine folder: every file present with the size and form the\n"
+                              "viewer expects, every link pointing at an existing article or module, and\n"
+                              "every module loaded as the viewer loads it.\n");
+    check->add_option("DIR", folder, "the magazine folder")->required();
+    commands.back().run = [&](Report &report) { return checkFolder(folder, report); };
+
+    int article = 1;
+    float line = 0;
+    CLI::App *render = command("render", "Draws a page of a magazine into a PNG, as the viewer shows it",
+                               "Draws article ARTICLE of the magazine in DIR, from line LINE (default 0),\n"
+                               "with the viewer's own code and no window, and saves the frame as a PNG.\n"
+                               "No pointer, no music. LINE may be negative or fractional, as scrolling makes\n"
+                               "it. It reads DIR/orbex.cfg as the viewer does and writes nothing into DIR.\n");
+    render->add_option("DIR", folder, "the magazine folder")->required();
+    render->add_option("ARTICLE", article, "the article's number")->required()->check(CLI::Range(1, 99));
+    render->add_option("OUT.png", target, "the picture to write")->required();
+    render->add_option("LINE", line, "the first line shown")->check(CLI::Range(-65536.0f, 65536.0f));
+    commands.back().run = [&](Report &report) {
+        return orbex::renderArticle(folder, article, line, target, report) ? 0 : PROBLEM;
+    };
+
+    std::string title = "My Magazine";
+    CLI::App *create = command("new", "Makes a small complete magazine with its sources, to start from",
+                               "Makes a new magazine in DIR (which must not exist, or be empty): a contents\n"
+                               "page, a help page (F1) and an article with links to articles and music,\n"
+                               "start, end and background pictures showing the title, a pointer, the font\n"
+                               "and two demo modules. Their sources go to DIR/src, the files the viewer\n"
+                               "reads to DIR itself; edit the sources and run `orbex-tool build DIR`:\n"
+                               "  DIR/src/articles/NN-name.txt  -> DIR/data/orbex.dat\n"
+                               "  DIR/src/font.hex              -> DIR/data/chars.168\n"
+                               "  DIR/src/pictures/begin.png    -> DIR/data/begin.raw\n"
+                               "  DIR/src/pictures/ende.png     -> DIR/data/ende.pcx\n"
+                               "  DIR/src/pictures/bg.png       -> DIR/data/BG_8b.pcx\n"
+                               "  DIR/src/pictures/cursor.png   -> DIR/data/cursor.pcx\n"
+                               "  DIR/src/music/*               -> DIR/* (extreme2.xm plays from the start)\n"
+                               "Read it with: ORBEX_MAGAZINE=DIR orbex\n");
+    create->add_option("DIR", folder, "the folder of the new magazine")->required();
+    create
+        ->add_option("--title", title, "the magazine's name, on its pictures and contents page (default: My Magazine)")
+        ->check([](const std::string &value) {
+            std::string why;
+            return orbex::usableMagazineTitle(value, why) ? std::string() : why;
+        });
+    commands.back().run = [&](Report &report) {
+        if (!orbex::newMagazine(folder, title, report))
+            return PROBLEM;
+        std::printf("%s: a new magazine, ready to read:\n  ORBEX_MAGAZINE=%s orbex\n"
+                    "Its sources are in %s/src; after a change: orbex-tool build %s\n",
+                    folder.c_str(), folder.c_str(), folder.c_str(), folder.c_str());
+        return 0;
+    };
+
+    bool dither = false;
+    CLI::App *build = command("build", "Makes every file of a magazine from its sources in DIR/src, then checks it",
+                              "Makes every file the viewer reads from the sources in DIR/src, as\n"
+                              "`orbex-tool new` lays them out (see new --help), then checks the magazine\n"
+                              "as `orbex-tool check DIR` does. A step whose source has a problem writes\n"
+                              "nothing; the others go on.\n");
+    build->add_option("DIR", folder, "the magazine folder")->required();
+    build->add_flag("--dither", dither, "dither pictures reduced to 256 colours (default: off)");
+    commands.back().run = [&](Report &report) {
+        if (!orbex::buildMagazine(folder, dither, report))
+            return PROBLEM;
+        std::printf("%s: built and ready%s\n", folder.c_str(), report.warnings.empty() ? "" : ", with warnings");
+        return 0;
+    };
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForVersion &e) {
+        std::printf("%s\n", e.what());
+        return 0;
+    } catch (const CLI::ParseError &e) {
+        if (e.get_exit_code() == 0)
+            return app.exit(e);
+        std::fprintf(stderr, "orbex-tool: %s\n(orbex-tool --help and orbex-tool COMMAND --help tell more)\n", e.what());
+        return USAGE;
     }
-    for (const Command &command : COMMANDS) {
-        if (std::strcmp(argv[1], command.name) != 0)
+    for (const Command &c : commands) {
+        if (!c.app->parsed())
             continue;
-        for (int i = 2; i < argc; ++i)
-            if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-                std::printf("usage: orbex-tool %s\n\n%s", command.usage, command.help);
-                return 0;
-            }
-        if (argc - 2 < command.minOperands || argc - 2 > command.maxOperands) {
-            std::fprintf(stderr, "usage: orbex-tool %s\n", command.usage);
-            return 2;
-        }
         Report report;
-        int result = command.run(argc - 2, argv + 2, report);
+        int status = c.run(report);
         for (const std::string &w : report.warnings)
-            std::fprintf(stderr, "orbex-tool %s: warning: %s\n", command.name, w.c_str());
+            std::fprintf(stderr, "orbex-tool %s: warning: %s\n", c.app->get_name().c_str(), w.c_str());
         for (const std::string &e : report.errors)
-            std::fprintf(stderr, "orbex-tool %s: error: %s\n", command.name, e.c_str());
-        return result != 0 || !report.ok() ? 1 : 0;
+            std::fprintf(stderr, "orbex-tool %s: error: %s\n", c.app->get_name().c_str(), e.c_str());
+        return status != 0 || !report.ok() ? PROBLEM : 0;
     }
-    std::fprintf(stderr, "orbex-tool: unknown command \"%s\"\n", argv[1]);
-    usage(stderr);
-    return 2;
+    std::fprintf(stderr, "%s", app.help().c_str());
+    return USAGE;
 }

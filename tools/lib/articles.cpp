@@ -3,17 +3,20 @@
 #include <dirent.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <sstream>
 
 #include "encoding.h"
-#include "images.h"
+#include "files.h"
 
 namespace orbex {
 
 namespace {
 
 constexpr std::uint8_t LINE_FEED = 0x0A;
+const std::string VERBATIM = "{verbatim}";
+const std::string NO_SEPARATOR = "no-separator";
 
 std::string hexByte(int b) {
     char text[16];
@@ -61,13 +64,7 @@ bool parseHexColour(const std::string &text, std::array<std::uint8_t, 3> &rgb) {
     return true;
 }
 
-// Bytes a colour value must not take: text mode eats 13 and 26, 158 ends the
-// record, 10 counts as a line, and the three codes would confuse anyone
-// reading the links back.
-bool forbiddenColourByte(int b) {
-    return b == 0x0A || b == 0x0D || b == 0x1A || b == ARTICLE_SEPARATOR || b == ARTICLE_LINK_CODE ||
-           b == COLOUR_CODE || b == MUSIC_LINK_CODE;
-}
+bool forbiddenColourByte(int b) { return !storableColourByte(static_cast<std::uint8_t>(b)); }
 
 // Text bytes with a meaning of their own; they cannot stand in a text.
 const char *reservedTextByte(int b) {
@@ -106,6 +103,8 @@ class Compiler {
     int visibleColumns = 0;
     int rawColumns = 0;
     bool lineHasLink = false;
+    bool warnedCarriageReturn = false;
+    bool warnedEndOfFile = false;
 
     std::string where() const { return source.name + ":" + std::to_string(line) + ": "; }
     void error(const std::string &text) { report.error(where() + text); }
@@ -142,6 +141,7 @@ class Compiler {
         lineHasLink = false;
     }
 
+    void rawBytes(const std::vector<std::string> &w);
     bool header(std::string &text, std::string &value, const char *key);
     std::string toCp1252(const std::string &utf8, bool inHeader);
     void tag(const std::string &content);
@@ -276,6 +276,8 @@ void Compiler::tag(const std::string &content) {
         linkTextStart = out.size();
         lineHasLink = true;
         article.links.push_back(link);
+    } else if (name == "raw") {
+        rawBytes(w);
     } else if (name == "/link" || name == "/music") {
         Open kind = name == "/link" ? Open::Article : Open::Music;
         if (open != kind) {
@@ -285,6 +287,40 @@ void Compiler::tag(const std::string &content) {
         closeLink(kind);
     } else {
         error("unknown markup {" + content + "}");
+    }
+}
+
+// Bytes as they are, for what the markup cannot say; only the separator
+// cannot stand in a record.
+void Compiler::rawBytes(const std::vector<std::string> &w) {
+    if (w.size() < 2) {
+        error("expected {raw XX ...} with one or more bytes as two hex digits");
+        return;
+    }
+    for (std::size_t k = 1; k < w.size(); ++k) {
+        int value = -1;
+        if (w[k].size() == 2 && std::isxdigit(static_cast<unsigned char>(w[k][0])) &&
+            std::isxdigit(static_cast<unsigned char>(w[k][1])))
+            value = std::stoi(w[k], nullptr, 16);
+        if (value < 0) {
+            error("\"" + w[k] + "\" in {raw ...} is not a byte as two hex digits");
+            continue;
+        }
+        if (value == ARTICLE_SEPARATOR) {
+            error("{raw 9E}: the byte 0x9E separates the articles and cannot stand in one");
+            continue;
+        }
+        if (value == 0x0D && !warnedCarriageReturn) {
+            warnedCarriageReturn = true;
+            warn("{raw 0D}: the viewer reads the archive in text mode and drops this byte");
+        }
+        if (value == 0x1A && !warnedEndOfFile) {
+            warnedEndOfFile = true;
+            warn("{raw 1A}: the viewer reads the archive in text mode and stops reading at this byte");
+        }
+        if (value == LINE_FEED)
+            endOfLine();
+        emitText(static_cast<std::uint8_t>(value));
     }
 }
 
@@ -317,7 +353,13 @@ bool Compiler::run() {
     text = unix;
 
     article = Article{};
-    if (header(text, article.title, "Title:")) {
+    if (text.compare(0, VERBATIM.size(), VERBATIM) == 0 &&
+        (text.size() == VERBATIM.size() || text[VERBATIM.size()] == '\n')) {
+        // The record as the lines below give it, lead byte and all.
+        article.verbatim = true;
+        text.erase(0, VERBATIM.size() + 1);
+        ++line;
+    } else if (header(text, article.title, "Title:")) {
         if (!header(text, article.author, "Author:"))
             error("\"Author:\" must follow \"Title:\"");
         if (article.title.empty())
@@ -326,10 +368,11 @@ bool Compiler::run() {
         article.headerless = true;
     }
     // The viewer skips the empty lines before the text; so do we.
-    while (!text.empty() && text[0] == '\n') {
-        text.erase(0, 1);
-        ++line;
-    }
+    std::size_t blank = 0;
+    while (!article.verbatim && blank < text.size() && text[blank] == '\n')
+        ++blank;
+    text.erase(0, blank);
+    line += static_cast<int>(blank);
 
     for (std::size_t pos = 0; pos < text.size();) {
         char c = text[pos];
@@ -344,8 +387,16 @@ bool Compiler::run() {
                 ++pos;
                 continue;
             }
-            tag(text.substr(pos + 1, close - pos - 1));
+            std::string content = text.substr(pos + 1, close - pos - 1);
             pos = close + 1;
+            if (content == NO_SEPARATOR) {
+                // Only a line end may follow, so nothing is lost unseen.
+                if (pos < text.size() && text.substr(pos) != "\n")
+                    error("{no-separator} must end the source");
+                article.separated = false;
+                break;
+            }
+            tag(content);
         } else if (c == '\n') {
             if (open != Open::None) {
                 error("the link opened on line " + std::to_string(openLine) + " is not closed on its line");
@@ -368,15 +419,29 @@ bool Compiler::run() {
         closeLink(open);
     }
     endOfLine();
-    article.lineCount = static_cast<int>(std::count(article.text.begin(), article.text.end(), LINE_FEED));
-    if (article.text.size() >= 65536)
-        error("the text has " + std::to_string(article.text.size()) + " bytes; the viewer holds 65,535");
+    // Title, header and line count as the viewer will see the record, which
+    // for a verbatim one is the only way to know them.
+    Article viewed = articleOfRecord(recordBytes(article));
+    article.headerless = viewed.headerless;
+    if (article.verbatim) {
+        article.title = viewed.title;
+        article.author = viewed.author;
+    }
+    article.lineCount = viewed.lineCount;
+    if (viewed.textCut)
+        warn("the text is longer than the " + std::to_string(TEXT_SIZE) +
+             " bytes the viewer holds; it shows the first");
     return report.errors.size() == errorsBefore;
 }
 
-std::uint8_t at(const std::vector<std::uint8_t> &bytes, std::size_t i) { return i < bytes.size() ? bytes[i] : 0; }
-
 } // namespace
+
+// Text mode eats 13 and 26, 158 ends the record, 10 counts as a line, and
+// the three codes would confuse anyone reading the links back.
+bool storableColourByte(std::uint8_t b) {
+    return b != 0x0A && b != 0x0D && b != 0x1A && b != ARTICLE_SEPARATOR && b != ARTICLE_LINK_CODE &&
+           b != COLOUR_CODE && b != MUSIC_LINK_CODE;
+}
 
 bool compileArticle(const ArticleSource &source, Article &article, Report &report) {
     return Compiler(source, article, report).run();
@@ -384,7 +449,9 @@ bool compileArticle(const ArticleSource &source, Article &article, Report &repor
 
 std::vector<std::uint8_t> recordBytes(const Article &article) {
     std::vector<std::uint8_t> out;
-    if (article.headerless) {
+    if (article.verbatim) {
+        // Everything came from the source.
+    } else if (article.headerless) {
         out = {'d', LINE_FEED};
     } else {
         // The lead byte is never shown; a blank is neither "d" nor a line feed.
@@ -411,10 +478,10 @@ bool loadArticleSources(const std::string &folder, std::vector<ArticleSource> &s
         if (name.size() < 5 || name.compare(name.size() - 4, 4, ".txt") != 0)
             continue;
         std::size_t digits = 0;
-        while (digits < name.size() && name[digits] >= '0' && name[digits] <= '9')
-            ++digits;
         int number = 0;
-        if (digits == 0 || digits > 2 || !parseNumber(name.substr(0, digits), 99, number)) {
+        while (digits < name.size() && name[digits] >= '0' && name[digits] <= '9' && number < 10000000)
+            number = number * 10 + (name[digits++] - '0');
+        if (digits == 0 || number == 0 || (digits < name.size() && name[digits] >= '0' && name[digits] <= '9')) {
             report.error(folder + "/" + name + ": an article source's name starts with its number, e.g. 01-inhalt.txt");
             continue;
         }
@@ -430,10 +497,8 @@ bool loadArticleSources(const std::string &folder, std::vector<ArticleSource> &s
         }
         std::vector<std::uint8_t> bytes;
         std::string path = folder + "/" + found[i].second;
-        if (!readBytes(path, bytes)) {
-            report.error(path + ": cannot read");
+        if (!readInput(path, bytes, report))
             return false;
-        }
         sources.push_back({path, std::string(bytes.begin(), bytes.end())});
     }
     if (sources.empty())
@@ -445,6 +510,8 @@ bool buildArchive(const std::vector<ArticleSource> &sources, std::vector<std::ui
     std::vector<Article> articles(sources.size());
     for (std::size_t i = 0; i < sources.size(); ++i) {
         compileArticle(sources[i], articles[i], report);
+        if (!articles[i].separated && i + 1 < sources.size())
+            report.error(sources[i].name + ": {no-separator} may only end the last article");
         if (i > 0 && articles[i].headerless)
             report.warn(sources[i].name + ": header-less; the viewer treats it as the contents page");
     }
@@ -468,7 +535,8 @@ bool buildArchive(const std::vector<ArticleSource> &sources, std::vector<std::ui
     for (const Article &article : articles) {
         std::vector<std::uint8_t> record = recordBytes(article);
         archive.insert(archive.end(), record.begin(), record.end());
-        archive.push_back(ARTICLE_SEPARATOR);
+        if (article.separated)
+            archive.push_back(ARTICLE_SEPARATOR);
     }
     // The viewer's buffer keeps one byte for its end marker.
     if (archive.size() >= 1048576) {
@@ -476,123 +544,6 @@ bool buildArchive(const std::vector<ArticleSource> &sources, std::vector<std::ui
         return false;
     }
     return true;
-}
-
-std::vector<ArticleLink> findLinks(const std::vector<std::uint8_t> &text) {
-    std::vector<ArticleLink> links;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        std::uint8_t b = text[i];
-        if (b == COLOUR_CODE) {
-            i += 3;
-        } else if (b == ARTICLE_LINK_CODE) {
-            ArticleLink link;
-            std::size_t p = i + 2;
-            if (at(text, p + 2) == ']') {
-                link.target = (at(text, p) - 48) * 10 + (at(text, p + 1) - 48);
-                ++p;
-            } else {
-                link.target = at(text, p) - 48;
-            }
-            p += 3;
-            if (at(text, p + 2) == ']') {
-                link.line = (at(text, p) - 48) * 10 + (at(text, p + 1) - 48);
-                ++p;
-            } else {
-                link.line = at(text, p) - 48;
-            }
-            p += 2;
-            for (int c = 0; c < 3; ++c) {
-                link.normal[2 - c] = at(text, p + c);
-                link.hover[2 - c] = at(text, p + 3 + c);
-            }
-            std::size_t d = 1;
-            while (d < 80 && at(text, i + d) != ARTICLE_LINK_CODE)
-                ++d;
-            link.closed = at(text, i + d) == ARTICLE_LINK_CODE;
-            for (std::size_t k = p + 6; k < i + d && k < p + 6 + MAX_LINK_TEXT; ++k)
-                link.text += static_cast<char>(at(text, k));
-            links.push_back(link);
-            i = std::max(i + d, p + 6 + link.text.size());
-        } else if (b == MUSIC_LINK_CODE) {
-            ArticleLink link;
-            link.music = true;
-            std::size_t p = i + 1;
-            while (link.file.size() < MAX_MODULE_NAME && at(text, p) != '"') {
-                link.file += static_cast<char>(at(text, p));
-                ++p;
-            }
-            ++p;
-            for (int c = 0; c < 3; ++c) {
-                link.normal[2 - c] = at(text, p + c);
-                link.hover[2 - c] = at(text, p + 3 + c);
-            }
-            p += 6;
-            std::size_t m = 0;
-            while (m < MAX_LINK_TEXT && at(text, p + m) != MUSIC_LINK_CODE)
-                ++m;
-            link.closed = at(text, p + m) == MUSIC_LINK_CODE;
-            link.text.assign(text.begin() + static_cast<std::ptrdiff_t>(std::min(p, text.size())),
-                             text.begin() + static_cast<std::ptrdiff_t>(std::min(p + m, text.size())));
-            links.push_back(link);
-            i = p + m;
-        }
-    }
-    return links;
-}
-
-std::vector<Article> decodeArchive(const std::vector<std::uint8_t> &archive, Report &report) {
-    std::vector<Article> articles;
-    for (std::size_t i = 0; i < archive.size(); ++i)
-        if (archive[i] == 0x0D || archive[i] == 0x1A) {
-            report.error("byte " + hexByte(archive[i]) + " at offset " + std::to_string(i) +
-                         ": the viewer reads the archive in text mode and loses it");
-            break;
-        }
-    std::size_t start = 0;
-    for (std::size_t end = 0; end <= archive.size(); ++end) {
-        if (end == archive.size()) {
-            if (end > start)
-                report.warn("bytes after the last separator; the viewer may show them as an extra article");
-            break;
-        }
-        if (archive[end] != ARTICLE_SEPARATOR)
-            continue;
-        std::vector<std::uint8_t> record(archive.begin() + static_cast<std::ptrdiff_t>(start),
-                                         archive.begin() + static_cast<std::ptrdiff_t>(end));
-        start = end + 1;
-        Article article;
-        std::size_t p = 0;
-        std::string number = "article " + std::to_string(articles.size() + 1) + ": ";
-        if (at(record, 0) == 'd' || at(record, 1) == LINE_FEED) {
-            article.headerless = true;
-            p = 2;
-        } else {
-            std::string *fields[2] = {&article.title, &article.author};
-            p = 1;
-            for (std::string *field : fields) {
-                while (p < record.size() && record[p] != LINE_FEED)
-                    *field += static_cast<char>(record[p++]);
-                if (field->size() > MAX_HEADER_LINE)
-                    report.error(number + "a header line of " + std::to_string(field->size()) +
-                                 " characters runs into the next line");
-                ++p;
-            }
-            // The author's line feed is one of the 50 the viewer skips.
-            --p;
-        }
-        for (int k = 0; k < 50 && at(record, p) == LINE_FEED; ++k)
-            ++p;
-        if (p < record.size())
-            article.text.assign(record.begin() + static_cast<std::ptrdiff_t>(p), record.end());
-        if (article.text.size() >= 65536)
-            report.error(number + "the text is longer than the viewer's 65,535 bytes");
-        article.lineCount = static_cast<int>(std::count(article.text.begin(), article.text.end(), LINE_FEED));
-        article.links = findLinks(article.text);
-        articles.push_back(article);
-    }
-    if (articles.empty())
-        report.error("no article in the archive");
-    return articles;
 }
 
 } // namespace orbex

@@ -13,6 +13,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,10 +43,14 @@ struct ArticleLink {
 
 struct Article {
     bool headerless = false;
-    std::string title;  // Windows-1252
-    std::string author; // Windows-1252
+    bool verbatim = false; // the source gives the record's every byte
+    bool separated = true; // followed by the separator in the archive
+    std::string title;     // Windows-1252
+    std::string author;    // Windows-1252
     std::vector<std::uint8_t> text;
-    int lineCount = 0; // line feeds in the text, as the viewer counts them
+    int lineCount = 0;      // line feeds in the text, as the viewer counts them
+    bool textCut = false;   // longer than the viewer's text buffer
+    bool headerCut = false; // a title or author line of 50 or more bytes
     std::vector<ArticleLink> links;
 };
 
@@ -54,6 +59,8 @@ struct ArticleSource {
     std::string text; // UTF-8
 };
 
+// Whether the markup stores a colour value as it is; others are nudged.
+bool storableColourByte(std::uint8_t b);
 // One source turned into an article; problems name the source and its line.
 bool compileArticle(const ArticleSource &source, Article &article, Report &report);
 // The record's bytes, without the separator.
@@ -65,7 +72,19 @@ bool loadArticleSources(const std::string &folder, std::vector<ArticleSource> &s
 // each followed by the separator.
 bool buildArchive(const std::vector<ArticleSource> &sources, std::vector<std::uint8_t> &archive, Report &report);
 
-// An archive's records as the viewer reads them.
+// What the viewer's buffer holds of an archive file: read in text mode (13
+// dropped with the byte after it taken instead, 26 ends the file) and cut at
+// ARCHIVE_SIZE - 1 bytes. cut tells whether bytes were left over.
+std::vector<std::uint8_t> viewerArchiveBytes(const std::vector<std::uint8_t> &file, bool &cut);
+// Calls visit for each article of the viewer's archive bytes in turn, decoded
+// as selectArticle does, so only one article is held at a time. The stretch
+// behind the last separator counts as an article when it is not empty. Returns
+// the number of articles; problems of the form go into report.
+std::size_t forEachArticle(const std::vector<std::uint8_t> &view,
+                           const std::function<void(std::size_t number, const Article &)> &visit, Report &report);
+// One record on its own, as the viewer would read it were nothing behind it.
+Article articleOfRecord(const std::vector<std::uint8_t> &record);
+// All articles at once, for small archives and tests.
 std::vector<Article> decodeArchive(const std::vector<std::uint8_t> &archive, Report &report);
 // The links of an article text, read as the viewer reads them.
 std::vector<ArticleLink> findLinks(const std::vector<std::uint8_t> &text);

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "files.h"
+
 namespace orbex {
 
 namespace {
@@ -142,13 +144,6 @@ std::vector<std::uint8_t> demoModule(int variant) {
     return w.bytes;
 }
 
-bool writeDemoModule(const std::string &path, int variant) {
-    std::vector<std::uint8_t> bytes = demoModule(variant);
-    std::FILE *file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr)
-        return false;
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && ok;
-}
+bool writeDemoModule(const std::string &path, int variant) { return writeFileBytes(path, demoModule(variant)); }
 
 } // namespace orbex

@@ -1,10 +1,15 @@
 #include "images.h"
 
+#include <libimagequant.h>
 #include <png.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
-#include <unordered_map>
+#include <map>
+#include <memory>
+
+#include "pngstream.h"
 
 namespace orbex {
 
@@ -12,6 +17,8 @@ namespace {
 
 constexpr std::size_t PCX_HEADER_SIZE = 128;
 constexpr std::size_t PCX_PALETTE_SIZE = 768;
+// One byte of run-length data stands for at most 63 pixels.
+constexpr std::uint64_t PCX_MAX_RUN = 63;
 
 void put16(std::vector<std::uint8_t> &out, std::size_t at, int value) {
     out[at] = static_cast<std::uint8_t>(value & 0xFF);
@@ -22,89 +29,280 @@ int get16(const std::vector<std::uint8_t> &in, std::size_t at) { return in[at] |
 
 std::uint32_t packRgb(const std::uint8_t *p) { return (p[0] << 16) | (p[1] << 8) | p[2]; }
 
-struct ColourCount {
-    std::uint32_t rgb;
-    std::uint32_t count;
-};
-
 int channel(std::uint32_t rgb, int c) { return (rgb >> (16 - 8 * c)) & 0xFF; }
 
-// One box of median cut: a slice of the colour list.
-struct Box {
-    std::size_t begin, end;
-    int widest; // channel with the largest range
-    int range;  // that range
-    std::uint64_t pixels;
+std::string sizeText(std::uint64_t width, std::uint64_t height) {
+    return std::to_string(width) + "x" + std::to_string(height);
+}
+
+// The whole picture, up to a number of pixels.
+class WholePicture final : public PngRowSink {
+  public:
+    WholePicture(RgbImage &image, std::uint64_t maxPixels) : image(image), maxPixels(maxPixels) {}
+    bool begin(std::uint32_t width, std::uint32_t height, std::string &why) override {
+        if (static_cast<std::uint64_t>(width) * height > maxPixels) {
+            why = sizeText(width, height) + " pixels are more than the tools take (" + std::to_string(maxPixels) + ")";
+            return false;
+        }
+        image.width = static_cast<int>(width);
+        image.height = static_cast<int>(height);
+        image.rgb.assign(static_cast<std::size_t>(width) * height * 3, 0);
+        return true;
+    }
+    void row(std::uint32_t y, const std::uint8_t *rgb) override {
+        std::size_t rowBytes = static_cast<std::size_t>(image.width) * 3;
+        std::copy(rgb, rgb + rowBytes, image.rgb.begin() + static_cast<std::ptrdiff_t>(y * rowBytes));
+    }
+
+  private:
+    RgbImage &image;
+    std::uint64_t maxPixels;
 };
 
-Box measure(const std::vector<ColourCount> &colours, std::size_t begin, std::size_t end) {
-    int lo[3] = {255, 255, 255}, hi[3] = {0, 0, 0};
-    std::uint64_t pixels = 0;
-    for (std::size_t i = begin; i < end; ++i) {
-        for (int c = 0; c < 3; ++c) {
-            lo[c] = std::min(lo[c], channel(colours[i].rgb, c));
-            hi[c] = std::max(hi[c], channel(colours[i].rgb, c));
-        }
-        pixels += colours[i].count;
+// A source of any size made into a picture of the viewer's size, row by row.
+class FittedPicture final : public PngRowSink {
+  public:
+    FittedPicture(RgbImage &image, PictureKind kind, Fit fit) : image(image), kind(kind), fit(fit) {
+        image.width = pictureWidth(kind);
+        image.height = pictureHeight(kind);
+        image.rgb.assign(static_cast<std::size_t>(image.width) * image.height * 3, 0);
     }
-    Box box{begin, end, 0, hi[0] - lo[0], pixels};
-    for (int c = 1; c < 3; ++c)
-        if (hi[c] - lo[c] > box.range) {
-            box.widest = c;
-            box.range = hi[c] - lo[c];
+
+    bool begin(std::uint32_t width, std::uint32_t height, std::string &why) override {
+        sourceWidth = width;
+        sourceHeight = height;
+        if (fit == Fit::None && (static_cast<int>(width) != image.width || static_cast<int>(height) != image.height)) {
+            why = "the picture is " + sizeText(width, height) + "; the viewer shows " +
+                  (kind == PictureKind::Pointer ? "the pointer at 32x32" : "this picture at 640x480") +
+                  ". Give it that size, or use --fit scale or --fit pad";
+            return false;
         }
-    return box;
+        if (fit == Fit::Pad && kind == PictureKind::Screen) {
+            offsetX = (image.width - static_cast<std::int64_t>(width)) / 2;
+            offsetY = (image.height - static_cast<std::int64_t>(height)) / 2;
+        }
+        if (fit == Fit::Scale && kind == PictureKind::Screen)
+            sums.assign(image.rgb.size(), 0.0);
+        return true;
+    }
+
+    void row(std::uint32_t y, const std::uint8_t *rgb) override {
+        if (fit == Fit::Scale)
+            kind == PictureKind::Pointer ? nearestRow(y, rgb) : averageRow(y, rgb);
+        else
+            placeRow(y, rgb);
+    }
+
+    // The averaged sums become pixels once every row is in.
+    void finish() {
+        if (sums.empty())
+            return;
+        for (std::size_t i = 0; i < sums.size(); ++i)
+            image.rgb[i] = static_cast<std::uint8_t>(std::clamp(std::lround(sums[i]), 0L, 255L));
+    }
+
+  private:
+    RgbImage &image;
+    PictureKind kind;
+    Fit fit;
+    std::uint32_t sourceWidth = 0, sourceHeight = 0;
+    std::int64_t offsetX = 0, offsetY = 0;
+    std::vector<double> sums;
+    std::vector<double> line; // one source row, averaged across
+    // How much of a source pixel (its first byte) goes into a target pixel.
+    struct Share {
+        std::size_t source;
+        int target;
+        double weight;
+    };
+    std::vector<Share> across;
+
+    void placeRow(std::uint32_t y, const std::uint8_t *rgb) {
+        std::int64_t ty = offsetY + y;
+        if (ty < 0 || ty >= image.height)
+            return;
+        for (std::int64_t x = std::max<std::int64_t>(0, -offsetX); x < sourceWidth && offsetX + x < image.width; ++x)
+            std::copy(rgb + 3 * x, rgb + 3 * x + 3,
+                      image.rgb.begin() + static_cast<std::ptrdiff_t>(3 * (ty * image.width + offsetX + x)));
+    }
+
+    // The pointer keeps hard edges, so no colour mixes with its transparent black.
+    void nearestRow(std::uint32_t y, const std::uint8_t *rgb) {
+        for (int ty = 0; ty < image.height; ++ty) {
+            if (static_cast<std::uint32_t>((2 * ty + 1) * static_cast<std::uint64_t>(sourceHeight) /
+                                           (2 * image.height)) != y)
+                continue;
+            for (int tx = 0; tx < image.width; ++tx) {
+                std::uint64_t sx = (2 * tx + 1) * static_cast<std::uint64_t>(sourceWidth) / (2 * image.width);
+                std::copy(rgb + 3 * sx, rgb + 3 * sx + 3,
+                          image.rgb.begin() + static_cast<std::ptrdiff_t>(3 * (ty * image.width + tx)));
+            }
+        }
+    }
+
+    // Each target pixel is the area-weighted mean of the source pixels it
+    // covers; a source pixel covers width/sourceWidth target columns.
+    void averageRow(std::uint32_t y, const std::uint8_t *rgb) {
+        if (across.empty()) {
+            // The same shares for every row, worked out once.
+            double sx = static_cast<double>(image.width) / sourceWidth;
+            for (std::uint32_t x = 0; x < sourceWidth; ++x)
+                spread(x * sx, (x + 1) * sx, image.width, [&](int tx, double w) {
+                    across.push_back({3 * static_cast<std::size_t>(x), 3 * tx, w});
+                });
+        }
+        line.assign(static_cast<std::size_t>(image.width) * 3, 0.0);
+        for (const Share &share : across)
+            for (int c = 0; c < 3; ++c)
+                line[share.target + c] += rgb[share.source + c] * share.weight;
+        double sy = static_cast<double>(image.height) / sourceHeight;
+        spread(y * sy, (y + 1) * sy, image.height, [&](int ty, double w) {
+            double *target = &sums[static_cast<std::size_t>(ty) * image.width * 3];
+            for (std::size_t i = 0; i < line.size(); ++i)
+                target[i] += line[i] * w;
+        });
+    }
+
+    template <typename Add> static void spread(double from, double to, int cells, Add add) {
+        int first = static_cast<int>(std::floor(from));
+        int last = std::min(cells - 1, static_cast<int>(std::ceil(to)) - 1);
+        for (int cell = std::max(0, first); cell <= last; ++cell) {
+            double overlap = std::min(to, cell + 1.0) - std::max(from, static_cast<double>(cell));
+            if (overlap > 0)
+                add(cell, overlap);
+        }
+    }
+};
+
+bool decodeWith(const std::vector<std::uint8_t> &png, PngRowSink &sink, Report &report) {
+    std::string why;
+    if (streamPng(png, sink, why))
+        return true;
+    report.error(why);
+    return false;
+}
+
+// Prefixes the messages a step reports with a file's path.
+class Named {
+  public:
+    Named(Report &into, std::string path) : into(into), path(std::move(path)) {}
+    ~Named() {
+        for (const std::string &e : found.errors)
+            into.error(path + ": " + e);
+        for (const std::string &w : found.warnings)
+            into.warn(path + ": " + w);
+    }
+    Named(const Named &) = delete;
+    Named &operator=(const Named &) = delete;
+    Report found;
+
+  private:
+    Report &into;
+    std::string path;
+};
+
+// The nearest palette entry by squared distance, skipping one entry.
+int nearestEntry(const std::uint8_t *rgb, const std::vector<std::uint32_t> &palette, int skip) {
+    int best = -1;
+    long bestDistance = 0;
+    for (std::size_t k = 0; k < palette.size(); ++k) {
+        if (static_cast<int>(k) == skip)
+            continue;
+        long d = 0;
+        for (int c = 0; c < 3; ++c) {
+            long diff = rgb[c] - channel(palette[k], c);
+            d += diff * diff;
+        }
+        if (best < 0 || d < bestDistance) {
+            best = static_cast<int>(k);
+            bestDistance = d;
+        }
+    }
+    return best;
+}
+
+bool reduceColours(const RgbImage &image, const QuantizeOptions &options, std::vector<std::uint32_t> &palette,
+                   std::vector<std::uint8_t> &indices) {
+    std::size_t count = static_cast<std::size_t>(image.width) * image.height;
+    std::vector<liq_color> rgba(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint8_t *p = &image.rgb[3 * i];
+        // Transparent pixels get an entry of their own and are never dithered.
+        bool clear = options.pointer && p[0] == 0 && p[1] == 0 && p[2] == 0;
+        rgba[i] = liq_color{p[0], p[1], p[2], static_cast<unsigned char>(clear ? 0 : 255)};
+    }
+    std::unique_ptr<liq_attr, void (*)(liq_attr *)> attr(liq_attr_create(), liq_attr_destroy);
+    if (!attr || liq_set_max_colors(attr.get(), 256) != LIQ_OK)
+        return false;
+    std::unique_ptr<liq_image, void (*)(liq_image *)> input(
+        liq_image_create_rgba(attr.get(), rgba.data(), image.width, image.height, 0), liq_image_destroy);
+    liq_result *raw = nullptr;
+    if (!input || liq_image_quantize(input.get(), attr.get(), &raw) != LIQ_OK)
+        return false;
+    std::unique_ptr<liq_result, void (*)(liq_result *)> result(raw, liq_result_destroy);
+    liq_set_dithering_level(result.get(), options.dither ? 1.0f : 0.0f);
+    indices.assign(count, 0);
+    if (liq_write_remapped_image(result.get(), input.get(), indices.data(), indices.size()) != LIQ_OK)
+        return false;
+    const liq_palette *entries = liq_get_palette(result.get());
+    int clearEntry = -1;
+    palette.clear();
+    for (unsigned k = 0; k < entries->count; ++k) {
+        const liq_color &e = entries->entries[k];
+        std::uint32_t rgb = (e.r << 16) | (e.g << 8) | e.b;
+        if (options.pointer && e.a == 0 && clearEntry < 0) {
+            clearEntry = static_cast<int>(k);
+            rgb = 0;
+        } else if (options.pointer && rgb == 0) {
+            // An opaque entry must not turn transparent in the viewer.
+            rgb = 0x010101;
+        }
+        palette.push_back(rgb);
+    }
+    if (!options.pointer)
+        return true;
+    for (std::size_t i = 0; i < count; ++i) {
+        bool black = rgba[i].a == 0;
+        if (black && clearEntry >= 0)
+            indices[i] = static_cast<std::uint8_t>(clearEntry);
+        else if (!black && indices[i] == clearEntry)
+            indices[i] = static_cast<std::uint8_t>(nearestEntry(&image.rgb[3 * i], palette, clearEntry));
+    }
+    return true;
 }
 
 } // namespace
 
-bool readBytes(const std::string &path, std::vector<std::uint8_t> &bytes) {
-    std::FILE *file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr)
-        return false;
-    bytes.clear();
-    std::uint8_t buffer[65536];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        bytes.insert(bytes.end(), buffer, buffer + n);
-    bool ok = std::ferror(file) == 0;
-    std::fclose(file);
-    return ok;
+int pictureWidth(PictureKind kind) { return kind == PictureKind::Pointer ? 32 : 640; }
+int pictureHeight(PictureKind kind) { return kind == PictureKind::Pointer ? 32 : 480; }
+
+bool decodePng(const std::vector<std::uint8_t> &png, RgbImage &image, Report &report, std::uint64_t maxPixels) {
+    WholePicture sink(image, maxPixels);
+    return decodeWith(png, sink, report);
 }
 
-bool writeBytes(const std::string &path, const std::vector<std::uint8_t> &bytes) {
-    std::FILE *file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr)
+bool decodePicture(const std::vector<std::uint8_t> &png, PictureKind kind, Fit fit, RgbImage &image, Report &report) {
+    FittedPicture sink(image, kind, fit);
+    if (!decodeWith(png, sink, report))
         return false;
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    if (std::fclose(file) != 0)
-        ok = false;
-    return ok;
+    sink.finish();
+    return true;
 }
 
 bool readPng(const std::string &path, RgbImage &image, Report &report) {
-    png_image png{};
-    png.version = PNG_IMAGE_VERSION;
-    if (png_image_begin_read_from_file(&png, path.c_str()) == 0) {
-        report.error(path + ": not a readable PNG (" + png.message + ")");
+    std::vector<std::uint8_t> bytes;
+    if (!readInput(path, bytes, report))
         return false;
-    }
-    png.format = PNG_FORMAT_RGBA;
-    std::vector<std::uint8_t> rgba(PNG_IMAGE_SIZE(png));
-    if (png_image_finish_read(&png, nullptr, rgba.data(), 0, nullptr) == 0) {
-        report.error(path + ": " + png.message);
-        png_image_free(&png);
+    Named named(report, path);
+    return decodePng(bytes, image, named.found);
+}
+
+bool readPicture(const std::string &path, PictureKind kind, Fit fit, RgbImage &image, Report &report) {
+    std::vector<std::uint8_t> bytes;
+    if (!readInput(path, bytes, report))
         return false;
-    }
-    image.width = static_cast<int>(png.width);
-    image.height = static_cast<int>(png.height);
-    image.rgb.assign(static_cast<std::size_t>(image.width) * image.height * 3, 0);
-    for (std::size_t i = 0; i < image.rgb.size() / 3; ++i) {
-        unsigned alpha = rgba[4 * i + 3];
-        for (int c = 0; c < 3; ++c)
-            image.rgb[3 * i + c] = static_cast<std::uint8_t>((rgba[4 * i + c] * alpha + 127) / 255);
-    }
-    return true;
+    Named named(report, path);
+    return decodePicture(bytes, kind, fit, image, named.found);
 }
 
 bool writePng(const std::string &path, const RgbImage &image) {
@@ -113,91 +311,58 @@ bool writePng(const std::string &path, const RgbImage &image) {
     png.width = static_cast<png_uint_32>(image.width);
     png.height = static_cast<png_uint_32>(image.height);
     png.format = PNG_FORMAT_RGB;
-    return png_image_write_to_file(&png, path.c_str(), 0, image.rgb.data(), 0, nullptr) != 0;
+    png_alloc_size_t size = 0;
+    if (png_image_write_to_memory(&png, nullptr, &size, 0, image.rgb.data(), 0, nullptr) == 0)
+        return false;
+    std::vector<std::uint8_t> bytes(size);
+    if (png_image_write_to_memory(&png, bytes.data(), &size, 0, image.rgb.data(), 0, nullptr) == 0)
+        return false;
+    bytes.resize(size);
+    return writeFileBytes(path, bytes);
 }
 
-IndexedImage quantize(const RgbImage &image, Report &report) {
+bool pngSize(const std::vector<std::uint8_t> &png, std::uint32_t &width, std::uint32_t &height) {
+    // The signature, then the IHDR chunk's length and name, then the size.
+    if (png.size() < 24 || png_sig_cmp(png.data(), 0, 8) != 0 ||
+        std::string(png.begin() + 12, png.begin() + 16) != "IHDR")
+        return false;
+    auto be32 = [&](std::size_t at) {
+        return static_cast<std::uint32_t>(png[at] << 24 | png[at + 1] << 16 | png[at + 2] << 8 | png[at + 3]);
+    };
+    width = be32(16);
+    height = be32(20);
+    return true;
+}
+
+IndexedImage quantize(const RgbImage &image, Report &report, const QuantizeOptions &options) {
     IndexedImage out;
     out.width = image.width;
     out.height = image.height;
     std::size_t count = static_cast<std::size_t>(image.width) * image.height;
-    out.indices.assign(count, 0);
 
-    std::unordered_map<std::uint32_t, std::uint32_t> histogram;
-    for (std::size_t i = 0; i < count; ++i)
-        ++histogram[packRgb(&image.rgb[3 * i])];
-    std::vector<ColourCount> colours;
-    colours.reserve(histogram.size());
-    for (auto [rgb, n] : histogram)
-        colours.push_back({rgb, n});
-    // A fixed order keeps the output the same from run to run.
-    std::sort(colours.begin(), colours.end(), [](const ColourCount &a, const ColourCount &b) { return a.rgb < b.rgb; });
-
+    std::map<std::uint32_t, std::uint8_t> exact;
+    for (std::size_t i = 0; i < count && exact.size() <= 256; ++i)
+        exact.emplace(packRgb(&image.rgb[3 * i]), 0);
     std::vector<std::uint32_t> palette;
-    if (colours.size() <= 256) {
-        for (const ColourCount &c : colours)
-            palette.push_back(c.rgb);
-    } else {
-        report.warn(std::to_string(colours.size()) + " colours reduced to 256 by median cut");
-        std::vector<Box> boxes{measure(colours, 0, colours.size())};
-        while (boxes.size() < 256) {
-            auto split = std::max_element(boxes.begin(), boxes.end(), [](const Box &a, const Box &b) {
-                return (a.end - a.begin > 1 ? a.range : -1) < (b.end - b.begin > 1 ? b.range : -1);
-            });
-            if (split->end - split->begin < 2)
-                break;
-            Box box = *split;
-            int c = box.widest;
-            std::sort(
-                colours.begin() + static_cast<std::ptrdiff_t>(box.begin),
-                colours.begin() + static_cast<std::ptrdiff_t>(box.end),
-                [c](const ColourCount &a, const ColourCount &b) { return channel(a.rgb, c) < channel(b.rgb, c); });
-            // Cut at the pixel-weighted median, keeping both halves non-empty.
-            std::uint64_t half = box.pixels / 2, seen = 0;
-            std::size_t cut = box.begin + 1;
-            for (std::size_t i = box.begin; i < box.end - 1; ++i) {
-                seen += colours[i].count;
-                cut = i + 1;
-                if (seen >= half)
-                    break;
-            }
-            *split = measure(colours, box.begin, cut);
-            boxes.push_back(measure(colours, cut, box.end));
-        }
-        for (const Box &box : boxes) {
-            std::uint64_t sum[3] = {0, 0, 0};
-            for (std::size_t i = box.begin; i < box.end; ++i)
-                for (int c = 0; c < 3; ++c)
-                    sum[c] += static_cast<std::uint64_t>(channel(colours[i].rgb, c)) * colours[i].count;
-            std::uint32_t rgb = 0;
-            for (int c = 0; c < 3; ++c)
-                rgb = (rgb << 8) | static_cast<std::uint32_t>((sum[c] + box.pixels / 2) / box.pixels);
+    if (exact.size() <= 256) {
+        // In colour order, so the output is the same from run to run.
+        for (auto &[rgb, index] : exact) {
+            index = static_cast<std::uint8_t>(palette.size());
             palette.push_back(rgb);
         }
+        out.indices.resize(count);
+        for (std::size_t i = 0; i < count; ++i)
+            out.indices[i] = exact[packRgb(&image.rgb[3 * i])];
+    } else if (reduceColours(image, options, palette, out.indices)) {
+        report.warn("more than 256 colours, reduced to " + std::to_string(palette.size()) + " by libimagequant" +
+                    (options.dither ? " with dithering" : ""));
+    } else {
+        report.error("libimagequant could not reduce the colours");
+        out.indices.assign(count, 0);
     }
     for (std::size_t i = 0; i < palette.size(); ++i)
         for (int c = 0; c < 3; ++c)
             out.palette[3 * i + c] = static_cast<std::uint8_t>(channel(palette[i], c));
-
-    std::unordered_map<std::uint32_t, std::uint8_t> nearest;
-    for (const ColourCount &colour : colours) {
-        int best = 0;
-        long bestDistance = -1;
-        for (std::size_t k = 0; k < palette.size(); ++k) {
-            long d = 0;
-            for (int c = 0; c < 3; ++c) {
-                long diff = channel(colour.rgb, c) - channel(palette[k], c);
-                d += diff * diff;
-            }
-            if (bestDistance < 0 || d < bestDistance) {
-                bestDistance = d;
-                best = static_cast<int>(k);
-            }
-        }
-        nearest[colour.rgb] = static_cast<std::uint8_t>(best);
-    }
-    for (std::size_t i = 0; i < count; ++i)
-        out.indices[i] = nearest[packRgb(&image.rgb[3 * i])];
     return out;
 }
 
@@ -244,7 +409,8 @@ bool encodePcx(const IndexedImage &image, std::vector<std::uint8_t> &out, Report
     return true;
 }
 
-bool decodePcx(const std::vector<std::uint8_t> &file, IndexedImage &image, Report &report) {
+bool decodePcx(const std::vector<std::uint8_t> &file, IndexedImage &image, Report &report, int expectedWidth,
+               int expectedHeight) {
     if (file.size() < PCX_HEADER_SIZE + PCX_PALETTE_SIZE + 1) {
         report.error("too short for a PCX picture with a palette");
         return false;
@@ -255,20 +421,31 @@ bool decodePcx(const std::vector<std::uint8_t> &file, IndexedImage &image, Repor
     }
     if (file[1] != 5)
         report.warn("PCX version " + std::to_string(file[1]) + ", not 5");
-    int w = get16(file, 8) - get16(file, 4) + 1;
-    int h = get16(file, 10) - get16(file, 6) + 1;
+    // The viewer takes the differences as signed numbers.
+    std::int64_t w = static_cast<std::int64_t>(get16(file, 8)) - get16(file, 4) + 1;
+    std::int64_t h = static_cast<std::int64_t>(get16(file, 10)) - get16(file, 6) + 1;
     if (w < 1 || h < 1) {
         report.error("the picture's corners are crossed");
+        return false;
+    }
+    if (expectedWidth > 0 && (w != expectedWidth || h != expectedHeight)) {
+        report.error(sizeText(static_cast<std::uint64_t>(w), static_cast<std::uint64_t>(h)) + ", the viewer wants " +
+                     sizeText(static_cast<std::uint64_t>(expectedWidth), static_cast<std::uint64_t>(expectedHeight)));
+        return false;
+    }
+    std::size_t end = file.size() - PCX_PALETTE_SIZE;
+    auto count = static_cast<std::uint64_t>(w * h);
+    if (count > PCX_MAX_RUN * (end - PCX_HEADER_SIZE)) {
+        report.error("the header claims " + sizeText(static_cast<std::uint64_t>(w), static_cast<std::uint64_t>(h)) +
+                     " pixels, more than the file's " + std::to_string(file.size()) + " bytes can hold");
         return false;
     }
     if (get16(file, 66) != w)
         report.error("bytes per line is " + std::to_string(get16(file, 66)) + ", the viewer reads " +
                      std::to_string(w) + " per row");
-    image.width = w;
-    image.height = h;
-    std::size_t count = static_cast<std::size_t>(w) * h;
+    image.width = static_cast<int>(w);
+    image.height = static_cast<int>(h);
     image.indices.assign(count, 0);
-    std::size_t end = file.size() - PCX_PALETTE_SIZE;
     std::size_t at = PCX_HEADER_SIZE, n = 0;
     while (n < count) {
         if (at >= end) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "files.h"
 #include "report.h"
 
 namespace orbex {
@@ -26,25 +27,54 @@ struct IndexedImage {
     std::array<std::uint8_t, 768> palette{};
 };
 
-// Any PNG as 8-bit RGB; transparent pixels are laid over black, which is
-// the pointer picture's transparent colour.
-bool readPng(const std::string &path, RgbImage &image, Report &report);
-bool writePng(const std::string &path, const RgbImage &image);
+// The two shapes of the viewer's pictures: start, end and background
+// pictures fill the 640x480 screen; the pointer is 32x32 with its hot spot
+// at the top-left corner and pure black as its transparent colour.
+enum class PictureKind { Screen, Pointer };
+// What to do with a source of another size: refuse it, stretch it to the
+// size, or lay it unscaled on black (centred; the pointer at the top left,
+// where its hot spot is), cutting what sticks out.
+enum class Fit { None, Scale, Pad };
 
-// Up to 256 colours are kept exactly; more are reduced by median cut.
-IndexedImage quantize(const RgbImage &image, Report &report);
+int pictureWidth(PictureKind kind);
+int pictureHeight(PictureKind kind);
+
+// A PNG file's bytes as 8-bit RGB; transparent pixels are laid over black,
+// which is the pointer picture's transparent colour. Refuses pictures of more
+// than maxPixels and headers that claim more pixels than the file can hold.
+bool decodePng(const std::vector<std::uint8_t> &png, RgbImage &image, Report &report,
+               std::uint64_t maxPixels = 1u << 26);
+// A PNG file's bytes as a picture of the kind's size. With Fit::None another
+// size is an error naming the size wanted; the other fits read the source a
+// row at a time, so even a huge source takes little memory.
+bool decodePicture(const std::vector<std::uint8_t> &png, PictureKind kind, Fit fit, RgbImage &image, Report &report);
+// The same from files; messages start with the path.
+bool readPng(const std::string &path, RgbImage &image, Report &report);
+bool readPicture(const std::string &path, PictureKind kind, Fit fit, RgbImage &image, Report &report);
+bool writePng(const std::string &path, const RgbImage &image);
+// The size a PNG's header gives, without decoding; false when it has none.
+bool pngSize(const std::vector<std::uint8_t> &png, std::uint32_t &width, std::uint32_t &height);
+
+struct QuantizeOptions {
+    bool dither = false;
+    // Keeps pure black apart: black pixels get the black entry, no other
+    // pixel gets it, and no other entry is pure black.
+    bool pointer = false;
+};
+// Up to 256 colours are kept exactly; more are reduced with libimagequant.
+IndexedImage quantize(const RgbImage &image, Report &report, const QuantizeOptions &options = {});
 // An 8-bit single-plane run-length PCX (version 5) with its palette at the
 // end. The viewer reads rows of exactly width bytes, so the width must be even
 // for the written lines to need no padding.
 bool encodePcx(const IndexedImage &image, std::vector<std::uint8_t> &out, Report &report);
 // Decodes what encodePcx writes (8 bits, one plane); reports what the viewer
-// would trip over.
-bool decodePcx(const std::vector<std::uint8_t> &file, IndexedImage &image, Report &report);
+// would trip over. With an expected size, a header claiming another size is
+// an error before anything is decoded; without one, a header claiming more
+// pixels than the file's run-length data can hold is.
+bool decodePcx(const std::vector<std::uint8_t> &file, IndexedImage &image, Report &report, int expectedWidth = 0,
+               int expectedHeight = 0);
 
 // "data/begin.raw": 640x480 red, green, blue bytes.
 bool encodeRaw(const RgbImage &image, std::vector<std::uint8_t> &out, Report &report);
-
-bool readBytes(const std::string &path, std::vector<std::uint8_t> &bytes);
-bool writeBytes(const std::string &path, const std::vector<std::uint8_t> &bytes);
 
 } // namespace orbex

@@ -15,7 +15,7 @@
 
 namespace orbex {
 
-bool renderArticle(const std::string &folder, int number, int line, const std::string &png, Report &report) {
+bool renderArticle(const std::string &folder, int number, float line, const std::string &png, Report &report) {
     std::string target = png;
     char cwd[PATH_MAX];
     if (!target.empty() && target[0] != '/' && getcwd(cwd, sizeof cwd) != nullptr)
@@ -39,7 +39,7 @@ bool renderArticle(const std::string &folder, int number, int line, const std::s
     loadArchive();
     nArticle = number;
     selectArticle(number);
-    ScrollPosition = static_cast<float>(line);
+    ScrollPosition = line;
     bPointerOn = 0;
     ViewerMode = MODE_VIEWING;
     updateFrame();

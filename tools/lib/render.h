@@ -12,6 +12,6 @@ namespace orbex {
 // bar shows a frame late) without pointer or music, and writes the last one.
 // Runs the viewer's start-up in folder, so it may create orbex.cfg there as
 // the viewer does. Once per process: the viewer's state is global.
-bool renderArticle(const std::string &folder, int number, int line, const std::string &png, Report &report);
+bool renderArticle(const std::string &folder, int number, float line, const std::string &png, Report &report);
 
 } // namespace orbex
