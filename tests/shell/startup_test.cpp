@@ -1,7 +1,5 @@
 // The start-up: command-line letters, the order of a whole run as its log
 // shows it, the engine start and its failures, the message loop.
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <ostream>
@@ -237,14 +235,8 @@ TEST_F(RunTest, OffscreenFailureRunStillDrawsFrames) {
 
 // --- the binary -------------------------------------------------------------
 
-int runBinary(const std::string &args) {
-    std::string command = std::string("ORBEX_VIDEO=headless ORBEX_CLOCK=step:20 ORBEX_SCRIPT=script.txt '") +
-                          ORBEX_BINARY + "' " + args + " 2>stderr.txt";
-    int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 TEST_F(RunTest, BinaryRunsTwiceAndAppends) {
+    auto runBinary = [&](const std::string &letters) { return runProgram(headlessRun(letters)).status(); };
     writeFile("script.txt", std::string("frames 5\nkey F2\nframes 1\n"));
     ASSERT_EQ(runBinary("l n"), 0);
     Lines first = logLines();
@@ -257,6 +249,7 @@ TEST_F(RunTest, BinaryRunsTwiceAndAppends) {
 }
 
 TEST_F(RunTest, BinaryRefusesAScriptOrClockItCannotUse) {
+    auto runBinary = [&](const std::string &letters) { return runProgram(headlessRun(letters)).status(); };
     // A run that cannot follow its script would otherwise end with success.
     writeFile("script.txt", std::string("frames 5\nkey F3\nframes 1\n"));
     EXPECT_EQ(runBinary("l n"), 1);
@@ -269,10 +262,9 @@ TEST_F(RunTest, BinaryRefusesAScriptOrClockItCannotUse) {
 
     std::filesystem::remove("script.txt");
     writeFile("script.txt", std::string("frames 1\n"));
-    std::string command = std::string("ORBEX_VIDEO=headless ORBEX_CLOCK=step:0 ORBEX_SCRIPT=script.txt '") +
-                          ORBEX_BINARY + "' l n 2>stderr.txt";
-    int status = std::system(command.c_str());
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1);
+    ProgramRun run = headlessRun("l n");
+    run.environment.push_back("ORBEX_CLOCK=step:0");
+    EXPECT_EQ(runProgram(run).status(), 1);
     EXPECT_FALSE(std::filesystem::exists("orbex.log"));
 }
 

@@ -2,7 +2,6 @@
 // objects, and SDL events turned into window messages.
 #include <SDL.h>
 #include <png.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -353,11 +352,11 @@ TEST_F(SdlBackendTest, PointerOutsideTheWindowIsBesideTheFrameWhereNothingScroll
 
 // The music reaches SDL's audio device: with the dummy driver the device
 // still pulls the mixer, and the capture shows what it played.
-TEST(SdlAudioTest, ModulePlaysThroughTheDeviceIntoTheCapture) {
-    resetViewer();
-    auto wav = std::filesystem::temp_directory_path() / ("orbex-sdl-audio-" + std::to_string(::getpid()) + ".wav");
-    auto module = wav;
-    module.replace_extension(".xm");
+class SdlAudioTest : public ViewerTest {};
+
+TEST_F(SdlAudioTest, ModulePlaysThroughTheDeviceIntoTheCapture) {
+    const auto wav = folder / "capture.wav";
+    const auto module = folder / "song.xm";
     ASSERT_TRUE(writeDemoModule(module.string(), 1));
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
@@ -381,8 +380,6 @@ TEST(SdlAudioTest, ModulePlaysThroughTheDeviceIntoTheCapture) {
     EXPECT_EQ(wave.dwRate, 22050u);
     ASSERT_GT(wave.frames(), 2000u);
     EXPECT_GT(rmsLevel(wave, 0, wave.frames()), 100.0);
-    std::filesystem::remove(wav);
-    std::filesystem::remove(module);
 }
 
 } // namespace
