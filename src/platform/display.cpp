@@ -72,7 +72,15 @@ class Surface final : public IDirectDrawSurface {
         layer.surfaces.push_back(this);
     }
 
-    HRESULT Lock(RECT *rect, DDSURFACEDESC *desc, DWORD, void *) override {
+    HRESULT Lock(RECT *rect, DDSURFACEDESC *desc, DWORD flags, void *event) override {
+        HRESULT result = lockMemory(rect, desc, flags, event);
+        // No frame is drawn now: input held back for one must not wait on it.
+        if (kind == Kind::Back && result != DD_OK)
+            releaseHeldInput();
+        return result;
+    }
+
+    HRESULT lockMemory(RECT *rect, DDSURFACEDESC *desc, DWORD, void *) {
         if (kind == Kind::Back)
             if (HRESULT code = injected(DisplayOp::LockBack); code != DD_OK)
                 return code;
@@ -98,6 +106,9 @@ class Surface final : public IDirectDrawSurface {
         if (!locked)
             return DDERR_NOTLOCKED;
         locked = false;
+        // A frame has been drawn: it has seen every press that came before it.
+        if (kind == Kind::Back)
+            releaseHeldInput();
         return DD_OK;
     }
 

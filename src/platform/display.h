@@ -1,7 +1,8 @@
 // The display layer, emulated once for every backend: the display object,
 // the display mode, a flipping chain of a primary surface and one back
 // buffer in memory, plain offscreen surfaces, and the lock, flip and restore
-// rules with their result codes. A flip hands the frame to the backend.
+// rules with their result codes. A flip hands the frame to the backend; a
+// frame drawn into the back buffer lets input held back for it go on.
 // Tests can make any operation fail and see the calls made.
 #pragma once
 

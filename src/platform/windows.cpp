@@ -25,6 +25,13 @@ std::deque<WindowClass> classes;
 Window window; // the one window of the viewer
 std::uintptr_t nextWindowId = 1;
 std::deque<MSG> queue; // posted messages, oldest first
+// Input waiting for a frame: a left-button release whose press no frame has
+// drawn yet, and everything that came after it, oldest first. Press and
+// release often come in one burst (a tap on a touchpad, a fast click,
+// automation); without a frame between them the viewer would never see the
+// press.
+std::deque<MSG> held;
+bool bPressUnseen = false; // a left press was queued after the last frame drawn
 bool quitPosted = false;
 int quitCode = 0;
 
@@ -37,11 +44,24 @@ bool isAlive(HWND hwnd) { return hwnd != nullptr && window.alive && handleOf(win
 void dropDeadMessages() {
     while (!queue.empty() && queue.front().hwnd != nullptr && !isAlive(queue.front().hwnd))
         queue.pop_front();
+    while (!held.empty() && !isAlive(held.front().hwnd))
+        held.pop_front();
+}
+
+void queueInput(const MSG &msg) {
+    if (!held.empty() || (msg.message == WM_LBUTTONUP && bPressUnseen)) {
+        held.push_back(msg);
+        return;
+    }
+    if (msg.message == WM_LBUTTONDOWN)
+        bPressUnseen = true;
+    queue.push_back(msg);
 }
 
 bool takeWaiting(MSG *msg, bool remove) {
     dropDeadMessages();
-    if (queue.empty()) {
+    // Held input waits for the frame the loop draws when it finds nothing here.
+    if (queue.empty() && held.empty()) {
         videoBackend()->pumpEvents(false);
         dropDeadMessages();
     }
@@ -147,8 +167,13 @@ BOOL PeekMessageA(MSG *msg, HWND, UINT, UINT, UINT removeFlag) {
 }
 
 BOOL GetMessageA(MSG *msg, HWND, UINT, UINT) {
-    while (!takeWaiting(msg, true))
-        videoBackend()->pumpEvents(true);
+    while (!takeWaiting(msg, true)) {
+        // No frame is drawn while waiting here.
+        if (!held.empty())
+            releaseHeldInput();
+        else
+            videoBackend()->pumpEvents(true);
+    }
     return msg->message == WM_QUIT ? FALSE : TRUE;
 }
 
@@ -158,6 +183,9 @@ LRESULT DispatchMessageA(const MSG *msg) { return callProc(msg->hwnd, msg->messa
 
 BOOL WaitMessage() {
     dropDeadMessages();
+    // The loop sleeps instead of drawing: held input need not wait for a frame.
+    if (!held.empty())
+        releaseHeldInput();
     if (queue.empty() && !quitPosted)
         videoBackend()->pumpEvents(true);
     return TRUE;
@@ -200,13 +228,25 @@ int MessageBoxA(HWND, const char *text, const char *caption, UINT) {
 
 void postInputMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (window.alive)
-        queue.push_back(MSG{handleOf(window.id), message, wParam, lParam, 0, {0, 0}});
+        queueInput(MSG{handleOf(window.id), message, wParam, lParam, 0, {0, 0}});
+}
+
+void releaseHeldInput() {
+    bPressUnseen = false;
+    std::deque<MSG> waiting;
+    waiting.swap(held);
+    // Through the same rule again: of a double tap in one burst, the second
+    // release waits for the next frame.
+    for (const MSG &msg : waiting)
+        queueInput(msg);
 }
 
 void resetWindowSystem() {
     classes.clear();
     window = Window{};
     queue.clear();
+    held.clear();
+    bPressUnseen = false;
     quitPosted = false;
     quitCode = 0;
 }

@@ -182,8 +182,13 @@ HCURSOR SetCursor(HCURSOR cursor);
 int MessageBoxA(HWND owner, const char *text, const char *caption, UINT type);
 
 // Queues a message from a backend's input event for the viewer window;
-// dropped when no window exists.
+// dropped when no window exists. A left-button release whose press was
+// queued after the last frame drawn is held back, with all input behind it,
+// until a frame has been drawn, so that every click reaches a frame.
 void postInputMessage(UINT message, WPARAM wParam, LPARAM lParam);
+// Called by the display layer when a frame has been drawn into the back
+// buffer, or could not be: held input goes on to the viewer.
+void releaseHeldInput();
 // Puts the window system back to its state at program start (tests).
 void resetWindowSystem();
 

@@ -50,9 +50,16 @@ void measureFrameRate() {
         dwWindowStart = timeGetTime();
         dwWindowFrames = 0;
         ++dwWindowCount;
-        bLeftButton = 0;
-        bLinkTaken = 0;
+        // Only a press that a frame has already seen is let go: one that came
+        // just before this frame still gets looked at, so no click is lost.
+        if (bPressSeen == 1) {
+            bLeftButton = 0;
+            bLinkTaken = 0;
+            bPressSeen = 0;
+        }
     }
+    if (bLeftButton == 1)
+        bPressSeen = 1;
 }
 
 void drawFrame(std::uint8_t *frame, std::int32_t pitch) {

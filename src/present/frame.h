@@ -30,7 +30,8 @@ inline constexpr float &fScrollStep = frameState.fScrollStep;
 
 // Called by updateFrame once per locked frame.
 void drawFrame(std::uint8_t *frame, std::int32_t pitch);
-// First step of every frame: counts, and once a second the rate.
+// First step of every frame: counts, and once a second the rate and the end
+// of a press this frame's predecessors have seen.
 void measureFrameRate();
 
 } // namespace orbex

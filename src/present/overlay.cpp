@@ -67,9 +67,11 @@ void drawScrollBar() {
     for (std::int32_t x = STRIP_LEFT; x <= STRIP_RIGHT; ++x)
         // A position too large for whole-row steps draws nothing instead of spinning.
         for (float f = ScrollPosition * TRACK_ROWS / lines; end > f && f + 1.0f != f; f += 1.0f) {
-            // Rows above the strip are written too and stay, as they always did.
+            // Only rows of the strip, which the next frame restores: a row
+            // above it (a short article after Page Down) would stay in the
+            // background picture for good.
             const auto row = static_cast<std::int32_t>(f + static_cast<float>(TRACK_TOP));
-            if (row >= 0 && row < SCREENHEIGHT)
+            if (row >= STRIP_TOP && row < SCREENHEIGHT)
                 std::memcpy(picBackground.data() + pictureOffset(x, row, bytes), thumb, bytes);
         }
 }

@@ -37,6 +37,7 @@ void onKey(WPARAM key) {
     switch (key) {
     case VK_SPACE:
         bLeftButton = 1;
+        bPressSeen = 0;
         break;
     case VK_PRIOR:
         if (ScrollPosition > static_cast<float>(PAGE_LINES - 1))
@@ -124,7 +125,9 @@ LRESULT viewerWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) 
         onKey(wParam);
         break;
     case WM_LBUTTONDOWN:
+        // A new press, which no frame has seen yet.
         bLeftButton = 1;
+        bPressSeen = 0;
         break;
     case WM_LBUTTONUP:
         bLeftButton = 0;

@@ -1,7 +1,6 @@
 // The orbex binary run headless with the virtual clock and the audio capture:
 // the start module sounds from the first frame, and after F12 the fade
 // brings it down to silence and ends the run.
-#include <cstdlib>
 #include <filesystem>
 
 #include "support/modules.h"
@@ -40,14 +39,11 @@ class MusicEndToEndTest : public ViewerTest {
         writeFile("data/BG_8b.pcx", pcx);
     }
 
-    // Runs the viewer here with only the variables named, so nothing of the
-    // test's own environment reaches it.
-    static int runViewer(const std::string &script, const std::string &capture) {
+    int runViewer(const std::string &script, const std::string &capture, const std::string &letters = "l") {
         writeFile("script.txt", script);
-        std::string command = "env -i ORBEX_VIDEO=headless ORBEX_CLOCK=step:20 ORBEX_SCRIPT=script.txt "
-                              "ORBEX_AUDIO_CAPTURE=" +
-                              capture + " '" + ORBEX_BINARY + "' l >/dev/null 2>stderr.txt";
-        return std::system(command.c_str());
+        ProgramRun run = headlessRun(letters);
+        run.environment.push_back("ORBEX_AUDIO_CAPTURE=" + capture);
+        return runProgram(run).status();
     }
 };
 
@@ -98,11 +94,7 @@ TEST_F(MusicEndToEndTest, AScriptedRunCapturesTheSameSoundEveryTime) {
 }
 
 TEST_F(MusicEndToEndTest, WithoutMusicNothingIsCaptured) {
-    writeFile("script.txt", std::string("frames 10\n"));
-    std::string command = std::string("env -i ORBEX_VIDEO=headless ORBEX_CLOCK=step:20 ORBEX_SCRIPT=script.txt "
-                                      "ORBEX_AUDIO_CAPTURE=capture.wav '") +
-                          ORBEX_BINARY + "' n >/dev/null 2>stderr.txt";
-    ASSERT_EQ(std::system(command.c_str()), 0);
+    ASSERT_EQ(runViewer("frames 10\n", "capture.wav", "n"), 0);
     EXPECT_FALSE(std::filesystem::exists("capture.wav"));
     EXPECT_FALSE(std::filesystem::exists("orbex.cfg"));
 }

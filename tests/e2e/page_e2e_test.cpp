@@ -1,7 +1,6 @@
 // The page end to end: the viewer binary, headless, on a small magazine with
 // a visible font, through the intro, a link, the way back, a music link and
 // the end picture; and the pointer moved only by the keypad with the letter k.
-#include <cstdlib>
 #include <fstream>
 #include <string>
 
@@ -54,9 +53,7 @@ class PageEndToEnd : public ViewerTest {
 
     int run(const std::string &script, const std::string &letters) {
         writeFile(folder / "script.txt", script);
-        const std::string command = "ORBEX_VIDEO=headless ORBEX_CLOCK=step:20 ORBEX_SCRIPT=script.txt '" +
-                                    std::string(ORBEX_BINARY) + "' " + letters + " >out.txt 2>err.txt";
-        return std::system(command.c_str());
+        return runProgram(headlessRun(letters)).status();
     }
 
     // The shot's cells of the marker font, its background read at (300, 100).
@@ -100,7 +97,7 @@ TEST_F(PageEndToEnd, LinkThereAndBackMusicLinkAndEnd) {
                                        "rdown\nframes 3\nshot back.png\n"
                                        "move 30 245\nframes 2\nldown\nframes 3\nlup\nframes 2\nshot music.png\n"
                                        "key F12\nframes 2\nshot outro.png\n";
-    ASSERT_EQ(run(script, "l"), 0) << readText(folder / "err.txt");
+    ASSERT_EQ(run(script, "l"), 0) << readText(folder / "stderr.txt");
 
     // Contents at line 2: line 2 at y = 206, the link on line 3, the music link on 4.
     Shot contents = shot("contents.png");
@@ -156,7 +153,7 @@ TEST_F(PageEndToEnd, WithLetterKOnlyTheKeypadMovesThePointer) {
     for (int i = 0; i < 26; ++i)
         script += "key Num2\n";
     script += "frames 3\nshot keypad.png\nldown\nframes 3\nshot followed.png\n";
-    ASSERT_EQ(run(script, "k"), 0) << readText(folder / "err.txt");
+    ASSERT_EQ(run(script, "k"), 0) << readText(folder / "stderr.txt");
 
     Shot system = shot("system.png");
     EXPECT_EQ(textAt(system.cells, 254), "\nArticle");
@@ -172,7 +169,7 @@ TEST_F(PageEndToEnd, WithLetterKOnlyTheKeypadMovesThePointer) {
 }
 
 TEST_F(PageEndToEnd, ColourCodeCarriesOnAcrossLines) {
-    ASSERT_EQ(run(INTRO + "frames 2\nshot page.png\n", ""), 0) << readText(folder / "err.txt");
+    ASSERT_EQ(run(INTRO + "frames 2\nshot page.png\n", ""), 0) << readText(folder / "stderr.txt");
     Shot page = shot("page.png");
     EXPECT_EQ(textAt(page.cells, 206), "Contents");
     EXPECT_EQ(textAt(page.cells, 222), "\nfirstblue");

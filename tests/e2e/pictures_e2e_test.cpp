@@ -1,75 +1,15 @@
 // The orbex binary run headless on a magazine of real pictures: the start
 // picture reaches the screen pixel for pixel, and a missing background ends
 // the run by itself.
-#include <fcntl.h>
 #include <png.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <csignal>
-#include <cstring>
 #include <filesystem>
-#include <thread>
 
 #include "platform/png.h"
 #include "support/pictures.h"
 
-extern char **environ;
-
 namespace orbex::test {
 namespace {
-
-struct RunResult {
-    bool bExited = false;
-    int nStatus = -1;
-    std::string stderrText;
-};
-
-// Runs the viewer in the current folder with script, standard error into a file.
-RunResult runViewer(const std::string &script) {
-    writeFile("script.txt", script);
-    std::vector<std::string> env;
-    for (char **e = environ; *e != nullptr; ++e)
-        if (std::strncmp(*e, "ORBEX_", 6) != 0)
-            env.emplace_back(*e);
-    env.emplace_back("ORBEX_VIDEO=headless");
-    env.emplace_back("ORBEX_CLOCK=step:20");
-    env.emplace_back("ORBEX_SCRIPT=script.txt");
-    std::vector<char *> envp;
-    for (std::string &s : env)
-        envp.push_back(s.data());
-    envp.push_back(nullptr);
-    std::string binary = ORBEX_BINARY;
-    char *argv[] = {binary.data(), nullptr};
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, "stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    RunResult result;
-    int rc = posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv, envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0)
-        return result;
-    // A stuck viewer is ended after a minute rather than holding the suite.
-    int status = 0;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (waitpid(pid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    result.bExited = WIFEXITED(status);
-    result.nStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.stderrText = readText("stderr.txt");
-    return result;
-}
 
 Bytes readPngRgb(const char *path) {
     png_image image{};
@@ -107,6 +47,20 @@ Bytes stripes(int width, int height, int period) {
 
 class PicturesEndToEndTest : public ViewerTest {
   protected:
+    struct Outcome {
+        RunResult run;
+        std::string stderrText;
+    };
+
+    // The viewer headless on script in the test's folder, without logging or
+    // music letters.
+    Outcome runViewer(const std::string &script) {
+        writeFile("script.txt", script);
+        Outcome outcome{runProgram(headlessRun("")), {}};
+        outcome.stderrText = readText("stderr.txt");
+        return outcome;
+    }
+
     void writeMagazine() {
         writeFile("data/begin.raw", startPicture());
         writeFile("data/BG_8b.pcx", encodePcx(640, 480, stripes(640, 480, 16), testPalette()));
@@ -124,9 +78,8 @@ class PicturesEndToEndTest : public ViewerTest {
 TEST_F(PicturesEndToEndTest, TheStartPictureReachesTheScreenAtTwentyFourBits) {
     writeMagazine();
     writeFile("orbex.cfg", Bytes{1, 2, 1});
-    RunResult run = runViewer("frames 2\nshot a.png\n");
-    ASSERT_TRUE(run.bExited) << run.stderrText;
-    EXPECT_EQ(run.nStatus, 0) << run.stderrText;
+    Outcome run = runViewer("frames 2\nshot a.png\n");
+    ASSERT_EQ(run.run.status(), 0) << run.stderrText;
     Bytes shot = readPngRgb("a.png");
     ASSERT_EQ(shot.size(), 640u * 480 * 3);
     EXPECT_TRUE(shot == startPicture());
@@ -135,9 +88,8 @@ TEST_F(PicturesEndToEndTest, TheStartPictureReachesTheScreenAtTwentyFourBits) {
 TEST_F(PicturesEndToEndTest, TheStartPictureReachesTheScreenPackedAtSixteenBits) {
     writeMagazine();
     writeFile("orbex.cfg", Bytes{1, 3, 1});
-    RunResult run = runViewer("frames 2\nshot a.png\n");
-    ASSERT_TRUE(run.bExited) << run.stderrText;
-    EXPECT_EQ(run.nStatus, 0) << run.stderrText;
+    Outcome run = runViewer("frames 2\nshot a.png\n");
+    ASSERT_EQ(run.run.status(), 0) << run.stderrText;
     Bytes raw = startPicture();
     Bytes packed(640 * 480 * 2);
     for (std::size_t i = 0; i < 640 * 480; ++i) {
@@ -157,9 +109,8 @@ TEST_F(PicturesEndToEndTest, AMissingBackgroundIsReportedAndTheRunEndsByItself) 
     writeFile("orbex.cfg", Bytes{1, 2, 1});
     // The viewer closes at the next window message (here the pointer's
     // move), so the second shot is never taken.
-    RunResult run = runViewer("frames 2\nshot a.png\nmove 5 5\nframes 50\nshot b.png\n");
-    ASSERT_TRUE(run.bExited);
-    EXPECT_EQ(run.nStatus, 0);
+    Outcome run = runViewer("frames 2\nshot a.png\nmove 5 5\nframes 50\nshot b.png\n");
+    ASSERT_EQ(run.run.status(), 0) << run.stderrText;
     EXPECT_NE(run.stderrText.find("ORBEX 5: ERROR (CODE 1): Konnte BackgroundPIC nicht lesen!!! Versuche den Viewer "
                                   "zu beenden ... Sollte dieser Fehler erneut auftreten informieren sie "),
               std::string::npos)

@@ -29,10 +29,12 @@ const std::string ACTUAL = "-ACTUAL";
 
 fs::path referenceFolder() { return ORBEX_REGRESSION_DIR; }
 
-bool refreshing() {
+// Read when the suite loads: every test clears the ORBEX_* variables of its
+// process before it runs.
+const bool bRefreshReferences = [] {
     const char *value = std::getenv("ORBEX_REFRESH_REFERENCES");
     return value != nullptr && *value != '\0' && std::string(value) != "0";
-}
+}();
 
 // What the script does, counted the way the headless backend plays it: one
 // flip at start, then one per frame of a "frames" command.
@@ -73,15 +75,15 @@ void copyMagazine(const fs::path &folder) {
     }
 }
 
-// Runs the tour in folder with only the variables named, so nothing of the
-// test's own environment reaches the viewer.
+// Runs the tour in folder, with the letter l.
 int runTour(const fs::path &folder) {
     copyMagazine(folder);
-    const std::string command = "cd '" + folder.string() +
-                                "' && env -i ORBEX_VIDEO=headless ORBEX_CLOCK=step:20 ORBEX_SCRIPT='" +
-                                (referenceFolder() / "tour.txt").string() + "' ORBEX_AUDIO_CAPTURE=capture.wav '" +
-                                ORBEX_BINARY + "' l >stdout.txt 2>stderr.txt";
-    return std::system(command.c_str());
+    ProgramRun run;
+    run.folder = folder;
+    run.arguments = {"l"};
+    run.environment = {"ORBEX_VIDEO=headless", "ORBEX_CLOCK=step:20",
+                       "ORBEX_SCRIPT=" + (referenceFolder() / "tour.txt").string(), "ORBEX_AUDIO_CAPTURE=capture.wav"};
+    return runProgram(run).status();
 }
 
 // The same tour inside this process, as a test or benchmark runs the viewer
@@ -191,7 +193,7 @@ TEST_F(RegressionTour, LogAndShotsMatchTheReferences) {
     EXPECT_EQ(readFile(run / "orbex.cfg"), (Bytes{1, 1, 1})) << "a first start writes the default configuration";
 
     const fs::path references = referenceFolder();
-    const bool bRefresh = refreshing();
+    const bool bRefresh = bRefreshReferences;
 
     const fs::path expectedLog = references / "tour.log";
     const std::string log = readText(run / "orbex.log");

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/config.h"
+#include "base/geometry.h"
 #include "base/settings.h"
 #include "picture/pictures.h"
 #include "picture/pixelformat.h"
@@ -93,7 +94,7 @@ TEST_F(OverlayTest, ThumbRowsAndColourAt24Bits) {
     EXPECT_EQ(thumbRows(637, rgb(100, 50, 0)), std::make_pair(201, 241));
 }
 
-TEST_F(OverlayTest, StripIsRestoredFromTheCopyAndRowsAboveItStay) {
+TEST_F(OverlayTest, StripIsRestoredFromTheCopyAndNothingAboveItIsTouched) {
     for (std::size_t i = 0; i < picBackgroundCopy.size(); ++i)
         picBackgroundCopy[i] = static_cast<std::uint8_t>(i * 7);
     picBackground.fill(0xEE);
@@ -106,14 +107,51 @@ TEST_F(OverlayTest, StripIsRestoredFromTheCopyAndRowsAboveItStay) {
     EXPECT_EQ(background(637, 184), 0xEEEEEEu);
     EXPECT_EQ(background(636, 300), 0xEEEEEEu);
 
-    // A negative position puts thumb rows above the strip, where no restore reaches.
+    // Page Down in an article of 10 lines: position -5, thumb rows 75 to 474,
+    // of which only the strip's are drawn; nothing is left above it.
     nLineCount = 10;
     ScrollPosition = -5.0f;
     drawScrollBar();
-    EXPECT_EQ(thumbRows(637, rgb(75, 50, 0)).first, 75);
-    nLineCount = 0;
+    EXPECT_EQ(thumbRows(637, rgb(75, 50, 0)), std::make_pair(185, 474));
+    for (int y = 0; y < 185; ++y)
+        ASSERT_EQ(background(638, y), 0xEEEEEEu) << y;
+}
+
+TEST_F(OverlayTest, ThumbRedWrapsAtEightBitsAtANegativePosition) {
+    // An article of one line after Page Down: position 1 - 15 = -14, red
+    // 100 + trunc(-14 / 1 * 50) = -600, kept to 8 bits: 168.
+    nLineCount = 1;
+    ScrollPosition = 0.0f;
+    viewerWindowProc(nullptr, WM_KEYDOWN, VK_NEXT, 1);
+    ASSERT_EQ(ScrollPosition, -14.0f);
     drawScrollBar();
-    EXPECT_EQ(background(637, 75), rgb(75, 50, 0));
+    EXPECT_EQ(thumbRows(637, rgb(168, 50, 0)), std::make_pair(185, 479));
+    EXPECT_EQ(thumbRows(639, rgb(168, 50, 0)), std::make_pair(185, 479));
+}
+
+TEST_F(OverlayTest, MovingThumbAt16BitsLeavesNoTrail) {
+    SCREENCOLORS = 16;
+    // A strip with a pattern of its own, so a wrong restore shows.
+    for (std::size_t i = 0; i < PACKED_SIZE; ++i)
+        picBackgroundCopy[i] = static_cast<std::uint8_t>(i * 13 + 1);
+    std::copy(picBackgroundCopy.begin(), picBackgroundCopy.end(), picBackground.begin());
+    nLineCount = 100;
+    for (float position : {0.0f, 30.0f, 84.5f, 12.0f}) {
+        ScrollPosition = position;
+        drawScrollBar();
+    }
+    // Only the thumb of the last position differs from the copy.
+    const int first = 200 + 250 * 12 / 100, last = 200 + 250 * 28 / 100 - 1;
+    for (int y = 0; y < 480; ++y)
+        for (int x = 600; x < 640; ++x) {
+            const std::size_t o = (static_cast<std::size_t>(y) * 640 + static_cast<std::size_t>(x)) * 2;
+            const bool thumb = x >= 637 && y >= first && y <= last;
+            const int word = picBackground[o] | picBackground[o + 1] << 8;
+            if (thumb)
+                ASSERT_EQ(word, 0x6180) << x << "," << y;
+            else
+                ASSERT_EQ(std::memcmp(picBackground.data() + o, picBackgroundCopy.data() + o, 2), 0) << x << "," << y;
+        }
 }
 
 TEST_F(OverlayTest, PositionTooLargeForWholeRowsDrawsNoThumb) {

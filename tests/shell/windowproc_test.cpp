@@ -6,6 +6,7 @@
 #include "base/geometry.h"
 #include "base/settings.h"
 #include "display/display.h"
+#include "platform/bass.h"
 #include "platform/headless/headless.h"
 #include "present/frame.h"
 #include "present/input.h"
@@ -220,10 +221,34 @@ TEST_F(WindowProcTest, ActivationAndPointerShape) {
     EXPECT_EQ(bActive, 1);
     send(WM_ACTIVATEAPP, 0);
     EXPECT_EQ(bActive, 0);
-    nPointerChoice = 0;
-    EXPECT_EQ(send(WM_SETCURSOR), 1);
+    // The system pointer stays as it is unless the viewer draws its own.
+    for (std::uint8_t choice : {0, 2, 255}) {
+        nPointerChoice = choice;
+        EXPECT_EQ(send(WM_SETCURSOR, 0, LPARAM{WM_MOUSEMOVE} << 16 | 1), 1);
+        EXPECT_FALSE(headless::systemCursorHidden()) << int{choice};
+    }
     nPointerChoice = 1;
-    EXPECT_EQ(send(WM_SETCURSOR), 1);
+    EXPECT_EQ(send(WM_SETCURSOR, 0, LPARAM{WM_MOUSEMOVE} << 16 | 1), 1);
+    EXPECT_TRUE(headless::systemCursorHidden());
+}
+
+TEST_F(WindowProcTest, F1CountsAsArticleTwoEvenWithoutAHeader) {
+    // Selecting a header-less article makes it the contents page, but F1
+    // sets the number 2 after the selection: the right button then leads
+    // back to the contents page instead of ending the viewer.
+    writeFile(folder / "data" / "orbex.dat", std::string("d\ncontents\n\x9E"
+                                                         "d\nhelp without header\n\x9E"));
+    loadArchive();
+    selectArticle(1);
+    nArticle = 1;
+    ViewerMode = MODE_VIEWING;
+    key(VK_F1);
+    EXPECT_EQ(nArticle, 2);
+    EXPECT_EQ(std::string(reinterpret_cast<const char *>(szText.data())), "help without header\n");
+    send(WM_RBUTTONDOWN, 2);
+    EXPECT_EQ(nArticle, 1);
+    EXPECT_EQ(ViewerMode, MODE_VIEWING);
+    EXPECT_EQ(std::string(reinterpret_cast<const char *>(szText.data())), "contents\n");
 }
 
 TEST_F(WindowProcTest, NoCloseRequestWithoutTheQuitFlag) {
@@ -247,6 +272,8 @@ TEST_F(WindowProcTest, ShutdownSequenceRunsOnceWhileRequestsKeepComing) {
     EXPECT_EQ(pumpUntilQuit(), 1);
     EXPECT_FALSE(IsWindow(hwnd));
     EXPECT_EQ(readText(folder / "orbex.log"), "Closing Engine\r\nClosing DirectDraw\r\nQuit viewer\r\n");
+    // The music was stopped and freed once, on the way.
+    EXPECT_EQ(soundCalls(), (std::vector<std::string>{"BASS_Stop", "BASS_MusicFree 0"}));
     // Messages for the dead window post nothing.
     send(WM_NULL);
     MSG msg{};

@@ -1,13 +1,16 @@
 #include "support/viewer_test.h"
 
-#include <unistd.h>
+#include <stdlib.h>
 
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
 #include "display/display.h"
 #include "platform/headless/headless.h"
 #include "shell/reset.h"
+
+extern char **environ;
 
 namespace orbex::test {
 
@@ -17,16 +20,23 @@ void resetViewer() {
     headless::install(false);
 }
 
+void clearViewerEnvironment() {
+    std::vector<std::string> names;
+    for (char **e = environ; *e != nullptr; ++e)
+        if (std::strncmp(*e, "ORBEX_", 6) == 0)
+            names.emplace_back(*e, std::strcspn(*e, "="));
+    for (const std::string &name : names)
+        ::unsetenv(name.c_str());
+}
+
 void ViewerTest::SetUp() {
+    clearViewerEnvironment();
     resetViewer();
     previous = std::filesystem::current_path();
-    const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(info->test_suite_name()) + "." + info->name();
-    for (char &c : name)
-        if (c == '/')
-            c = '_';
-    folder = std::filesystem::temp_directory_path() / ("orbex-test-" + std::to_string(::getpid())) / name;
-    std::filesystem::remove_all(folder);
+    std::string pattern = (std::filesystem::temp_directory_path() / "orbex-test-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr)
+        << "cannot make a folder in " << std::filesystem::temp_directory_path();
+    folder = pattern;
     std::filesystem::create_directories(folder / "data");
     std::filesystem::current_path(folder);
 }
@@ -34,8 +44,19 @@ void ViewerTest::SetUp() {
 void ViewerTest::TearDown() {
     releaseDisplayObjects();
     std::filesystem::current_path(previous);
-    if (!HasFailure())
-        std::filesystem::remove_all(folder);
+    if (!folder.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    }
+}
+
+ProgramRun ViewerTest::headlessRun(const std::string &letters, const std::filesystem::path &in) const {
+    ProgramRun run;
+    run.folder = in.empty() ? folder : in;
+    if (!letters.empty())
+        run.arguments.push_back(letters);
+    run.environment = {"ORBEX_VIDEO=headless", "ORBEX_CLOCK=step:20", "ORBEX_SCRIPT=script.txt"};
+    return run;
 }
 
 Bytes bytesOf(const std::string &text) { return Bytes(text.begin(), text.end()); }

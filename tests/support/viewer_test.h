@@ -1,6 +1,7 @@
-// The common base of the viewer's tests: every subsystem back at its start
-// values, the headless backend installed, and a fresh temporary folder as
-// the working directory.
+// The common base of the viewer's tests: no ORBEX_* variable of the caller's
+// environment, every subsystem back at its start values, the headless backend
+// installed, and a fresh temporary folder as the working directory, removed
+// with everything in it at the end.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,15 +11,25 @@
 #include <string>
 #include <vector>
 
+#include "support/process.h"
+
 namespace orbex::test {
 
 // Puts the viewer, the platform and the headless backend back to program start.
 void resetViewer();
+// Removes every ORBEX_* variable from this process's environment, so the
+// viewer run inside a test sees none that the person running the tests set.
+void clearViewerEnvironment();
 
 class ViewerTest : public ::testing::Test {
   protected:
     void SetUp() override;
     void TearDown() override;
+
+    // The viewer binary with these letters, headless, with the virtual clock
+    // (step:20) and the input script "script.txt", in the test's folder
+    // unless another is given.
+    ProgramRun headlessRun(const std::string &letters, const std::filesystem::path &in = {}) const;
 
     std::filesystem::path folder;
 

@@ -4,7 +4,8 @@
 Every picture is one flat colour so that a pixel tells which is on screen:
 start picture red, background blue, end picture green. Every printable glyph
 of the font is a full 8x16 block. Article 1 has an article link on its third line to
-article 2, whose odd lines are filled with green blocks.
+article 2, whose odd lines are filled with green blocks and whose third line
+links back to article 1.
 """
 import os
 import struct
@@ -26,12 +27,20 @@ def pcx(colour):
     return header + row * 480 + bytes([12]) + bytes(palette)
 
 
+def link(article):
+    # Normal orange, hover cyan (colours stored blue, green, red).
+    return (b'\x9f(' + str(article).encode() + b') 0)' + bytes([0, 200, 255]) + bytes([255, 255, 0]) + b'#' * 60 +
+            b'\x9f')
+
+
 def archive():
-    link = b'\x9f(2) 0)' + bytes([0, 200, 255]) + bytes([255, 255, 0]) + b'#' * 60 + b'\x9f'
-    contents = b'd\n' + b'Inhalt\n\n' + link + b'\n'
+    contents = b'd\n' + b'Inhalt\n\n' + link(2) + b'\n'
+    # Long enough that edge scrolling takes about ten seconds to reach its end.
     lines = []
-    for n in range(40):
+    for n in range(200):
         lines.append(b'#' * 70 if n % 2 == 1 else b'')
+    # A link back at the place of the contents page's link.
+    lines[2] = link(1)
     article = b' Zweiter Artikel\nDie Redaktion\n\n' + b'\xa2\x00\xff\x00' + b'\n'.join(lines) + b'\n'
     return contents + b'\x9e' + article
 

@@ -2,7 +2,6 @@
 // objects, and SDL events turned into window messages.
 #include <SDL.h>
 #include <png.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -50,6 +49,8 @@ class SdlBackendTest : public ViewerTest {
         hwnd = CreateWindowExA(0, "test", "ORBEX 5", WS_POPUP, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
         ASSERT_NE(hwnd, nullptr);
         ShowWindow(hwnd, SW_SHOWNORMAL);
+        // The system pointer comes over the window, as a desktop reports it.
+        pushWindowEvent(SDL_WINDOWEVENT_ENTER);
         drain();
         seen.clear();
     }
@@ -301,20 +302,19 @@ TEST_F(SdlBackendTest, IdleWindowGetsAMessageNowAndThen) {
     EXPECT_EQ(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE), FALSE);
 }
 
-TEST_F(SdlBackendTest, PointerInFrameCoordinatesOfTheScaledWindow) {
-    SDL_Window *window = sdl::pWindow.get();
-    ASSERT_NE(window, nullptr);
-    int w = 0, h = 0;
-    SDL_GetWindowSize(window, &w, &h);
-    EXPECT_EQ(w, 1280);
-    EXPECT_EQ(h, 960);
-    struct Case {
-        int wx, wy;
-        LONG fx, fy;
-    };
-    for (Case c : {Case{200, 100, 100, 50}, Case{1279, 959, 639, 479}, Case{0, 0, 0, 0}}) {
-        SDL_WarpMouseInWindow(window, c.wx, c.wy);
-        drain();
+struct PointerCase {
+    int wx, wy;
+    LONG fx, fy;
+};
+
+// The frame pixel the viewer reads with the system pointer at (wx, wy) of the window.
+void expectPointerMapping(std::initializer_list<PointerCase> cases) {
+    for (PointerCase c : cases) {
+        SCOPED_TRACE(std::to_string(c.wx) + "," + std::to_string(c.wy));
+        SDL_WarpMouseInWindow(sdl::pWindow.get(), c.wx, c.wy);
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
         POINT p{-1, -1};
         ASSERT_TRUE(GetCursorPos(&p));
         EXPECT_EQ(p.x, c.fx);
@@ -322,13 +322,58 @@ TEST_F(SdlBackendTest, PointerInFrameCoordinatesOfTheScaledWindow) {
     }
 }
 
+TEST_F(SdlBackendTest, PointerInFrameCoordinatesOfTheScaledWindow) {
+    SDL_Window *window = sdl::pWindow.get();
+    ASSERT_NE(window, nullptr);
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window, &w, &h);
+    EXPECT_EQ(w, 1280);
+    EXPECT_EQ(h, 960);
+    expectPointerMapping({{200, 100, 100, 50}, {1279, 959, 639, 479}, {0, 0, 0, 0}});
+}
+
+TEST_F(SdlBackendTest, PointerInFrameCoordinatesOfALetterboxedWindow) {
+    // 1280x800 shows the frame 1066 pixels wide from x = 107, bars beside it;
+    // a pointer on a bar is on the frame's nearest column.
+    SDL_SetWindowSize(sdl::pWindow.get(), 1280, 800);
+    drain();
+    expectPointerMapping(
+        {{608, 334, 300, 200}, {107, 0, 0, 0}, {1172, 799, 639, 479}, {40, 401, 0, 240}, {1250, 10, 639, 6}});
+}
+
+TEST_F(SdlBackendTest, PointerOutsideTheWindowIsBesideTheFrameWhereNothingScrolls) {
+    expectPointerMapping({{1279, 959, 639, 479}});
+    // Gone across the bottom edge: SDL keeps the last place inside, at the
+    // edge; the viewer sees the pointer right of the frame, half-way down.
+    pushWindowEvent(SDL_WINDOWEVENT_LEAVE);
+    drain();
+    POINT p{-1, -1};
+    ASSERT_TRUE(GetCursorPos(&p));
+    EXPECT_EQ(p.x, 640);
+    EXPECT_EQ(p.y, 240);
+    pushWindowEvent(SDL_WINDOWEVENT_ENTER);
+    drain();
+    ASSERT_TRUE(GetCursorPos(&p));
+    EXPECT_EQ(p.x, 639);
+    EXPECT_EQ(p.y, 479);
+
+    // Full screen, the window's edge is the screen's: nothing changes there.
+    pushKey(SDLK_RETURN, SDL_SCANCODE_RETURN, KMOD_LALT);
+    drain();
+    pushWindowEvent(SDL_WINDOWEVENT_LEAVE);
+    drain();
+    ASSERT_TRUE(GetCursorPos(&p));
+    EXPECT_LT(p.x, 640);
+    EXPECT_NE(p.y, 240);
+}
+
 // The music reaches SDL's audio device: with the dummy driver the device
 // still pulls the mixer, and the capture shows what it played.
-TEST(SdlAudioTest, ModulePlaysThroughTheDeviceIntoTheCapture) {
-    resetViewer();
-    auto wav = std::filesystem::temp_directory_path() / ("orbex-sdl-audio-" + std::to_string(::getpid()) + ".wav");
-    auto module = wav;
-    module.replace_extension(".xm");
+class SdlAudioTest : public ViewerTest {};
+
+TEST_F(SdlAudioTest, ModulePlaysThroughTheDeviceIntoTheCapture) {
+    const auto wav = folder / "capture.wav";
+    const auto module = folder / "song.xm";
     ASSERT_TRUE(writeDemoModule(module.string(), 1));
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
@@ -352,8 +397,6 @@ TEST(SdlAudioTest, ModulePlaysThroughTheDeviceIntoTheCapture) {
     EXPECT_EQ(wave.dwRate, 22050u);
     ASSERT_GT(wave.frames(), 2000u);
     EXPECT_GT(rmsLevel(wave, 0, wave.frames()), 100.0);
-    std::filesystem::remove(wav);
-    std::filesystem::remove(module);
 }
 
 } // namespace

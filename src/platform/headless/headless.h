@@ -53,6 +53,8 @@ bool writeShot(const std::string &path, std::string *why = nullptr);
 
 // Every message box text shown so far (Windows-1252 as given).
 const std::vector<std::string> &messageBoxes();
+// Whether the system pointer has been hidden over the window.
+bool systemCursorHidden();
 
 // Renders ms milliseconds of music, as if the virtual clock moved that far.
 void advanceSound(DWORD ms);

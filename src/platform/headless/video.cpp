@@ -63,6 +63,7 @@ struct BackendState {
     bool windowOpen = false;
     bool windowRefused = false;
     POINT cursor{0, 0};
+    bool cursorHidden = false;
     std::vector<std::string> boxes;
     ScreenSettings screen;
     Frame shown;
@@ -209,7 +210,7 @@ class HeadlessVideo final : public VideoBackend {
         *point = state.cursor;
         return true;
     }
-    void hideSystemCursor() override {}
+    void hideSystemCursor() override { state.cursorHidden = true; }
     void messageBox(const char *text, const char *caption) override {
         state.boxes.emplace_back(text);
         std::fprintf(stderr, "%s: %s\n", cp1252ToUtf8(caption).c_str(), cp1252ToUtf8(text).c_str());
@@ -354,6 +355,8 @@ bool writeShot(const std::string &path, std::string *why) {
 }
 
 const std::vector<std::string> &messageBoxes() { return state.boxes; }
+
+bool systemCursorHidden() { return state.cursorHidden; }
 
 void failWindowCreation() { state.windowRefused = true; }
 

@@ -26,9 +26,20 @@ namespace {
 
 constexpr LPARAM HTCLIENT = 1;
 
+// Where the viewer sees the pointer while the system pointer is outside the
+// window: SDL would leave it at the window edge it crossed, and at the top or
+// bottom edge the page would go on scrolling. Half-way down is between the
+// edge zones, so nothing scrolls; one pixel right of the frame lies beyond
+// every text column, so no link is hovered, and the viewer draws no pointer
+// picture there, as for a pointer pushed off the frame by the keypad.
+constexpr POINT POINTER_OUTSIDE{SCREENWIDTH, SCREENHEIGHT / 2};
+
 bool bFullscreen = true;
 int nScale = 2;
 bool bIntegerScale = false;
+// Whether the system pointer is over the window, as SDL's enter and leave
+// events tell.
+bool bPointerInside = false;
 
 struct KeyCode {
     SDL_Keycode key;
@@ -204,6 +215,12 @@ bool handleEvent(const SDL_Event &event, bool *moved) {
         case SDL_WINDOWEVENT_FOCUS_LOST:
             postInputMessage(WM_ACTIVATEAPP, 0, 0);
             return true;
+        case SDL_WINDOWEVENT_ENTER:
+            bPointerInside = true;
+            return false;
+        case SDL_WINDOWEVENT_LEAVE:
+            bPointerInside = false;
+            return false;
         case SDL_WINDOWEVENT_EXPOSED:
         case SDL_WINDOWEVENT_SIZE_CHANGED:
             presentAgain();
@@ -271,6 +288,7 @@ class SdlVideo final : public VideoBackend {
             flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
             place = desktopBounds();
         }
+        bPointerInside = false;
         pWindow.reset(SDL_CreateWindow(cp1252ToUtf8(title).c_str(), place.x, place.y, place.w, place.h, flags));
         if (pWindow == nullptr) {
             std::fprintf(stderr, "orbex: cannot open a window: %s\n", SDL_GetError());
@@ -321,6 +339,11 @@ class SdlVideo final : public VideoBackend {
     bool cursorPos(POINT *point) override {
         if (pRenderer == nullptr)
             return false;
+        // A full-screen window covers the screen; its edge is the screen's.
+        if (!bFullscreen && !bPointerInside) {
+            *point = POINTER_OUTSIDE;
+            return true;
+        }
         LPARAM p = pointerParam();
         point->x = static_cast<LONG>(p & 0xFFFF);
         point->y = static_cast<LONG>(p >> 16);
