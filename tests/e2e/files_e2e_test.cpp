@@ -2,7 +2,6 @@
 // taken from where the program started, a start outside any magazine opens
 // the installed demo, a read-only magazine keeps its reader's files in the
 // state folder, and links a magazine holds never lead the writing elsewhere.
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "support/process.h"
 #include "support/viewer_test.h"
 
 namespace orbex::test {
@@ -18,26 +18,25 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct RunResult {
+struct Outcome {
     int nStatus = -1;
     std::string stderrText;
 };
 
-// Runs command (absolute paths, quoted) in cwd with only the variables of env
-// and the sanitizers' settings; a stuck run ends after a minute.
-RunResult spawn(const std::string &command, const fs::path &cwd, std::vector<std::string> env) {
-    const fs::path err = cwd.parent_path() / "stderr.txt";
-    std::string line = "cd '" + cwd.string() + "' && timeout 60 env -i ORBEX_VIDEO=headless ORBEX_CLOCK=step:20";
-    for (const char *name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
-        if (const char *value = std::getenv(name))
-            env.push_back(std::string(name) + "=" + value);
-    for (const std::string &e : env)
-        line += " '" + e + "'";
-    int status = std::system((line + " " + command + " >/dev/null 2>'" + err.string() + "'").c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readText(err)};
+// Runs command headless with the virtual clock in cwd through the one start
+// helper; its standard error is kept beside the folder.
+Outcome spawn(const std::vector<std::string> &command, const fs::path &cwd, std::vector<std::string> env) {
+    ProgramRun run;
+    run.program = command.at(0);
+    run.arguments.assign(command.begin() + 1, command.end());
+    env.insert(env.begin(), {"ORBEX_VIDEO=headless", "ORBEX_CLOCK=step:20"});
+    run.environment = env;
+    run.folder = cwd;
+    run.stdoutFile = "/dev/null";
+    run.stderrFile = (cwd.parent_path() / "stderr.txt").string();
+    RunResult result = runProgram(run);
+    return {result.status(), readText(run.stderrFile)};
 }
-
-std::string quoted(const fs::path &path) { return "'" + path.string() + "'"; }
 
 // The built sample magazine's data and modules, without anything a run left there.
 void copyMagazine(const fs::path &to) {
@@ -95,8 +94,8 @@ TEST_F(FilesEndToEndTest, LinksInPlaceOfEveryWrittenFileLeadNowhere) {
     fs::create_symlink(home / "song.wav", start / "c.wav");
     writeFile(start / "s.txt", std::string("frames 3\nkey F2\nframes 2\nkey F2\nshot a.png\nframes 2\n"));
 
-    RunResult run = spawn(quoted(ORBEX_BINARY) + " l", start,
-                          {"ORBEX_MAGAZINE=" + mag.string(), "ORBEX_SCRIPT=s.txt", "ORBEX_AUDIO_CAPTURE=c.wav"});
+    Outcome run = spawn({ORBEX_BINARY, "l"}, start,
+                        {"ORBEX_MAGAZINE=" + mag.string(), "ORBEX_SCRIPT=s.txt", "ORBEX_AUDIO_CAPTURE=c.wav"});
     EXPECT_EQ(run.nStatus, 0) << run.stderrText;
     EXPECT_EQ(filesIn(home), own);
     for (const std::string &name : own)
@@ -117,7 +116,7 @@ TEST_F(FilesEndToEndTest, AStartOutsideAnyMagazineOpensTheDemoBesideTheProgramOr
     copyMagazine(demo);
     fs::create_directory(start);
     writeFile(start / "s.txt", std::string("frames 3\nkey F2\nframes 1\n"));
-    RunResult run = spawn(quoted(copyBinary(prefix / "bin")) + " nl", start, {"ORBEX_SCRIPT=s.txt"});
+    Outcome run = spawn({copyBinary(prefix / "bin").string(), "nl"}, start, {"ORBEX_SCRIPT=s.txt"});
     ASSERT_EQ(run.nStatus, 0) << run.stderrText;
     EXPECT_EQ(run.stderrText, "") << "the demo opens without a word";
     EXPECT_TRUE(fs::exists(demo / "orbex.log"));
@@ -125,7 +124,7 @@ TEST_F(FilesEndToEndTest, AStartOutsideAnyMagazineOpensTheDemoBesideTheProgramOr
     EXPECT_EQ(filesIn(start), (std::vector<std::string>{"s.txt"}));
 
     fs::remove_all(demo);
-    run = spawn(quoted(prefix / "bin" / "orbex") + " l", start, {"ORBEX_SCRIPT=s.txt"});
+    run = spawn({(prefix / "bin" / "orbex").string(), "l"}, start, {"ORBEX_SCRIPT=s.txt"});
     // Unless the folder the build installs to holds one on this machine.
     if (!fs::exists(fs::path(ORBEX_INSTALL_DATADIR) / "magazine" / "data" / "orbex.dat")) {
         EXPECT_EQ(run.nStatus, 1);
@@ -139,12 +138,12 @@ TEST_F(FilesEndToEndTest, AMagazineTheReaderCannotWriteKeepsTheirFilesInTheState
     // Root writes anywhere: as root the run is made as nobody, and the
     // magazine stays root's; otherwise the magazine is made read-only.
     const bool bRoot = ::geteuid() == 0;
-    std::string asReader;
+    std::vector<std::string> asReader;
     for (const char *tool : {"/usr/bin/setpriv", "/bin/setpriv", "/usr/sbin/runuser", "/sbin/runuser"})
         if (bRoot && asReader.empty() && ::access(tool, X_OK) == 0)
-            asReader = std::string(tool) + (std::string(tool).ends_with("setpriv")
-                                                ? " --reuid=65534 --regid=65534 --clear-groups -- "
-                                                : " -u nobody -- ");
+            asReader = std::string(tool).ends_with("setpriv")
+                           ? std::vector<std::string>{tool, "--reuid=65534", "--regid=65534", "--clear-groups", "--"}
+                           : std::vector<std::string>{tool, "-u", "nobody", "--"};
     if (bRoot && asReader.empty())
         GTEST_SKIP() << "needs setpriv or runuser to run the viewer as another user";
     const fs::path orbex = copyBinary(folder / "bin");
@@ -172,14 +171,16 @@ TEST_F(FilesEndToEndTest, AMagazineTheReaderCannotWriteKeepsTheirFilesInTheState
     setMagazineWritable(false);
     auto runAsReader = [&] {
         // Every path the reader gives is taken from where the program starts.
-        return spawn(asReader + quoted(orbex) + " l", start,
+        std::vector<std::string> command = asReader;
+        command.insert(command.end(), {orbex.string(), "l"});
+        return spawn(command, start,
                      {"ORBEX_MAGAZINE=../Ausgabe 7", "ORBEX_SCRIPT=s.txt", "ORBEX_AUDIO_CAPTURE=c.wav",
                       "XDG_STATE_HOME=" + state.string()});
     };
     const std::vector<std::string> shipped = filesIn(mag);
     const fs::path mine = state / "orbex" / "Ausgabe_7";
 
-    RunResult run = runAsReader();
+    Outcome run = runAsReader();
     EXPECT_EQ(run.nStatus, 0) << run.stderrText;
     EXPECT_EQ(run.stderrText, "");
     EXPECT_EQ(filesIn(mag), shipped) << "nothing written into the magazine";

@@ -1,19 +1,11 @@
 #include "support/child.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
-#include <cstdlib>
-#include <cstring>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
-#include <thread>
 
-extern char **environ;
+#include "support/process.h"
 
 namespace orbex::test {
 
@@ -30,51 +22,21 @@ std::string slurp(const std::string &path) {
 
 ChildResult runChild(const std::vector<std::string> &argv, double deadlineSeconds,
                      const std::vector<std::string> &environment) {
+    ProgramRun run;
+    run.program = argv.at(0);
+    run.arguments.assign(argv.begin() + 1, argv.end());
+    run.environment = environment;
+    run.stdoutFile = "child-stdout.txt";
+    run.stderrFile = "child-stderr.txt";
+    run.deadline =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::duration<double>(deadlineSeconds));
+    RunResult ended = runProgram(run);
     ChildResult result;
-    const std::string outPath = "child-stdout.txt", errPath = "child-stderr.txt";
-    // Everything the child needs is prepared before fork: it only execs.
-    std::vector<std::string> env;
-    for (char **e = environ; *e != nullptr; ++e)
-        if (std::strncmp(*e, "ORBEX_", 6) != 0)
-            env.emplace_back(*e);
-    env.insert(env.end(), environment.begin(), environment.end());
-    std::vector<char *> args, envp;
-    for (const std::string &a : argv)
-        args.push_back(const_cast<char *>(a.c_str()));
-    args.push_back(nullptr);
-    for (const std::string &e : env)
-        envp.push_back(const_cast<char *>(e.c_str()));
-    envp.push_back(nullptr);
-    int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(out, 1);
-        ::dup2(err, 2);
-        ::execve(args[0], args.data(), envp.data());
-        ::_exit(127);
-    }
-    ::close(out);
-    ::close(err);
-    if (pid < 0)
-        return result;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(deadlineSeconds);
-    int status = 0;
-    rusage usage{};
-    while (::wait4(pid, &status, WNOHANG, &usage) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            ::kill(pid, SIGKILL);
-            ::wait4(pid, &status, 0, &usage);
-            result.timedOut = true;
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    if (!result.timedOut && WIFEXITED(status))
-        result.status = WEXITSTATUS(status);
-    result.maxRssKiB = usage.ru_maxrss;
-    result.out = slurp(outPath);
-    result.err = slurp(errPath);
+    result.status = ended.status();
+    result.timedOut = ended.bTimedOut;
+    result.maxRssKiB = ended.nMaxRssKiB;
+    result.out = slurp(run.stdoutFile);
+    result.err = slurp(run.stderrFile);
     return result;
 }
 

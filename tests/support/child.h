@@ -1,5 +1,5 @@
-// Runs one of the built programs as a user would, with a deadline, and tells
-// how it ended and how much memory it took.
+// A built program run to its end through the one start helper
+// (support/process.h), its output and peak memory at hand: the tools' tests.
 #pragma once
 
 #include <string>

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -87,8 +88,9 @@ RunningProgram::~RunningProgram() {
         kill();
 }
 
-void RunningProgram::collect(int waitStatus) {
+void RunningProgram::collect(int waitStatus, const rusage &usage) {
     processId = -1;
+    result.nMaxRssKiB = usage.ru_maxrss;
     result.bExited = WIFEXITED(waitStatus);
     result.nStatus = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
     result.nSignal = WIFSIGNALED(waitStatus) ? WTERMSIG(waitStatus) : 0;
@@ -98,8 +100,9 @@ bool RunningProgram::running() {
     if (processId <= 0)
         return false;
     int waitStatus = 0;
-    if (waitpid(processId, &waitStatus, WNOHANG) == processId) {
-        collect(waitStatus);
+    rusage usage{};
+    if (wait4(processId, &waitStatus, WNOHANG, &usage) == processId) {
+        collect(waitStatus, usage);
         return false;
     }
     return true;
@@ -120,8 +123,9 @@ RunResult RunningProgram::kill() {
     if (processId > 0) {
         ::kill(processId, SIGKILL);
         int waitStatus = 0;
-        if (waitpid(processId, &waitStatus, 0) == processId)
-            collect(waitStatus);
+        rusage usage{};
+        if (wait4(processId, &waitStatus, 0, &usage) == processId)
+            collect(waitStatus, usage);
         processId = -1;
     }
     return result;

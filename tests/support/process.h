@@ -5,6 +5,7 @@
 // suites and, through orbex_launch, by the window test's script.
 #pragma once
 
+#include <sys/resource.h>
 #include <sys/types.h>
 
 #include <chrono>
@@ -36,6 +37,7 @@ struct RunResult {
     int nStatus = -1;       // that status
     int nSignal = 0;        // or the signal that ended it
     bool bTimedOut = false; // killed at the deadline
+    long nMaxRssKiB = 0;    // its peak resident memory
 
     // The exit status, or -1 when it did not end by itself.
     int status() const { return bExited ? nStatus : -1; }
@@ -65,7 +67,7 @@ class RunningProgram {
     RunResult kill();
 
   private:
-    void collect(int waitStatus);
+    void collect(int waitStatus, const rusage &usage);
 
     pid_t processId = -1;
     std::chrono::steady_clock::time_point deadline;
