@@ -79,8 +79,9 @@ std::string magazineName(const std::string &magazineFolder) {
     return name.empty() ? "magazine" : name;
 }
 
-void chooseOwnFilesFolder() {
-    chooseOwnFilesFolder(folderWritable("."), workingFolder(), std::getenv("XDG_STATE_HOME"), std::getenv("HOME"));
+void chooseOwnFilesFolder(bool bKeepOut) {
+    chooseOwnFilesFolder(!bKeepOut && folderWritable("."), workingFolder(), std::getenv("XDG_STATE_HOME"),
+                         std::getenv("HOME"));
 }
 
 void chooseOwnFilesFolder(bool bMagazineWritable, const std::string &magazineFolder, const char *xdgStateHome,

@@ -41,8 +41,9 @@ extern OwnFilesState ownFilesState;
 std::string magazineName(const std::string &magazineFolder);
 
 // Called by main once, after it entered the magazine folder: the files stay
-// in that folder when it is writable, else go to the state folder.
-void chooseOwnFilesFolder();
+// in that folder when it is writable and not bKeepOut (an installed magazine
+// the package manager owns), else go to the state folder.
+void chooseOwnFilesFolder(bool bKeepOut);
 // The same decision from the answers given (tests): whether the magazine
 // folder is writable, its absolute path, $XDG_STATE_HOME and $HOME (either
 // may be null; a relative XDG_STATE_HOME counts as unset).

@@ -18,7 +18,21 @@ std::string executablePath() {
     return n > 0 ? std::string(path, static_cast<std::size_t>(n)) : std::string();
 }
 
+bool sameFolder(const std::string &a, const std::string &b) {
+    struct stat sa {
+    }, sb{};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
 } // namespace
+
+bool isInstalledMagazine(const std::string &folder, const std::string &exePath, const std::string &dataDir) {
+    std::size_t slash = exePath.find_last_of('/');
+    if (slash != std::string::npos && sameFolder(folder, exePath.substr(0, slash) + "/../share/orbex/magazine"))
+        return true;
+    return !dataDir.empty() && sameFolder(folder, dataDir + "/magazine");
+}
 
 bool holdsMagazine(const std::string &folder) {
     struct stat st {};
@@ -38,17 +52,21 @@ std::string findDemoMagazine(const std::string &exePath, const std::string &data
     return {};
 }
 
-bool enterMagazine(const char *dataDir) {
+bool enterMagazine(const char *dataDir, bool *bInstalled) {
+    *bInstalled = false;
     const char *named = std::getenv("ORBEX_MAGAZINE");
     if (named != nullptr && *named != 0) {
         if (::chdir(named) != 0) {
             std::fprintf(stderr, "orbex: cannot enter ORBEX_MAGAZINE folder %s\n", named);
             return false;
         }
+        *bInstalled = isInstalledMagazine(".", executablePath(), dataDir != nullptr ? dataDir : "");
         return true;
     }
-    if (holdsMagazine("."))
+    if (holdsMagazine(".")) {
+        *bInstalled = isInstalledMagazine(".", executablePath(), dataDir != nullptr ? dataDir : "");
         return true;
+    }
     std::string demo = findDemoMagazine(executablePath(), dataDir != nullptr ? dataDir : "");
     if (demo.empty()) {
         std::fprintf(stderr, "orbex: no magazine here (no data/orbex.dat) and no installed one; start it in a "
@@ -59,6 +77,7 @@ bool enterMagazine(const char *dataDir) {
         std::fprintf(stderr, "orbex: cannot enter the demo magazine %s: %s\n", demo.c_str(), std::strerror(errno));
         return false;
     }
+    *bInstalled = isInstalledMagazine(".", executablePath(), dataDir != nullptr ? dataDir : "");
     return true;
 }
 

@@ -16,8 +16,13 @@ bool holdsMagazine(const std::string &folder);
 // <dataDir>/magazine, where the build installs it. Empty when none holds a
 // magazine.
 std::string findDemoMagazine(const std::string &exePath, const std::string &dataDir);
-// Called by main before anything else: enters the magazine's folder. False,
-// after one line on standard error, when there is none to enter.
-bool enterMagazine(const char *dataDir);
+// Whether folder is the demo magazine installed with the program at exePath
+// (<exe dir>/../share/orbex/magazine or <dataDir>/magazine). The package
+// manager owns it: runs never write into it, even where they could.
+bool isInstalledMagazine(const std::string &folder, const std::string &exePath, const std::string &dataDir);
+// Called by main before anything else: enters the magazine's folder, and
+// tells whether it is the installed one. False, after one line on standard
+// error, when there is none to enter.
+bool enterMagazine(const char *dataDir, bool *bInstalled);
 
 } // namespace orbex

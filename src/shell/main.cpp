@@ -18,9 +18,10 @@
 int main(int argc, char **argv) {
     // The user's paths are the user's: taken from where the program started.
     orbex::rememberStartFolder();
-    if (!orbex::enterMagazine(ORBEX_DATADIR))
+    bool bInstalled = false;
+    if (!orbex::enterMagazine(ORBEX_DATADIR, &bInstalled))
         return 1;
-    orbex::chooseOwnFilesFolder();
+    orbex::chooseOwnFilesFolder(bInstalled);
     const char *video = std::getenv("ORBEX_VIDEO");
     std::string mode = video != nullptr ? video : "fullscreen";
     if (mode == "headless") {

@@ -180,14 +180,18 @@ for shot in intro.png contents.png; do
     fail "$shot of the installed viewer differs from the build's"
 done
 cmp -s "$run/installed/intro.png" "$run/installed/contents.png" && fail "the start picture never gave way"
-# The magazine folders are writable here, so the logs are written into them.
-if [ ! -s "$magazine/orbex.log" ]; then
-  fail "the installed viewer wrote no orbex.log"
+# The installed magazine is the package manager's: its log goes to the
+# reader's state folder, and nothing is written into the magazine itself.
+state_log="$run/state/orbex/magazine/orbex.log"
+if [ ! -s "$state_log" ]; then
+  fail "the installed viewer wrote no orbex.log into the state folder"
 else
-  tr -d '\r' <"$magazine/orbex.log" | grep -qx "Version $version" || fail "orbex.log does not name version $version"
-  cmp -s "$magazine/orbex.log" "$reference/orbex.log" ||
-    fail "orbex.log of the installed viewer differs from the build's"
+  tr -d '\r' <"$state_log" | grep -qx "Version $version" || fail "orbex.log does not name version $version"
+  cmp -s "$state_log" "$reference/orbex.log" || fail "orbex.log of the installed viewer differs from the build's"
 fi
+for file in orbex.log orbex.cfg save.txt; do
+  [ ! -e "$magazine/$file" ] || fail "the installed viewer wrote $file into the installed magazine"
+done
 find "$run" -mindepth 1 -maxdepth 1 -printf '%f\n' | grep -vxE 'installed|build|state|try\.xm' >"$work/left.txt" || true
 [ ! -s "$work/left.txt" ] || fail "the viewer wrote into the folder it was started in: $(cat "$work/left.txt")"
 

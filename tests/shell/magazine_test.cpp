@@ -1,4 +1,5 @@
-// Which demo magazine a start outside any magazine finds.
+// Which demo magazine a start outside any magazine finds, and which
+// magazines are installed ones.
 #include "shell/magazine.h"
 
 #include <filesystem>
@@ -28,6 +29,12 @@ TEST_F(MagazineTest, TheProgramsOwnPrefixComesFirstThenTheBuildTreeThenTheInstal
     EXPECT_EQ(findDemoMagazine(exe, installed), (prefix / "bin" / "magazine").string());
     makeMagazine(prefix / "share/orbex/magazine");
     EXPECT_EQ(findDemoMagazine(exe, installed), (prefix / "bin/../share/orbex/magazine").string());
+
+    // Only the installed ones are the package manager's, however they are named.
+    EXPECT_TRUE(isInstalledMagazine((prefix / "share/orbex/magazine").string(), exe, installed));
+    EXPECT_TRUE(isInstalledMagazine(installed + "/magazine/data/..", exe, installed));
+    EXPECT_FALSE(isInstalledMagazine((prefix / "bin" / "magazine").string(), exe, installed));
+    EXPECT_FALSE(isInstalledMagazine(folder.string(), exe, ""));
 }
 
 } // namespace
