@@ -4,6 +4,7 @@
 #include <array>
 #include <functional>
 
+#include "base/geometry.h"
 #include "encoding.h"
 
 namespace orbex {
@@ -95,19 +96,19 @@ Colour stepped(const Colour &a, const Colour &b, double t, int steps) {
 } // namespace
 
 RgbImage drawStartPicture(const Glyphs &font, const std::string &title) {
-    Canvas p(640, 480);
+    Canvas p(SCREENWIDTH, SCREENHEIGHT);
     const Colour top{8, 10, 48}, middle{92, 30, 110}, bottom{236, 120, 40};
-    for (int y = 0; y < 480; ++y) {
-        double t = y / 479.0;
+    for (int y = 0; y < SCREENHEIGHT; ++y) {
+        double t = y / (SCREENHEIGHT - 1.0);
         Colour base = t < 0.6 ? mix(top, middle, t / 0.6) : mix(middle, bottom, (t - 0.6) / 0.4);
-        for (int x = 0; x < 640; ++x) {
+        for (int x = 0; x < SCREENWIDTH; ++x) {
             int v = (noise(x, y, 1) - 128) / 40;
             p.set(x, y, {base[0] + v, base[1] + v, base[2] + v});
         }
     }
     // A few stars in the dark upper half.
     for (int i = 0; i < 140; ++i) {
-        int x = noise(i, 7, 2) * 640 / 256 + noise(i, 3, 5) % 3, y = noise(i, 11, 3) * 240 / 256;
+        int x = noise(i, 7, 2) * SCREENWIDTH / 256 + noise(i, 3, 5) % 3, y = noise(i, 11, 3) * 240 / 256;
         int b = 120 + noise(i, 1, 4) / 2;
         p.set(x, y, {b, b, std::min(255, b + 30)});
     }
@@ -130,11 +131,11 @@ RgbImage drawStartPicture(const Glyphs &font, const std::string &title) {
 }
 
 RgbImage drawEndPicture(const Glyphs &font, const std::string &title) {
-    Canvas p(640, 480);
+    Canvas p(SCREENWIDTH, SCREENHEIGHT);
     // 64 bands of one colour each keep the picture well below 256 colours.
-    for (int y = 0; y < 480; ++y) {
-        Colour c = mix({40, 12, 60}, {4, 4, 16}, (y * 64 / 480) / 63.0);
-        for (int x = 0; x < 640; ++x)
+    for (int y = 0; y < SCREENHEIGHT; ++y) {
+        Colour c = mix({40, 12, 60}, {4, 4, 16}, (y * 64 / SCREENHEIGHT) / 63.0);
+        for (int x = 0; x < SCREENWIDTH; ++x)
             p.set(x, y, c);
     }
     const Colour black{0, 0, 0};
@@ -156,28 +157,28 @@ RgbImage drawEndPicture(const Glyphs &font, const std::string &title) {
 }
 
 RgbImage drawBackgroundPicture(const Glyphs &font, const std::string &title) {
-    Canvas p(640, 480);
+    Canvas p(SCREENWIDTH, SCREENHEIGHT);
     // The banner above the header lines: a diagonal gradient in bands.
     for (int y = 0; y < 176; ++y)
-        for (int x = 0; x < 640; ++x) {
+        for (int x = 0; x < SCREENWIDTH; ++x) {
             Colour c = stepped({24, 30, 84}, {60, 16, 72}, (x + 2.0 * (175 - y)) / (639 + 350.0), 48);
             p.set(x, y, mix(c, {6, 6, 20}, (y / 22) / 8.0));
         }
     // The text area: near-black with a faint diagonal weave.
-    for (int y = 176; y < 480; ++y)
-        for (int x = 0; x < 640; ++x) {
-            int weave = (x + y) % 8 < 2 || (x - y + 480) % 8 < 2 ? 4 : 0;
+    for (int y = 176; y < SCREENHEIGHT; ++y)
+        for (int x = 0; x < SCREENWIDTH; ++x) {
+            int weave = (x + y) % 8 < 2 || (x - y + SCREENHEIGHT) % 8 < 2 ? 4 : 0;
             p.set(x, y, {12 + weave, 12 + weave, 20 + weave});
         }
     // Rules above and below the header strip and under the text, and the
     // scroll bar's track, where the thumb is drawn.
     for (int x = 4; x < 632; ++x) {
         p.set(x, 176, {110, 90, 170});
-        p.set(x, 200, {70, 60, 120});
+        p.set(x, TRACK_TOP, {70, 60, 120});
         p.set(x, 464, {50, 45, 90});
     }
-    for (int y = 185; y < 480; ++y)
-        for (int x = 637; x < 640; ++x)
+    for (int y = STRIP_TOP; y < SCREENHEIGHT; ++y)
+        for (int x = STRIP_LEFT; x <= STRIP_RIGHT; ++x)
             p.set(x, y, {26, 24, 40});
     int scale = fitScale(title, 584, 5);
     const Colour shadow{4, 4, 12};

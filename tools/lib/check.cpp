@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "articles.h"
+#include "base/geometry.h"
 #include "files.h"
 #include "fontsource.h"
 #include "images.h"
@@ -133,7 +134,7 @@ void checkStartPicture(const std::string &folder, Report &report) {
     ReadResult result = readFileHead(pathIn(folder, name), none, 0, size);
     if (result != ReadResult::Ok)
         report.error(readProblem(name, result));
-    else if (size != 640 * 480 * 3)
+    else if (size != TRUECOLOUR_SIZE)
         report.error(name + ": " + std::to_string(size) + " bytes, the viewer reads 921600");
 }
 
@@ -220,8 +221,8 @@ std::vector<std::string> checkArchive(const std::string &folder, Report &report)
 
 // Loads a module as the viewer's sound library does: a regular file of at
 // most 64 MiB that libopenmpt can read.
-void checkModule(SoundLibrary &library, const std::string &folder, const std::string &name,
-                 const std::string &why, Report &report) {
+void checkModule(SoundLibrary &library, const std::string &folder, const std::string &name, const std::string &why,
+                 Report &report) {
     std::string path = pathIn(folder, name);
     std::vector<std::uint8_t> none;
     std::uint64_t size = 0;

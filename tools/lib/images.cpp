@@ -1,5 +1,7 @@
 #include "images.h"
 
+#include "base/geometry.h"
+
 #include <libimagequant.h>
 #include <png.h>
 
@@ -273,8 +275,8 @@ bool reduceColours(const RgbImage &image, const QuantizeOptions &options, std::v
 
 } // namespace
 
-int pictureWidth(PictureKind kind) { return kind == PictureKind::Pointer ? 32 : 640; }
-int pictureHeight(PictureKind kind) { return kind == PictureKind::Pointer ? 32 : 480; }
+int pictureWidth(PictureKind kind) { return kind == PictureKind::Pointer ? POINTER_SIZE : SCREENWIDTH; }
+int pictureHeight(PictureKind kind) { return kind == PictureKind::Pointer ? POINTER_SIZE : SCREENHEIGHT; }
 
 bool decodePng(const std::vector<std::uint8_t> &png, RgbImage &image, Report &report, std::uint64_t maxPixels) {
     WholePicture sink(image, maxPixels);
@@ -474,7 +476,7 @@ bool decodePcx(const std::vector<std::uint8_t> &file, IndexedImage &image, Repor
 }
 
 bool encodeRaw(const RgbImage &image, std::vector<std::uint8_t> &out, Report &report) {
-    if (image.width != 640 || image.height != 480) {
+    if (image.width != SCREENWIDTH || image.height != SCREENHEIGHT) {
         report.error("the start picture must be 640x480, not " + std::to_string(image.width) + "x" +
                      std::to_string(image.height));
         return false;
