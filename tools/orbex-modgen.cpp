@@ -1,9 +1,8 @@
 // orbex-modgen: writes one of the two demo tracker modules, for the sample
 // magazine and for trying the player by hand.
-#include <CLI/CLI.hpp>
-
 #include <cstdio>
 
+#include "commandline.h"
 #include "demo_module.h"
 
 int main(int argc, char **argv) {
@@ -13,17 +12,8 @@ int main(int argc, char **argv) {
     int variant = 0;
     app.add_option("FILE.xm", path, "the module to write")->required();
     app.add_option("VARIANT", variant, "0: low and slow, 1: high and quick")->required()->check(CLI::IsMember({0, 1}));
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::CallForVersion &e) {
-        std::printf("%s\n", e.what());
-        return 0;
-    } catch (const CLI::ParseError &e) {
-        if (e.get_exit_code() == 0)
-            return app.exit(e);
-        std::fprintf(stderr, "orbex-modgen: %s\n(orbex-modgen --help for more)\n", e.what());
-        return 2;
-    }
+    if (auto status = orbex::parseCommandLine(app, argc, argv, "orbex-modgen --help for more"))
+        return *status;
     if (!orbex::writeDemoModule(path, variant)) {
         std::fprintf(stderr, "orbex-modgen: cannot write %s\n", path.c_str());
         return 1;

@@ -10,6 +10,7 @@
 
 #include "articles.h"
 #include "check.h"
+#include "commandline.h"
 #include "files.h"
 #include "fontsource.h"
 #include "images.h"
@@ -22,7 +23,6 @@ namespace {
 using orbex::Report;
 
 constexpr int PROBLEM = 1;
-constexpr int USAGE = 2;
 
 int makeFont(const std::string &source, const std::string &target, Report &report) {
     std::vector<std::uint8_t> bytes;
@@ -286,17 +286,9 @@ int main(int argc, char **argv) {
         return 0;
     };
 
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::CallForVersion &e) {
-        std::printf("%s\n", e.what());
-        return 0;
-    } catch (const CLI::ParseError &e) {
-        if (e.get_exit_code() == 0)
-            return app.exit(e);
-        std::fprintf(stderr, "orbex-tool: %s\n(orbex-tool --help and orbex-tool COMMAND --help tell more)\n", e.what());
-        return USAGE;
-    }
+    if (auto status =
+            orbex::parseCommandLine(app, argc, argv, "orbex-tool --help and orbex-tool COMMAND --help tell more"))
+        return *status;
     for (const Command &c : commands) {
         if (!c.app->parsed())
             continue;
@@ -309,5 +301,5 @@ int main(int argc, char **argv) {
         return status != 0 || !report.ok() ? PROBLEM : 0;
     }
     std::fprintf(stderr, "%s", app.help().c_str());
-    return USAGE;
+    return orbex::USAGE;
 }
