@@ -116,7 +116,8 @@ void takeEvents() {
         std::snprintf(line, sizeof line, "event 0x%04x 0x%x 0x%08x frame %ld", event[0], event[1], event[2],
                       frameCount);
         say(line);
-        if (event[0] == 0x0020) {
+        // The pointer as the viewer would read it for this message.
+        if (event[0] == 0x0020 || event[0] == 0x0201 || event[0] == 0x0202 || event[0] == 0x0204) {
             std::int32_t xy[2];
             orbex_cursor_pos(xy);
             std::snprintf(line, sizeof line, "cursor %d %d", xy[0], xy[1]);

@@ -207,6 +207,16 @@ describe('web page with the stub program', { skip: skip ?? false, timeout: 60000
       canvas.dispatchEvent(new PointerEvent('pointerdown', { ...init, buttons: 1 }))
       canvas.dispatchEvent(new PointerEvent('pointerup', { ...init, buttons: 0 }))
     }, at(320, 100))
+    await sleep(50)
+    // A finger's tap: the pointer leaves with the release, yet the frame
+    // that sees the press must see it where the finger was.
+    await page.evaluate(([x, y]) => {
+      const canvas = document.getElementById('orbex-canvas')
+      const init = { clientX: x, clientY: y, button: 0, pointerId: 8, pointerType: 'touch', isPrimary: true }
+      canvas.dispatchEvent(new PointerEvent('pointerdown', { ...init, buttons: 1, bubbles: true }))
+      canvas.dispatchEvent(new PointerEvent('pointerup', { ...init, buttons: 0, bubbles: true }))
+      canvas.dispatchEvent(new PointerEvent('pointerleave', { ...init, buttons: 0 }))
+    }, at(200, 300))
     for (const key of ['PageDown', 'Numpad2', 'KeyA', 'F5', 'KeyH', 'F10', 'Control+KeyB', 'Alt+Digit1']) {
       await page.keyboard.press(key)
     }
@@ -232,8 +242,11 @@ describe('web page with the stub program', { skip: skip ?? false, timeout: 60000
     const brief = seen.map((e) => [e.message, e.wParam, e.lParam, e.cursor ?? null])
     assert.deepEqual(brief, [
       [0x20, 0, 0x02000001, [100, 200]],
-      [0x201, 1, (100 << 16) | 320, null],
-      [0x202, 0, (100 << 16) | 320, null],
+      [0x201, 1, (100 << 16) | 320, [320, 100]],
+      [0x202, 0, (100 << 16) | 320, [320, 100]],
+      [0x201, 1, (300 << 16) | 200, [200, 300]],
+      [0x202, 0, (300 << 16) | 200, [200, 300]],
+      [0x20, 0, 0x02000001, [640, 240]],
       [0x100, 0x22, 1, null],
       [0x100, 0x62, 1, null],
       [0x100, 0x41, 1, null],
@@ -242,13 +255,15 @@ describe('web page with the stub program', { skip: skip ?? false, timeout: 60000
       [0x100, 0x28, 1, null],
       [0x100, 0x28, 0x40000001, null], // a repeat
       [0x20, 0, 0x02000001, [50, 60]],
-      [0x204, 2, (60 << 16) | 50, null],
+      [0x204, 2, (60 << 16) | 50, [50, 60]],
       [0x20, 0, 0x02000001, [640, 240]], // away: no pointer, no scrolling
       [0x100, 0x5a, 1, null],
     ])
-    const down = seen.find((e) => e.message === 0x201)
-    const up = seen.find((e) => e.message === 0x202)
-    assert.ok(up.frame > down.frame, `release in frame ${up.frame}, press in ${down.frame}: the tap was lost`)
+    const downs = seen.filter((e) => e.message === 0x201)
+    const ups = seen.filter((e) => e.message === 0x202)
+    for (let i = 0; i < 2; ++i) {
+      assert.ok(ups[i].frame > downs[i].frame, `release in frame ${ups[i].frame}, press in ${downs[i].frame}: tap lost`)
+    }
 
     const prevented = Object.fromEntries(await page.evaluate(() => window.prevented))
     assert.equal(prevented.PageDown, true)
