@@ -634,9 +634,9 @@ class Page {
     elements.fullscreen.addEventListener('click', () => this.toggleFullscreen())
   }
 
+  // Alt+Enter and Print Screen are the page's, and work after the end too.
   keyDown(e) {
-    if (elements.box.open || this.finished) return
-    if (e.ctrlKey || e.metaKey) return
+    if (elements.box.open || e.ctrlKey || e.metaKey) return
     if (e.altKey) {
       if (e.code === 'Enter' || e.code === 'NumpadEnter') {
         e.preventDefault()
@@ -647,9 +647,10 @@ class Page {
     if (e.code === 'PrintScreen' || e.code === 'KeyC') {
       e.preventDefault()
       if (e.code === 'PrintScreen') this.printDown = true
-      if (!e.repeat) this.printScreen()
+      if (!e.repeat && this.stats.presents > 0) this.printScreen()
       return
     }
+    if (this.finished) return
     const code = STAND_INS[e.code] ?? VK[e.code]
     if (code === undefined) return
     if (!BROWSER_KEEPS.has(e.code)) e.preventDefault()

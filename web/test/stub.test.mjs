@@ -15,7 +15,7 @@ import { fileURLToPath } from 'node:url'
 import { execFileSync } from 'node:child_process'
 
 import {
-  ARCHIVE, ARCHIVE2, SPACED, buildSite, expectedAll16, expectedAll24, firstDifference, fnv1a, readDataUrl,
+  ARCHIVE, ARCHIVE2, SPACED, buildSite, expectedAll16, expectedAll24, firstDifference, fnv1a, readDataUrl, readPng,
   widen, writeMagazine,
 } from './fixtures.mjs'
 import { CHROMIUM, consoleLine, launch, open, serve, waitResult } from './run-site.mjs'
@@ -168,6 +168,15 @@ describe('web page with the stub program', { skip: skip ?? false, timeout: 60000
       return rgb
     })
     assert.equal(firstDifference(Buffer.from(canvas), cases['all24.png']), null, 'the canvas differs')
+
+    // Print Screen (or C) offers the frame shown as a PNG download.
+    const download = page.waitForEvent('download')
+    await page.keyboard.press('KeyC')
+    const file = await download
+    assert.equal(file.suggestedFilename(), 'orbex-shot-0001.png')
+    const printed = readPng(fs.readFileSync(await file.path()))
+    assert.equal(printed.colourType, 2)
+    assert.equal(firstDifference(printed.rgb, cases['all24.png']), null, 'the Print Screen picture differs')
     await page.orbexContext.close()
   })
 
@@ -361,7 +370,7 @@ describe('web page with the stub program', { skip: skip ?? false, timeout: 60000
       script: script('music.txt', [
         'init 44100', 'load bad.xm', 'load extreme2.xm', 'start', 'play 1', 'say playing', 'frames 90',
         'volume 0', 'say silent', 'frames 45', 'volume 100', 'say loud', 'frames 45',
-        'stop', 'say stopped', 'frames 45', 'play 7', 'exit 0', '',
+        'stop', 'say stopped', 'frames 45', 'play 7', 'free 1', 'play 1', 'init 22050', 'exit 0', '',
       ].join('\n')),
     })
     await open(page, server.url, query.toString())
@@ -369,7 +378,9 @@ describe('web page with the stub program', { skip: skip ?? false, timeout: 60000
     const { levels, marks } = await page.evaluate(() => ({ levels: window.levels, marks: window.marks }))
     assert.equal(result.exit, 0)
     assert.match(result.log, /^init 1\r?\nload bad.xm 0\r?\nload extreme2.xm 1\r?\nplay 1/m)
-    assert.match(result.log, /^play 0/m, 'an unknown handle was played')
+    assert.match(result.log, /^play 0\r?\nplay 0\r?\ninit 1/m, 'an unknown or freed handle was played')
+    // Another rate is another output.
+    assert.equal(await page.evaluate(() => window.orbex.sound.rate), 22050)
     const loud = levelsBetween(levels, marks, 'playing', 'silent', 300)
     const silent = levelsBetween(levels, marks, 'silent', 'loud', 250)
     const again = levelsBetween(levels, marks, 'loud', 'stopped', 250)
