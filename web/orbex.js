@@ -256,12 +256,15 @@ class Sound {
     this.ready = this.library.then(({ ChiptuneJsPlayer }) => new Promise((resolve) => {
       const player = new ChiptuneJsPlayer({ context, repeatCount: -1 })
       player.gain.connect(this.output)
-      player.onInitialized(() => resolve(player))
+      // Until then chiptune3 drops what it is told.
+      player.onInitialized(() => {
+        if (context === this.context) this.player = player
+        resolve(player)
+      })
       player.onMetadata((meta) => this.answer(meta))
       // 'ptr': libopenmpt refused the bytes; other errors say nothing of loading.
       player.onError((e) => { if (e && e.type === 'ptr') this.answer(null) })
       player.onProgress((p) => { this.position = p.pos })
-      this.player = player
     }))
     window.dispatchEvent(new CustomEvent('orbex-sound', { detail: this }))
     this.showHint()
@@ -271,8 +274,18 @@ class Sound {
   start() {
     this.started = true
     if (this.context && this.context.state === 'suspended') this.context.resume().catch(() => {})
-    if (this.playing && this.inWorklet === this.playing) this.player.unpause()
+    if (this.playing && this.inWorklet === this.playing) this.withPlayer((p) => p.unpause())
     this.showHint()
+  }
+
+  // Now, or once the worklet is ready, in the order asked.
+  withPlayer(fn) {
+    if (this.player) {
+      fn(this.player)
+    } else if (this.ready) {
+      const context = this.context
+      this.ready.then((player) => { if (context === this.context) fn(player) })
+    }
   }
 
   async load(bytes) {
@@ -311,14 +324,17 @@ class Sound {
 
   play(handle) {
     const module = this.modules.get(handle)
-    if (!module || !this.player) return false
+    if (!module || !this.context) return false
     if (this.inWorklet !== handle) {
-      this.player.play(module.bytes.buffer)
-      if (!this.started) this.player.pause()
+      const started = this.started
+      this.withPlayer((p) => {
+        p.play(module.bytes.buffer)
+        if (!started) p.pause()
+      })
       this.inWorklet = handle
       module.since = 0
     } else if (this.started) {
-      this.player.unpause()
+      this.withPlayer((p) => p.unpause())
     }
     if (!module.since) module.since = performance.now()
     this.playing = handle
@@ -333,14 +349,14 @@ class Sound {
 
   stop() {
     this.started = false
-    if (this.player) this.player.pause()
+    this.withPlayer((p) => p.pause())
     this.showHint()
   }
 
   free(handle) {
     if (!this.modules.delete(handle)) return
     if (this.inWorklet === handle) {
-      this.player.stop()
+      this.withPlayer((p) => p.stop())
       this.inWorklet = 0
     }
     if (this.playing === handle) this.playing = 0
@@ -361,7 +377,7 @@ class Sound {
       const module = this.modules.get(this.playing)
       if (module && module.since && module.duration > 0 && this.started) {
         const seconds = (performance.now() - module.since) / 1000
-        this.player.setPos(seconds % module.duration)
+        this.withPlayer((p) => p.setPos(seconds % module.duration))
       }
     }
     this.showHint()
