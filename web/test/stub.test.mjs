@@ -428,7 +428,7 @@ describe('web page with the stub program', { skip: skip ?? false, timeout: 60000
     await page.orbexContext.close()
   })
 
-  test('a message box waits for the reader; the program draws no frame meanwhile', async () => {
+  test('a message box waits for the reader, drawing nothing meanwhile; Alt+Enter is full screen', async () => {
     const page = await newPage()
     await open(page, server.url, '')
     await waitFor(page, () => window.orbex.stats.presents > 5, null, 30)
@@ -442,10 +442,16 @@ describe('web page with the stub program', { skip: skip ?? false, timeout: 60000
     await page.locator('#orbex-box button').click()
     await consoleLine(page, 'box confirmed')
     await waitFor(page, (n) => window.orbex.stats.presents > n + 3, p)
+    // Alt+Enter is the page's: full screen of the frame, and back.
+    await page.keyboard.press('Alt+Enter')
+    await waitFor(page, () => document.fullscreenElement?.id === 'orbex-screen')
+    await page.keyboard.press('Alt+Enter')
+    await waitFor(page, () => document.fullscreenElement === null)
     await page.keyboard.press('F12')
     const result = await waitResult(page, 30)
     assert.equal(result.exit, 0)
     assert.match(result.log, /^box confirmed/m)
+    assert.doesNotMatch(result.log, /event 0x0100 0xd /, 'Alt+Enter reached the program')
     await page.orbexContext.close()
   })
 
