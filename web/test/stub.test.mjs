@@ -487,6 +487,21 @@ describe('web page with the stub program', { skip: skip ?? false, timeout: 60000
     await page.orbexContext.close()
   })
 
+  test('a program that cannot start still gives a result', async () => {
+    const broken = await serve(site, { '/orbex-program.wasm': path.join(tmp, 'no-such.wasm') })
+    try {
+      const page = await newPage()
+      await open(page, broken.url, 'script=x')
+      const result = await waitResult(page, 60)
+      assert.equal(result.exit, -1)
+      assert.match(result.error, /wasm/)
+      assert.match(await page.locator('#orbex-status').textContent(), /stopped/)
+      await page.orbexContext.close()
+    } finally {
+      broken.close()
+    }
+  })
+
   test('a script that cannot be fetched is refused by the program', async () => {
     const page = await newPage()
     await open(page, server.url, 'script=_scripts/not-there.txt')
