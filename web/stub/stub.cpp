@@ -87,8 +87,7 @@ void draw() {
         for (int x = 0; x < WIDTH; ++x) {
             if (depth == 16) {
                 std::uint32_t word = everyColour ? static_cast<std::uint32_t>(y * WIDTH + x) & 0xFFFF
-                                                 : pack((x + frameCount * 4) & 255, y * 255 / HEIGHT,
-                                                        (x ^ y) & 255);
+                                                 : pack((x + frameCount * 4) & 255, y * 255 / HEIGHT, (x ^ y) & 255);
                 row[2 * x] = static_cast<std::uint8_t>(word);
                 row[2 * x + 1] = static_cast<std::uint8_t>(word >> 8);
             } else {
@@ -129,7 +128,7 @@ void takeEvents() {
             stopKeySeen = true;
         // The interactive run shows a box on B, to try the page's dialog.
         if (event[0] == 0x0100 && event[1] == 'B' && interactive) {
-            orbex_message_box("A box from the stub: Gr\xFC\xDF" "e \x80", "ORBEX 5");
+            orbex_message_box("A box from the stub: Gr\xFC\xDF\x65 \x80", "ORBEX 5");
             say("box confirmed");
         }
     }

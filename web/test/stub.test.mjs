@@ -411,14 +411,16 @@ describe('web page with the stub program', { skip: skip ?? false, timeout: 60000
     await page.mouse.click(box.x + 10, box.y + box.height / 2)
     const clicked = await page.evaluate(() => performance.now())
     await waitFor(page, () => window.orbex.sound.context.state === 'running')
-    await waitFor(page, () => window.orbex.sound.position > 0)
+    // Reports from before the jump may still come in first.
+    await waitFor(page, () => window.orbex.sound.position > 0.5)
     const { position, since } = await page.evaluate(() => ({
       position: window.orbex.sound.position,
       since: window.orbex.sound.modules.get(1).since,
     }))
     const shouldBe = (clicked - since) / 1000
     assert.ok(shouldBe > 1.4, `played for ${shouldBe} s before the click`)
-    assert.ok(position >= shouldBe - 0.2, `music at ${position} s, should be near ${shouldBe} s`)
+    assert.ok(position >= shouldBe - 0.2 && position < shouldBe + 1,
+      `music at ${position} s, should be near ${shouldBe} s`)
     assert.equal(await page.locator('#orbex-sound-hint').isVisible(), false)
     await sleep(400)
     const levels = await page.evaluate(() => window.levels.filter((l) => l[3] === 'running'))
