@@ -8,15 +8,20 @@
 #include <fstream>
 #include <vector>
 
+#include "base/config.h"
+#include "base/geometry.h"
+#include "base/settings.h"
 #include "display/display.h"
 #include "music/music.h"
-#include "picture/assets.h"
 #include "picture/pcx.h"
+#include "picture/pictures.h"
 #include "picture/pixelformat.h"
 #include "platform/clock.h"
 #include "platform/headless/headless.h"
 #include "present/frame.h"
-#include "shell/config.h"
+#include "present/input.h"
+#include "shell/assets.h"
+#include "shell/reset.h"
 #include "shell/startup.h"
 #include "shell/windowproc.h"
 #include "text/archive.h"
@@ -129,19 +134,21 @@ bool prepareMagazine(const std::string &sample) {
 }
 
 void removeMagazine() {
-    resetDisplay();
+    releaseDisplayObjects();
     fs::current_path(previous);
     fs::remove_all(folder);
 }
 
 bool startViewer(int depth, int padding) {
-    headless::resetViewer();
+    resetViewer();
+    headless::reset();
+    headless::install(false);
     headless::offerDepths({depth});
     headless::setPitchPadding(padding);
     // Frozen between flips: a frame-rate window closes only in updateFrame.
     useVirtualClock(1000000, 20);
     bMusicOn = 0;
-    if (doInit(nullptr, SW_SHOWDEFAULT) != 1 || SCREENCOLORS != depth)
+    if (doInit(nullptr, SW_SHOWDEFAULT, viewerWindowProc, reportInitFailure) != 1 || SCREENCOLORS != depth)
         return false;
     initAssets(hViewerWindow);
     loadArchive();

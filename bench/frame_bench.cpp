@@ -15,11 +15,12 @@
 
 #include "bench_magazine.h"
 #include "display/update.h"
-#include "picture/assets.h"
 #include "picture/pcx.h"
+#include "picture/pictures.h"
 #include "picture/pixelformat.h"
 #include "present/article.h"
 #include "present/frame.h"
+#include "shell/assets.h"
 #include "text/archive.h"
 #include "text/font.h"
 

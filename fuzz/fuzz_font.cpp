@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         return 0;
     std::fwrite(data, 1, size, file);
     std::fclose(file);
-    orbex::resetFont();
+    orbex::fontState = orbex::FontState{};
     orbex::loadFont();
 
     static std::vector<std::uint8_t> frame(640 * 3 * 480);

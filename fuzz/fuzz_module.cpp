@@ -6,7 +6,8 @@
 #include "platform/sound/sound.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
-    static orbex::sound::ModuleSoundLibrary library(nullptr);
+    static orbex::sound::ModulePlayer player(nullptr);
+    static orbex::SoundLibrary library(&player);
     static bool initialised = library.init(-1, 11025, 0, nullptr) != 0 && library.start() != 0;
     if (!initialised || size == 0)
         return 0;
@@ -14,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         library.musicLoad(orbex::TRUE, data, 0, static_cast<orbex::DWORD>(size), orbex::BASS_MUSIC_LOOP);
     if (handle != 0) {
         library.musicPlay(handle);
-        library.advance(100);
+        player.advance(100);
         library.musicFree(handle);
     }
     return 0;

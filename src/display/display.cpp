@@ -2,19 +2,12 @@
 
 #include <string>
 
+#include "base/config.h"
+#include "base/geometry.h"
+#include "base/log.h"
 #include "picture/pixelformat.h"
-#include "shell/config.h"
-#include "shell/log.h"
-#include "shell/startup.h"
-#include "shell/windowproc.h"
 
 namespace orbex {
-
-HWND hViewerWindow = nullptr;
-IDirectDraw *pDirectDraw = nullptr;
-IDirectDrawSurface *pPrimarySurface = nullptr;
-IDirectDrawSurface *pBackSurface = nullptr;
-IDirectDrawSurface *pOffscreenSurface = nullptr;
 
 namespace {
 
@@ -65,12 +58,12 @@ bool setDisplayModeByChoice() {
 
 } // namespace
 
-int doInit(HINSTANCE hInstance, int nCmdShow) {
+int doInit(HINSTANCE hInstance, int nCmdShow, WNDPROC lpfnWndProc, InitFailureHandler reportInitFailure) {
     writeLog("doInit\n");
 
     WNDCLASSA wc{};
     wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = viewerWindowProc;
+    wc.lpfnWndProc = lpfnWndProc;
     wc.cbClsExtra = 0;
     wc.cbWndExtra = 0;
     wc.hInstance = hInstance;
@@ -164,15 +157,6 @@ void releaseDisplayObjects() {
     pDirectDraw = nullptr;
     // The back buffer went with the primary's chain.
     pBackSurface = nullptr;
-}
-
-void resetDisplay() {
-    releaseDisplayObjects();
-    hViewerWindow = nullptr;
-    pDirectDraw = nullptr;
-    pPrimarySurface = nullptr;
-    pBackSurface = nullptr;
-    pOffscreenSurface = nullptr;
 }
 
 } // namespace orbex

@@ -1,29 +1,26 @@
 // The viewer window and its hold on the display: the mode, the flipping chain
-// of primary surface and back buffer, the offscreen surface.
+// of primary surface and back buffer, the offscreen surface. The handles
+// themselves are RunState's (base/settings.h), since several parts use them.
 #pragma once
 
 #include <cstdint>
 
+#include "base/settings.h"
 #include "platform/ddraw.h"
 
 namespace orbex {
 
-constexpr std::int32_t SCREENWIDTH = 640;
-constexpr std::int32_t SCREENHEIGHT = 480;
-
-extern HWND hViewerWindow;
-extern IDirectDraw *pDirectDraw;
-extern IDirectDrawSurface *pPrimarySurface;
-extern IDirectDrawSurface *pBackSurface; // goes with the primary's chain
-extern IDirectDrawSurface *pOffscreenSurface;
+// The start-up's failure report after the window exists: release, tell,
+// destroy; returns 0, which doInit returns as its own result.
+using InitFailureHandler = int (*)(HWND hWnd);
 
 // Called once by initEngine: window, mode, surfaces; 1 when all are ready.
-int doInit(HINSTANCE hInstance, int nCmdShow);
+// The start-up hands down the window procedure the class registers and its
+// failure report, as a Win32 window class carries its procedure.
+int doInit(HINSTANCE hInstance, int nCmdShow, WNDPROC lpfnWndProc, InitFailureHandler reportInitFailure);
 // Called by updateFrame when a surface was lost.
 HRESULT restoreAll();
 // Called by the shutdown and by reportInitFailure; safe to call twice.
 void releaseDisplayObjects();
-
-void resetDisplay();
 
 } // namespace orbex

@@ -2,10 +2,11 @@
 
 #include <cstdio>
 
+#include "base/geometry.h"
+#include "base/log.h"
+#include "base/settings.h"
 #include "display/display.h"
 #include "present/frame.h"
-#include "shell/log.h"
-#include "shell/startup.h"
 
 namespace orbex {
 

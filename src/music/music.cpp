@@ -1,12 +1,11 @@
 #include "music/music.h"
 
-#include "display/display.h"
-#include "shell/config.h"
-#include "shell/startup.h"
+#include "base/config.h"
+#include "base/settings.h"
 
 namespace orbex {
 
-HMUSIC hMusic = 0;
+MusicState musicState;
 
 namespace {
 
@@ -88,7 +87,5 @@ void stopMusic() {
         showBox("BASS STOP FEHLGESCHLAGEN - warscheinlich lief es nicht...");
     BASS_MusicFree(hMusic);
 }
-
-void resetMusic() { hMusic = 0; }
 
 } // namespace orbex

@@ -8,8 +8,14 @@
 
 namespace orbex {
 
-// The loaded module; 0 until startMusic, replaced by every switchMusic.
-extern HMUSIC hMusic;
+struct MusicState {
+    // The loaded module; 0 until startMusic, replaced by every switchMusic.
+    HMUSIC hMusic = 0;
+};
+
+extern MusicState musicState;
+
+inline constexpr HMUSIC &hMusic = musicState.hMusic;
 
 // Called once by initAssets: "extreme2.xm", looping, at the configured rate.
 void startMusic(HWND hWnd);
@@ -19,8 +25,5 @@ void switchMusic(const char *name);
 std::int32_t fadeMusicStep();
 // Called once by the shutdown sequence, between its first two log lines.
 void stopMusic();
-
-// Puts hMusic back to 0 (tests).
-void resetMusic();
 
 } // namespace orbex

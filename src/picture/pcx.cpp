@@ -2,13 +2,12 @@
 
 #include <cstdio>
 
-#include "picture/assets.h"
-#include "shell/textfile.h"
+#include "picture/pictures.h"
+#include "platform/files.h"
 
 namespace orbex {
 
-std::array<std::uint8_t, 640 * 480> picPcx{};
-std::array<std::uint8_t, 768> palPcx{};
+IndexedPicture indexedPicture;
 
 namespace {
 
@@ -44,9 +43,10 @@ void skipBytes(std::FILE *file, int count) {
 
 void decodePcx(const char *name, std::uint8_t paletteFlag, std::int32_t xOffset, std::int32_t yOffset,
                const PcxTarget &target) {
-    std::FILE *file = openRegularFile(name);
-    if (file == nullptr)
+    UniqueFile stream = openRegularFile(name);
+    if (stream == nullptr)
         return;
+    std::FILE *file = stream.get();
 
     skipBytes(file, 4);
     std::int32_t xmin = readWord(file);
@@ -101,22 +101,16 @@ void decodePcx(const char *name, std::uint8_t paletteFlag, std::int32_t xOffset,
     if (paletteFlag == PCX_READ_PALETTE)
         for (std::uint8_t &entry : palPcx)
             entry = readByte(file);
-    std::fclose(file);
 }
 
 } // namespace
 
 void readPcx(const char *name, std::uint8_t paletteFlag, std::int32_t xOffset, std::int32_t yOffset) {
-    decodePcx(name, paletteFlag, xOffset, yOffset, PcxTarget{picPcx.data(), 640, 480, false});
+    decodePcx(name, paletteFlag, xOffset, yOffset, PcxTarget{picPcx.data(), SCREENWIDTH, SCREENHEIGHT, false});
 }
 
 void readCursorPcx(const char *name, std::uint8_t paletteFlag, std::int32_t xOffset, std::int32_t yOffset) {
-    decodePcx(name, paletteFlag, xOffset, yOffset, PcxTarget{abCursorMask.data(), 32, 32, true});
-}
-
-void resetPcx() {
-    picPcx.fill(0);
-    palPcx.fill(0);
+    decodePcx(name, paletteFlag, xOffset, yOffset, PcxTarget{abCursorMask.data(), POINTER_SIZE, POINTER_SIZE, true});
 }
 
 } // namespace orbex

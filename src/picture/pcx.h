@@ -5,19 +5,26 @@
 #include <array>
 #include <cstdint>
 
+#include "base/geometry.h"
+
 namespace orbex {
 
 constexpr std::uint8_t PCX_READ_PALETTE = 2;
 
 // IndexedPicture: 640x480 palette indices, row-major, and its palette.
-extern std::array<std::uint8_t, 640 * 480> picPcx;
-extern std::array<std::uint8_t, 768> palPcx;
+struct IndexedPicture {
+    std::array<std::uint8_t, SCREEN_PIXELS> picPcx{};
+    std::array<std::uint8_t, 768> palPcx{};
+};
+
+extern IndexedPicture indexedPicture;
+
+inline constexpr auto &picPcx = indexedPicture.picPcx;
+inline constexpr auto &palPcx = indexedPicture.palPcx;
 
 // Called by initAssets for the end and background pictures.
 void readPcx(const char *name, std::uint8_t paletteFlag, std::int32_t xOffset, std::int32_t yOffset);
 // Called by initAssets for the pointer picture, into abCursorMask's bytes.
 void readCursorPcx(const char *name, std::uint8_t paletteFlag, std::int32_t xOffset, std::int32_t yOffset);
-
-void resetPcx();
 
 } // namespace orbex

@@ -1,16 +1,10 @@
 #include "picture/pixelformat.h"
 
-#include "display/display.h"
-#include "shell/config.h"
+#include "base/settings.h"
 
 namespace orbex {
 
-std::uint8_t SCREENCOLORS = 16;
-std::uint8_t nRedBits = 0;
-std::uint8_t nGreenBits = 0;
-std::uint8_t nBlueBits = 0;
-std::uint8_t bPackedLow = 0;
-std::uint8_t bPackedHigh = 0;
+PixelFormat pixelFormat;
 
 namespace {
 bool isLayout(int r, int g, int b) { return nRedBits == r && nGreenBits == g && nBlueBits == b; }
@@ -76,15 +70,6 @@ void packColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
         return;
     bPackedLow = static_cast<std::uint8_t>(*word & 0xFF);
     bPackedHigh = static_cast<std::uint8_t>(*word >> 8);
-}
-
-void resetPixelFormat() {
-    SCREENCOLORS = 16;
-    nRedBits = 0;
-    nGreenBits = 0;
-    nBlueBits = 0;
-    bPackedLow = 0;
-    bPackedHigh = 0;
 }
 
 } // namespace orbex

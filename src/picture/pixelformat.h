@@ -7,15 +7,24 @@
 
 namespace orbex {
 
-// PixelFormat.
-extern std::uint8_t SCREENCOLORS; // 24 or 16; set by doInit's display mode
-extern std::uint8_t nRedBits;
-extern std::uint8_t nGreenBits;
-extern std::uint8_t nBlueBits;
+struct PixelFormat {
+    std::uint8_t SCREENCOLORS = 16; // 24 or 16; set by doInit's display mode
+    std::uint8_t nRedBits = 0;
+    std::uint8_t nGreenBits = 0;
+    std::uint8_t nBlueBits = 0;
+    // The result of packColour, the pixel's first (low) and second byte.
+    std::uint8_t bPackedLow = 0;
+    std::uint8_t bPackedHigh = 0;
+};
 
-// The result of packColour, the pixel's first (low) and second byte.
-extern std::uint8_t bPackedLow;
-extern std::uint8_t bPackedHigh;
+extern PixelFormat pixelFormat;
+
+inline constexpr std::uint8_t &SCREENCOLORS = pixelFormat.SCREENCOLORS;
+inline constexpr std::uint8_t &nRedBits = pixelFormat.nRedBits;
+inline constexpr std::uint8_t &nGreenBits = pixelFormat.nGreenBits;
+inline constexpr std::uint8_t &nBlueBits = pixelFormat.nBlueBits;
+inline constexpr std::uint8_t &bPackedLow = pixelFormat.bPackedLow;
+inline constexpr std::uint8_t &bPackedHigh = pixelFormat.bPackedHigh;
 
 // Called first by initAssets: bit counts from the primary surface's masks,
 // then the override of nColourDepthChoice 4..7.
@@ -25,7 +34,5 @@ void packColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
 // The packed word of the current layout, empty for a layout packing does not
 // know; used by packColour and by initAssets' whole-picture conversions.
 std::optional<std::uint16_t> packedWord(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
-
-void resetPixelFormat();
 
 } // namespace orbex

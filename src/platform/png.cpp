@@ -6,6 +6,8 @@
 #include <bit>
 #include <cstdio>
 
+#include "platform/files.h"
+
 namespace orbex {
 
 namespace {
@@ -22,24 +24,24 @@ std::uint8_t expandChannel(std::uint32_t word, DWORD mask) {
 
 } // namespace
 
-std::vector<std::uint8_t> frameToRgb(const std::uint8_t *pixels, int pitch, int depth, DWORD redMask, DWORD greenMask,
-                                     DWORD blueMask) {
-    std::vector<std::uint8_t> rgb(640 * 480 * 3, 0);
-    if (pixels == nullptr)
+std::vector<std::uint8_t> frameToRgb(const FrameView &frame) {
+    const int width = frame.width;
+    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(width) * frame.height * 3, 0);
+    if (frame.pixels == nullptr)
         return rgb;
-    for (int y = 0; y < 480; ++y) {
-        const std::uint8_t *row = pixels + static_cast<std::ptrdiff_t>(y) * pitch;
-        std::uint8_t *out = rgb.data() + static_cast<std::ptrdiff_t>(y) * 640 * 3;
-        for (int x = 0; x < 640; ++x) {
-            if (depth == 24) {
+    for (int y = 0; y < frame.height; ++y) {
+        const std::uint8_t *row = frame.pixels + static_cast<std::ptrdiff_t>(y) * frame.pitch;
+        std::uint8_t *out = rgb.data() + static_cast<std::ptrdiff_t>(y) * width * 3;
+        for (int x = 0; x < width; ++x) {
+            if (frame.depth == 24) {
                 out[3 * x] = row[3 * x + 2];
                 out[3 * x + 1] = row[3 * x + 1];
                 out[3 * x + 2] = row[3 * x];
-            } else if (depth == 16) {
+            } else if (frame.depth == 16) {
                 std::uint32_t word = row[2 * x] | (row[2 * x + 1] << 8);
-                out[3 * x] = expandChannel(word, redMask);
-                out[3 * x + 1] = expandChannel(word, greenMask);
-                out[3 * x + 2] = expandChannel(word, blueMask);
+                out[3 * x] = expandChannel(word, frame.redMask);
+                out[3 * x + 1] = expandChannel(word, frame.greenMask);
+                out[3 * x + 2] = expandChannel(word, frame.blueMask);
             }
         }
     }
@@ -49,9 +51,10 @@ std::vector<std::uint8_t> frameToRgb(const std::uint8_t *pixels, int pitch, int 
 bool writeRgbPng(const std::string &path, const std::vector<std::uint8_t> &rgb, int width, int height) {
     if (rgb.size() < static_cast<std::size_t>(width) * height * 3)
         return false;
-    std::FILE *file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr)
+    UniqueFile stream(std::fopen(path.c_str(), "wb"));
+    if (stream == nullptr)
         return false;
+    std::FILE *file = stream.get();
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
     bool ok = false;
@@ -66,7 +69,7 @@ bool writeRgbPng(const std::string &path, const std::vector<std::uint8_t> &rgb, 
         ok = true;
     }
     png_destroy_write_struct(&png, &info);
-    if (std::fclose(file) != 0)
+    if (std::fclose(stream.release()) != 0)
         ok = false;
     return ok;
 }

@@ -2,8 +2,9 @@
 
 #include <array>
 
+#include "base/geometry.h"
+#include "present/input.h"
 #include "present/navigation.h"
-#include "shell/windowproc.h"
 #include "text/archive.h"
 #include "text/font.h"
 
@@ -11,12 +12,8 @@ namespace orbex {
 
 namespace {
 
-constexpr std::int32_t LAST_COLUMN = 76;
-constexpr std::int32_t WINDOW_LINES = 15; // lines below the first visible one
 constexpr std::int32_t LINK_TEXT_MAX = 80;
 constexpr std::int32_t MUSIC_NAME_MAX = 15;
-constexpr float PAGE_TOP = 206.0f;
-constexpr float LINE_HEIGHT = 16.0f;
 
 // Codes near the end of the text read what lies behind it as zero, never the
 // memory after the buffer.
@@ -24,7 +21,7 @@ std::uint8_t textByte(std::int32_t i) {
     return i >= 0 && static_cast<std::size_t>(i) < TEXT_SIZE ? szText[static_cast<std::size_t>(i)] : 0;
 }
 
-std::int32_t columnX(std::int32_t column) { return 8 * column + 8; }
+std::int32_t columnX(std::int32_t column) { return GLYPH_WIDTH * column + GLYPH_WIDTH; }
 
 // A one-digit number, or two digits when the byte after them is "]".
 std::int32_t readLinkNumber(std::int32_t &p) {
@@ -89,7 +86,7 @@ struct Pass {
             }
         const std::int32_t left = columnX(column);
         // The zone counts the header's bytes as if they were text, minus 13.
-        const bool hovered = nMouseX > left && nMouseX < left + 8 * d - 104 && pointerOnLine();
+        const bool hovered = nMouseX > left && nMouseX < left + GLYPH_WIDTH * (d - 13) && pointerOnLine();
 
         std::int32_t p = index + 2;
         const std::int32_t target = readLinkNumber(p);
@@ -121,8 +118,8 @@ struct Pass {
                 break;
             }
         // Unlike the article link's, this zone starts one cell to the left.
-        const std::int32_t left = 8 * column;
-        const bool hovered = nMouseX > left && nMouseX < left + 8 * m && pointerOnLine();
+        const std::int32_t left = GLYPH_WIDTH * column;
+        const bool hovered = nMouseX > left && nMouseX < left + GLYPH_WIDTH * m && pointerOnLine();
         drawLinkText(MUSIC_LINK_CODE, hovered ? colours.hover : colours.normal);
         if (hovered && linkPressPending())
             followMusicLink(name.data());
@@ -149,7 +146,7 @@ void drawArticle(std::uint8_t *frame, std::int32_t pitch) {
         }
         // line > ScrollPosition + 15 without rounding the sum: a position a
         // hair below a whole number shows 15 lines, not 16.
-        if (static_cast<float>(pass.line - WINDOW_LINES) > ScrollPosition)
+        if (static_cast<float>(pass.line - PAGE_LINES) > ScrollPosition)
             return;
         if (static_cast<float>(pass.line) >= ScrollPosition) {
             if (b == ARTICLE_LINK_CODE) {

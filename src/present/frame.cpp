@@ -2,25 +2,20 @@
 
 #include <cstring>
 
+#include "base/geometry.h"
+#include "base/settings.h"
 #include "music/music.h"
-#include "picture/assets.h"
+#include "picture/pictures.h"
 #include "picture/pixelformat.h"
 #include "platform/clock.h"
 #include "present/article.h"
+#include "present/input.h"
 #include "present/navigation.h"
 #include "present/overlay.h"
-#include "shell/startup.h"
-#include "shell/windowproc.h"
 
 namespace orbex {
 
-std::uint8_t ViewerMode = MODE_INTRO;
-std::uint32_t dwTotalFrames = 0;
-std::uint32_t dwWindowFrames = 0;
-std::uint32_t dwWindowStart = 0;
-std::uint32_t dwWindowCount = 0;
-float dwFrames = 0.0f;
-float fScrollStep = 0.5f;
+FrameState frameState;
 
 namespace {
 
@@ -31,16 +26,16 @@ constexpr std::uint32_t INTRO_WINDOWS = 6;
 void copyPicture(const TrueColourPicture &picture, std::uint8_t *frame, std::int32_t pitch) {
     std::size_t rowBytes;
     if (SCREENCOLORS == 24)
-        rowBytes = 640 * 3;
+        rowBytes = SCREENWIDTH * 3;
     else if (SCREENCOLORS == 16)
-        rowBytes = 640 * 2;
+        rowBytes = SCREENWIDTH * 2;
     else
         return;
     if (static_cast<std::size_t>(pitch) == rowBytes) {
-        std::memcpy(frame, picture.data(), rowBytes * 480);
+        std::memcpy(frame, picture.data(), rowBytes * SCREENHEIGHT);
         return;
     }
-    for (std::size_t r = 0; r < 480; ++r)
+    for (std::size_t r = 0; r < SCREENHEIGHT; ++r)
         std::memcpy(frame + r * static_cast<std::size_t>(pitch), picture.data() + r * rowBytes, rowBytes);
 }
 
@@ -85,16 +80,6 @@ void drawFrame(std::uint8_t *frame, std::int32_t pitch) {
         readPointerPosition();
         drawPointer(frame, pitch);
     }
-}
-
-void resetFrame() {
-    ViewerMode = MODE_INTRO;
-    dwTotalFrames = 0;
-    dwWindowFrames = 0;
-    dwWindowStart = 0;
-    dwWindowCount = 0;
-    dwFrames = 0.0f;
-    fScrollStep = 0.5f;
 }
 
 } // namespace orbex

@@ -4,12 +4,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "display/display.h"
-#include "picture/assets.h"
+#include "base/geometry.h"
+#include "base/settings.h"
+#include "picture/pictures.h"
 #include "picture/pixelformat.h"
 #include "present/frame.h"
-#include "shell/config.h"
-#include "shell/windowproc.h"
+#include "present/input.h"
 #include "text/archive.h"
 #include "text/font.h"
 
@@ -17,19 +17,12 @@ namespace orbex {
 
 namespace {
 
-constexpr std::int32_t BAR_LEFT = 637;
-constexpr std::int32_t BAR_RIGHT = 639;
-constexpr std::int32_t BAR_TOP = 185;
-constexpr std::int32_t TRACK_TOP = 200;
-constexpr float TRACK_ROWS = 250.0f;
-constexpr float WINDOW_LINES = 16.0f;
 constexpr std::size_t TEXT_BUFFER = 80;
 constexpr std::uint32_t FADE_FRAMES = 50;
-constexpr std::int32_t POINTER_SIZE = 32;
 
 // Pixel (x, y) of a picture with rows of 640 pixels of `bytes` bytes.
 std::size_t pictureOffset(std::int32_t x, std::int32_t y, std::size_t bytes) {
-    return (static_cast<std::size_t>(y) * 640 + static_cast<std::size_t>(x)) * bytes;
+    return (static_cast<std::size_t>(y) * SCREENWIDTH + static_cast<std::size_t>(x)) * bytes;
 }
 
 std::size_t frameOffset(std::int32_t x, std::int32_t y, std::int32_t pitch, std::size_t bytes) {
@@ -46,8 +39,8 @@ void drawScrollBar() {
         bytes = 2;
     else
         return;
-    for (std::int32_t x = BAR_LEFT; x <= BAR_RIGHT; ++x)
-        for (std::int32_t y = BAR_TOP; y < SCREENHEIGHT; ++y) {
+    for (std::int32_t x = STRIP_LEFT; x <= STRIP_RIGHT; ++x)
+        for (std::int32_t y = STRIP_TOP; y < SCREENHEIGHT; ++y) {
             const std::size_t o = pictureOffset(x, y, bytes);
             std::memcpy(picBackground.data() + o, picBackgroundCopy.data() + o, bytes);
         }
@@ -70,8 +63,8 @@ void drawScrollBar() {
     // not rounded to single precision, so the thumb ends just below
     // 200 + 250 * (s + 16) / n for the position as it is.
     const double position = ScrollPosition;
-    const double end = (position + WINDOW_LINES) * TRACK_ROWS / nLineCount;
-    for (std::int32_t x = BAR_LEFT; x <= BAR_RIGHT; ++x)
+    const double end = (position + THUMB_LINES) * TRACK_ROWS / nLineCount;
+    for (std::int32_t x = STRIP_LEFT; x <= STRIP_RIGHT; ++x)
         // A position too large for whole-row steps draws nothing instead of spinning.
         for (float f = ScrollPosition * TRACK_ROWS / lines; end > f && f + 1.0f != f; f += 1.0f) {
             // Rows above the strip are written too and stay, as they always did.
@@ -87,11 +80,11 @@ void drawHeaderLines(std::uint8_t *frame, std::int32_t pitch) {
     // The zeros behind the text are drawn as glyph 0, up to the 80th byte.
     std::array<char, TEXT_BUFFER> text{};
     std::snprintf(text.data(), text.size(), "Autor: %s", szAuthor.data());
-    drawString(reinterpret_cast<const std::uint8_t *>(text.data()), 15, 180, frame, pitch, 255, 255, 255);
+    drawString(reinterpret_cast<const std::uint8_t *>(text.data()), AUTHOR_X, HEADER_Y, frame, pitch, 255, 255, 255);
     text.fill(0);
     std::snprintf(text.data(), text.size(), "Titel: %s", szTitle.data());
-    drawString(reinterpret_cast<const std::uint8_t *>(text.data()), 570 - 8 * nTitleLength, 180, frame, pitch, 255, 255,
-               255);
+    drawString(reinterpret_cast<const std::uint8_t *>(text.data()), TITLE_END_X - GLYPH_WIDTH * nTitleLength, HEADER_Y,
+               frame, pitch, 255, 255, 255);
 }
 
 void drawFrameRate(std::uint8_t *frame, std::int32_t pitch) {
@@ -101,7 +94,8 @@ void drawFrameRate(std::uint8_t *frame, std::int32_t pitch) {
     std::array<char, TEXT_BUFFER> text;
     text.fill(' ');
     std::snprintf(text.data(), text.size(), "dwFrames %f", static_cast<double>(dwFrames));
-    drawString(reinterpret_cast<const std::uint8_t *>(text.data()), 10, 465, frame, pitch, 255, 255, 255);
+    drawString(reinterpret_cast<const std::uint8_t *>(text.data()), FRAME_RATE_X, FRAME_RATE_Y, frame, pitch, 255, 255,
+               255);
 }
 
 void drawPointer(std::uint8_t *frame, std::int32_t pitch) {

@@ -2,20 +2,15 @@
 
 #include <cstring>
 
+#include "base/log.h"
+#include "base/settings.h"
 #include "display/display.h"
 #include "display/update.h"
-#include "picture/assets.h"
-#include "shell/log.h"
+#include "shell/assets.h"
+#include "shell/windowproc.h"
 #include "text/archive.h"
 
 namespace orbex {
-
-std::uint8_t bMusicOn = 1;
-std::uint8_t bLogOn = 0;
-std::uint8_t bMouseOn = 1;
-std::uint8_t nInitStage = 0;
-std::uint8_t bActive = 0;
-std::uint8_t bQuitRequest = 0;
 
 namespace {
 
@@ -60,7 +55,7 @@ int reportInitFailure(HWND hWnd) {
 }
 
 int initEngine(HINSTANCE hInstance, HINSTANCE, char *, int nCmdShow) {
-    if (doInit(hInstance, nCmdShow) == 0)
+    if (doInit(hInstance, nCmdShow, viewerWindowProc, reportInitFailure) == 0)
         return 0;
     initAssets(hViewerWindow);
     updateFrame();
@@ -87,15 +82,6 @@ int WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, char *lpCmdLine, int n
     selectArticle(1);
     nArticle = 1;
     return runMessageLoop();
-}
-
-void resetStartup() {
-    bMusicOn = 1;
-    bLogOn = 0;
-    bMouseOn = 1;
-    nInitStage = 0;
-    bActive = 0;
-    bQuitRequest = 0;
 }
 
 } // namespace orbex

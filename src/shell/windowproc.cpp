@@ -1,21 +1,15 @@
 #include "shell/windowproc.h"
 
+#include "base/geometry.h"
+#include "base/log.h"
+#include "base/settings.h"
 #include "display/display.h"
 #include "music/music.h"
 #include "present/frame.h"
-#include "shell/config.h"
-#include "shell/log.h"
-#include "shell/startup.h"
+#include "present/input.h"
 #include "text/archive.h"
 
 namespace orbex {
-
-std::int32_t nMouseX = 0;
-std::int32_t nMouseY = 0;
-std::int32_t bLeftButton = 0;
-std::int32_t bLinkTaken = 0;
-std::uint8_t bPointerOn = 1;
-std::uint8_t bShowFrameRate = 0;
 
 namespace {
 
@@ -45,20 +39,20 @@ void onKey(WPARAM key) {
         bLeftButton = 1;
         break;
     case VK_PRIOR:
-        if (ScrollPosition > 14.0f)
-            ScrollPosition -= 15.0f;
+        if (ScrollPosition > static_cast<float>(PAGE_LINES - 1))
+            ScrollPosition -= static_cast<float>(PAGE_LINES);
         else
             ScrollPosition = 0;
         break;
     case VK_NEXT:
-        if (static_cast<float>(L - 30) > ScrollPosition)
-            ScrollPosition += 15.0f;
+        if (static_cast<float>(L - 2 * PAGE_LINES) > ScrollPosition)
+            ScrollPosition += static_cast<float>(PAGE_LINES);
         else
-            ScrollPosition = static_cast<float>(L - 15);
+            ScrollPosition = static_cast<float>(L - PAGE_LINES);
         break;
     case VK_END:
-        if (L - 15 > 0)
-            ScrollPosition = static_cast<float>(L - 15);
+        if (L - PAGE_LINES > 0)
+            ScrollPosition = static_cast<float>(L - PAGE_LINES);
         break;
     case VK_HOME:
         ScrollPosition = 0;
@@ -68,24 +62,24 @@ void onKey(WPARAM key) {
             ScrollPosition -= 1.0f;
         break;
     case VK_DOWN:
-        if (static_cast<float>(L - 15) > ScrollPosition)
+        if (static_cast<float>(L - PAGE_LINES) > ScrollPosition)
             ScrollPosition += 1.0f;
         break;
     case VK_NUMPAD2:
-        if (nMouseY < 480)
-            nMouseY += 10;
+        if (nMouseY < SCREENHEIGHT)
+            nMouseY += KEYPAD_STEP;
         break;
     case VK_NUMPAD4:
         if (nMouseX > 0)
-            nMouseX -= 10;
+            nMouseX -= KEYPAD_STEP;
         break;
     case VK_NUMPAD6:
-        if (nMouseX < 640)
-            nMouseX += 10;
+        if (nMouseX < SCREENWIDTH)
+            nMouseX += KEYPAD_STEP;
         break;
     case VK_NUMPAD8:
         if (nMouseY > 0)
-            nMouseY -= 10;
+            nMouseY -= KEYPAD_STEP;
         break;
     case VK_F1:
         selectArticle(2);
@@ -143,26 +137,6 @@ LRESULT viewerWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) 
         break;
     }
     return DefWindowProcA(hWnd, message, wParam, lParam);
-}
-
-void readPointerPosition() {
-    if (bMouseOn != 1)
-        return;
-    POINT point{};
-    // Without a position from the platform the pointer stays where it was.
-    if (GetCursorPos(&point) != FALSE) {
-        nMouseX = point.x;
-        nMouseY = point.y;
-    }
-}
-
-void resetWindowProc() {
-    nMouseX = 0;
-    nMouseY = 0;
-    bLeftButton = 0;
-    bLinkTaken = 0;
-    bPointerOn = 1;
-    bShowFrameRate = 0;
 }
 
 } // namespace orbex

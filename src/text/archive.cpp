@@ -2,26 +2,13 @@
 
 #include <algorithm>
 
-#include "shell/textfile.h"
+#include "base/textfile.h"
 
 namespace orbex {
 
-std::array<std::uint8_t, ARCHIVE_SIZE> ArticleArchive{};
-std::array<std::uint8_t, TEXT_SIZE> szText{};
-std::int32_t nTextLength = 0;
-std::int32_t nLineCount = 0;
-std::array<char, HEADER_FIELD_SIZE + 1> szTitle{};
-std::int32_t nTitleLength = 0;
-std::array<char, HEADER_FIELD_SIZE + 1> szAuthor{};
-std::int32_t nArticle = 0;
-float ScrollPosition = 0.0f;
-float fContentsScroll = 0.0f;
+ArchiveState archiveState;
 
 namespace {
-
-// Where the file's data ends (the end marker's position), so that a copy never
-// runs on through the marker and the zeros behind it. Nothing is read yet.
-std::size_t nArchiveEnd = 0;
 
 // Bytes past the archive buffer read as zero, never as memory behind it.
 std::uint8_t archiveByte(std::size_t p) { return p < ARCHIVE_SIZE ? ArticleArchive[p] : 0; }
@@ -44,7 +31,7 @@ std::int32_t readHeaderLine(std::size_t &p, std::array<char, HEADER_FIELD_SIZE +
 void loadArchive() {
     TextFileReader archive("data/orbex.dat");
     // A missing archive reads as an empty one: every article is empty.
-    nArchiveEnd = 0;
+    archiveState.nArchiveEnd = 0;
     if (!archive.isOpen())
         return;
     // One byte stays for the end marker; a bigger file is read up to what fits.
@@ -52,7 +39,7 @@ void loadArchive() {
     for (int c = archive.getByte(); c != TEXT_EOF && n < ARCHIVE_SIZE - 1; c = archive.getByte())
         ArticleArchive[n++] = static_cast<std::uint8_t>(c);
     ArticleArchive[n] = ARCHIVE_END_MARKER;
-    nArchiveEnd = n;
+    archiveState.nArchiveEnd = n;
 }
 
 void selectArticle(std::int32_t number) {
@@ -79,7 +66,7 @@ void selectArticle(std::int32_t number) {
     std::size_t q = p;
     std::int32_t lines = 0;
     std::size_t n = 0;
-    for (; q < nArchiveEnd && n < TEXT_SIZE; ++q) {
+    for (; q < archiveState.nArchiveEnd && n < TEXT_SIZE; ++q) {
         std::uint8_t b = ArticleArchive[q];
         if (b == ARTICLE_SEPARATOR)
             break;
@@ -95,20 +82,6 @@ void selectArticle(std::int32_t number) {
 void saveArticle() {
     TextFileWriter save("save.txt", TextFileMode::Truncate);
     save.write(szText.data(), static_cast<std::size_t>(nTextLength));
-}
-
-void resetArchive() {
-    ArticleArchive.fill(0);
-    szText.fill(0);
-    nTextLength = 0;
-    nLineCount = 0;
-    szTitle.fill(0);
-    nTitleLength = 0;
-    szAuthor.fill(0);
-    nArticle = 0;
-    ScrollPosition = 0.0f;
-    fContentsScroll = 0.0f;
-    nArchiveEnd = 0;
 }
 
 } // namespace orbex

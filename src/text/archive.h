@@ -13,23 +13,41 @@ constexpr std::size_t ARCHIVE_SIZE = 1048576;
 constexpr std::size_t TEXT_SIZE = 65536;
 constexpr std::size_t HEADER_FIELD_SIZE = 50;
 
-// The file's bytes as read in text mode, then the end marker; zero behind.
-extern std::array<std::uint8_t, ARCHIVE_SIZE> ArticleArchive;
+struct ArchiveState {
+    // The file's bytes as read in text mode, then the end marker; zero behind.
+    std::array<std::uint8_t, ARCHIVE_SIZE> ArticleArchive{};
+    // Where the file's data ends (the end marker's position), so that a
+    // selection never runs on through the marker and the zeros behind it.
+    std::size_t nArchiveEnd = 0;
 
-// CurrentArticle: replaced by every selectArticle.
-extern std::array<std::uint8_t, TEXT_SIZE> szText; // zero behind the text
-extern std::int32_t nTextLength;
-extern std::int32_t nLineCount;
-extern std::array<char, HEADER_FIELD_SIZE + 1> szTitle;
-extern std::int32_t nTitleLength; // kept by header-less selections
-extern std::array<char, HEADER_FIELD_SIZE + 1> szAuthor;
-extern std::int32_t nArticle; // 1 is the contents page
+    // CurrentArticle: replaced by every selectArticle.
+    std::array<std::uint8_t, TEXT_SIZE> szText{}; // zero behind the text
+    std::int32_t nTextLength = 0;
+    std::int32_t nLineCount = 0;
+    std::array<char, HEADER_FIELD_SIZE + 1> szTitle{};
+    std::int32_t nTitleLength = 0; // kept by header-less selections
+    std::array<char, HEADER_FIELD_SIZE + 1> szAuthor{};
+    std::int32_t nArticle = 0; // 1 is the contents page
 
-// First visible line of the current article; fractional and negative values
-// are shown as they are.
-extern float ScrollPosition;
-// The contents page's position when it was left through a link.
-extern float fContentsScroll;
+    // First visible line of the current article; fractional and negative
+    // values are shown as they are.
+    float ScrollPosition = 0.0f;
+    // The contents page's position when it was left through a link.
+    float fContentsScroll = 0.0f;
+};
+
+extern ArchiveState archiveState;
+
+inline constexpr auto &ArticleArchive = archiveState.ArticleArchive;
+inline constexpr auto &szText = archiveState.szText;
+inline constexpr std::int32_t &nTextLength = archiveState.nTextLength;
+inline constexpr std::int32_t &nLineCount = archiveState.nLineCount;
+inline constexpr auto &szTitle = archiveState.szTitle;
+inline constexpr std::int32_t &nTitleLength = archiveState.nTitleLength;
+inline constexpr auto &szAuthor = archiveState.szAuthor;
+inline constexpr std::int32_t &nArticle = archiveState.nArticle;
+inline constexpr float &ScrollPosition = archiveState.ScrollPosition;
+inline constexpr float &fContentsScroll = archiveState.fContentsScroll;
 
 // Called once by the start-up, before the first selection.
 void loadArchive();
@@ -37,7 +55,5 @@ void loadArchive();
 void selectArticle(std::int32_t number);
 // Called on F2: the current text into "save.txt".
 void saveArticle();
-
-void resetArchive();
 
 } // namespace orbex

@@ -2,19 +2,17 @@
 
 #include <cstdint>
 
-#include "display/display.h"
+#include "base/geometry.h"
+#include "base/settings.h"
+#include "base/textfile.h"
 #include "picture/pixelformat.h"
-#include "shell/startup.h"
-#include "shell/textfile.h"
 
 namespace orbex {
 
-std::array<std::uint8_t, 256 * GLYPH_BYTES> FontBitmap{};
+FontState fontState;
 
 namespace {
 
-constexpr int GLYPH_WIDTH = 8;
-constexpr int GLYPH_HEIGHT = 16;
 constexpr int STRING_CELLS = 80;
 
 std::size_t fontIndex(int glyph, int column, int row) {
@@ -98,7 +96,5 @@ void drawString(const std::uint8_t *text, std::int32_t x, std::int32_t y, std::u
         drawGlyph(text[i], static_cast<std::int32_t>(cellX), y, frame, pitch, blue, green, red);
     }
 }
-
-void resetFont() { FontBitmap.fill(0); }
 
 } // namespace orbex

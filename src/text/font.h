@@ -12,8 +12,14 @@ constexpr std::size_t FONT_FILE_SIZE = 32768;
 // One glyph: 8 columns of room for 32 rows, of which rows 16..31 stay zero.
 constexpr std::size_t GLYPH_BYTES = 8 * 32;
 
-// Glyph g, column c, row r at g*GLYPH_BYTES + c*32 + r.
-extern std::array<std::uint8_t, 256 * GLYPH_BYTES> FontBitmap;
+struct FontState {
+    // Glyph g, column c, row r at g*GLYPH_BYTES + c*32 + r.
+    std::array<std::uint8_t, 256 * GLYPH_BYTES> FontBitmap{};
+};
+
+extern FontState fontState;
+
+inline constexpr auto &FontBitmap = fontState.FontBitmap;
 
 // Called by initAssets after the pointer picture.
 void loadFont();
@@ -23,7 +29,5 @@ void drawGlyph(std::uint8_t code, std::int32_t x, std::int32_t y, std::uint8_t *
 // Up to 80 glyphs 8 pixels apart, stopping at "$".
 void drawString(const std::uint8_t *text, std::int32_t x, std::int32_t y, std::uint8_t *frame, std::int32_t pitch,
                 std::uint8_t blue, std::uint8_t green, std::uint8_t red);
-
-void resetFont();
 
 } // namespace orbex

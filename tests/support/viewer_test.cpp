@@ -6,22 +6,16 @@
 #include <iterator>
 
 #include "display/display.h"
-#include "music/music.h"
-#include "picture/assets.h"
-#include "picture/pcx.h"
-#include "picture/pixelformat.h"
-#include "platform/clock.h"
 #include "platform/headless/headless.h"
-#include "present/frame.h"
-#include "shell/config.h"
-#include "shell/startup.h"
-#include "shell/windowproc.h"
-#include "text/archive.h"
-#include "text/font.h"
+#include "shell/reset.h"
 
 namespace orbex::test {
 
-void resetViewer() { headless::resetViewer(); }
+void resetViewer() {
+    orbex::resetViewer();
+    headless::reset();
+    headless::install(false);
+}
 
 void ViewerTest::SetUp() {
     resetViewer();
@@ -38,7 +32,7 @@ void ViewerTest::SetUp() {
 }
 
 void ViewerTest::TearDown() {
-    resetDisplay();
+    releaseDisplayObjects();
     std::filesystem::current_path(previous);
     if (!HasFailure())
         std::filesystem::remove_all(folder);

@@ -12,7 +12,7 @@
 
 namespace orbex::test {
 
-// Puts every subsystem's globals and the platform back to program start.
+// Puts the viewer, the platform and the headless backend back to program start.
 void resetViewer();
 
 class ViewerTest : public ::testing::Test {

@@ -285,7 +285,7 @@ TEST_F(SdlBackendTest, IdleWindowGetsAMessageNowAndThen) {
 }
 
 TEST_F(SdlBackendTest, PointerInFrameCoordinatesOfTheScaledWindow) {
-    SDL_Window *window = sdl::pWindow;
+    SDL_Window *window = sdl::pWindow.get();
     ASSERT_NE(window, nullptr);
     int w = 0, h = 0;
     SDL_GetWindowSize(window, &w, &h);

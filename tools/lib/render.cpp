@@ -4,13 +4,13 @@
 
 #include <climits>
 
+#include "base/codepage.h"
+#include "base/settings.h"
 #include "display/display.h"
 #include "display/update.h"
-#include "platform/cp1252.h"
 #include "platform/headless/headless.h"
 #include "present/frame.h"
 #include "shell/startup.h"
-#include "shell/windowproc.h"
 #include "text/archive.h"
 
 namespace orbex {

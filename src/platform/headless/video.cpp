@@ -1,15 +1,22 @@
-// Window, input script and message boxes of the headless backend.
+// The headless backend's window, screen and input: a window nobody sees,
+// frames kept in memory, input from a script, message boxes on standard error.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "base/codepage.h"
+#include "base/geometry.h"
 #include "platform/backend.h"
+#include "platform/bass.h"
 #include "platform/clock.h"
-#include "platform/cp1252.h"
+#include "platform/display.h"
+#include "platform/files.h"
 #include "platform/headless/headless.h"
-#include "platform/headless/internal.h"
+#include "platform/headless/sound.h"
+#include "platform/png.h"
 
 namespace orbex::headless {
 
@@ -39,14 +46,28 @@ constexpr KeyName KEY_NAMES[] = {
 // Far from zero, like a system that has been up for a while.
 constexpr DWORD VIRTUAL_CLOCK_START = 5 * 3600 * 1000;
 
-std::vector<ScriptLine> script;
-std::size_t nextLine = 0;
-long framesLeft = 0;
-bool closeSent = false;
-bool windowOpen = false;
-bool windowRefused = false;
-POINT cursor{0, 0};
-std::vector<std::string> boxes;
+// What a test lets the screen offer.
+struct ScreenSettings {
+    std::vector<int> depths{16, 24};
+    int desktopDepth = 16;
+    DWORD red16 = 0xF800, green16 = 0x07E0, blue16 = 0x001F;
+    int pitchPadding = 0;
+};
+
+struct BackendState {
+    std::vector<ScriptLine> script;
+    std::size_t nextLine = 0;
+    long framesLeft = 0;
+    bool closeSent = false;
+    bool windowOpen = false;
+    bool windowRefused = false;
+    POINT cursor{0, 0};
+    std::vector<std::string> boxes;
+    ScreenSettings screen;
+    Frame shown;
+};
+
+BackendState state;
 
 bool parseNumber(const std::string &word, long *value) {
     if (word.empty())
@@ -118,38 +139,38 @@ void writeLastShot(const std::string &file) {
 
 class HeadlessVideo final : public VideoBackend {
   public:
-    int screenWidth() override { return 640; }
-    int screenHeight() override { return 480; }
+    int screenWidth() override { return SCREENWIDTH; }
+    int screenHeight() override { return SCREENHEIGHT; }
     bool openWindow(const char *, int, int) override {
-        if (windowRefused) {
-            windowRefused = false;
+        if (state.windowRefused) {
+            state.windowRefused = false;
             return false;
         }
-        windowOpen = true;
+        state.windowOpen = true;
         return true;
     }
     void showWindow() override {}
-    void closeWindow() override { windowOpen = false; }
+    void closeWindow() override { state.windowOpen = false; }
 
     // One script command per look for a message, as a user's actions come
     // one at a time; "frames N" lets the loop find the queue empty N times.
     void pumpEvents(bool) override {
         while (true) {
-            if (framesLeft > 0) {
-                --framesLeft;
+            if (state.framesLeft > 0) {
+                --state.framesLeft;
                 return;
             }
-            if (nextLine >= script.size()) {
-                if (!closeSent && windowOpen) {
-                    closeSent = true;
+            if (state.nextLine >= state.script.size()) {
+                if (!state.closeSent && state.windowOpen) {
+                    state.closeSent = true;
                     postInputMessage(WM_CLOSE, 0, 0);
                 }
                 return;
             }
-            const ScriptLine &line = script[nextLine++];
+            const ScriptLine &line = state.script[state.nextLine++];
             switch (line.command) {
             case Command::Frames:
-                framesLeft = line.a;
+                state.framesLeft = line.a;
                 continue;
             case Command::Shot:
                 writeLastShot(line.file);
@@ -158,7 +179,7 @@ class HeadlessVideo final : public VideoBackend {
                 postInputMessage(WM_KEYDOWN, static_cast<WPARAM>(line.a), 1);
                 return;
             case Command::Move:
-                cursor = POINT{static_cast<LONG>(line.a), static_cast<LONG>(line.b)};
+                state.cursor = POINT{static_cast<LONG>(line.a), static_cast<LONG>(line.b)};
                 postInputMessage(WM_SETCURSOR, 0, static_cast<LPARAM>(WM_MOUSEMOVE) << 16 | 1);
                 return;
             case Command::LeftDown:
@@ -181,15 +202,47 @@ class HeadlessVideo final : public VideoBackend {
     }
 
     bool cursorPos(POINT *point) override {
-        *point = cursor;
+        *point = state.cursor;
         return true;
     }
     void hideSystemCursor() override {}
     void messageBox(const char *text, const char *caption) override {
-        boxes.emplace_back(text);
+        state.boxes.emplace_back(text);
         std::fprintf(stderr, "%s: %s\n", cp1252ToUtf8(caption).c_str(), cp1252ToUtf8(text).c_str());
     }
-    HRESULT createDirectDraw(IDirectDraw **directDraw) override { return createHeadlessDirectDraw(directDraw); }
+
+    void desktopMode(DWORD *width, DWORD *height, int *depth) override {
+        *width = SCREENWIDTH;
+        *height = SCREENHEIGHT;
+        *depth = state.screen.desktopDepth;
+    }
+    bool offersMode(DWORD width, DWORD height, int depth) override {
+        bool offered = false;
+        for (int d : state.screen.depths)
+            offered = offered || d == depth;
+        return offered && width == SCREENWIDTH && height == SCREENHEIGHT;
+    }
+    void masks16(DWORD *red, DWORD *green, DWORD *blue) override {
+        *red = state.screen.red16, *green = state.screen.green16, *blue = state.screen.blue16;
+    }
+    int pitchPadding() override { return state.screen.pitchPadding; }
+    bool openFrames(int, int, int) override { return true; }
+
+    // The frame is kept for shots, also after the display objects are gone;
+    // time passes for the clock and the music.
+    void presentFrame(const FrameView &frame) override {
+        Frame &shown = state.shown;
+        shown.pixels.assign(frame.pixels, frame.pixels + static_cast<std::ptrdiff_t>(frame.pitch) * frame.height);
+        shown.width = frame.width;
+        shown.height = frame.height;
+        shown.depth = frame.depth;
+        shown.pitch = frame.pitch;
+        shown.redMask = frame.redMask, shown.greenMask = frame.greenMask, shown.blueMask = frame.blueMask;
+        if (virtualClockInUse()) {
+            advanceVirtualClock(virtualClockStep());
+            advanceSound(virtualClockStep());
+        }
+    }
 };
 
 HeadlessVideo video;
@@ -207,18 +260,16 @@ bool readEnvironment() {
         useVirtualClock(VIRTUAL_CLOCK_START, static_cast<DWORD>(step));
     }
     if (const char *path = std::getenv("ORBEX_SCRIPT")) {
-        std::FILE *file = std::fopen(path, "rb");
+        UniqueFile file(std::fopen(path, "rb"));
         if (file == nullptr) {
             std::fprintf(stderr, "orbex: cannot read script %s\n", path);
             return false;
         }
         std::string text;
         char buffer[4096];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0;)
             text.append(buffer, n);
-        bool readOk = std::ferror(file) == 0;
-        std::fclose(file);
-        if (!readOk) {
+        if (std::ferror(file.get()) != 0) {
             std::fprintf(stderr, "orbex: cannot read script %s\n", path);
             return false;
         }
@@ -253,34 +304,52 @@ bool loadScriptText(const std::string &text, std::string *error) {
         }
         lines.push_back(line);
     }
-    script = std::move(lines);
-    nextLine = 0;
-    framesLeft = 0;
-    closeSent = false;
+    state.script = std::move(lines);
+    state.nextLine = 0;
+    state.framesLeft = 0;
+    state.closeSent = false;
     return true;
 }
 
 bool install(bool fromEnvironment) {
     setVideoBackend(&video);
-    setSoundLibrary(headlessSoundLibrary());
+    setSoundLibrary(installSound());
     return !fromEnvironment || readEnvironment();
 }
 
 void reset() {
-    script.clear();
-    nextLine = 0;
-    framesLeft = 0;
-    closeSent = false;
-    windowOpen = false;
-    windowRefused = false;
-    cursor = POINT{0, 0};
-    boxes.clear();
-    resetDisplayState();
-    resetSoundState();
+    state = BackendState{};
+    resetWindowSystem();
+    resetDisplayLayer();
+    resetSoundLayer();
+    resetClock();
 }
 
-const std::vector<std::string> &messageBoxes() { return boxes; }
+void offerDepths(const std::vector<int> &depths) { state.screen.depths = depths; }
+void setDesktopDepth(int depth) { state.screen.desktopDepth = depth; }
+void setMasks16(DWORD red, DWORD green, DWORD blue) {
+    state.screen.red16 = red, state.screen.green16 = green, state.screen.blue16 = blue;
+}
+void setPitchPadding(int bytes) { state.screen.pitchPadding = bytes; }
 
-void failWindowCreation() { windowRefused = true; }
+const Frame &lastFrame() { return state.shown; }
+
+std::vector<std::uint8_t> lastFrameRgb() {
+    const Frame &f = state.shown;
+    if (f.pixels.empty())
+        return frameToRgb(FrameView{nullptr, SCREENWIDTH, SCREENHEIGHT, 0, 0, 0, 0, 0});
+    return frameToRgb(
+        FrameView{f.pixels.data(), f.width, f.height, f.pitch, f.depth, f.redMask, f.greenMask, f.blueMask});
+}
+
+bool writeShot(const std::string &path) {
+    const Frame &f = state.shown;
+    return writeRgbPng(path, lastFrameRgb(), f.pixels.empty() ? SCREENWIDTH : f.width,
+                       f.pixels.empty() ? SCREENHEIGHT : f.height);
+}
+
+const std::vector<std::string> &messageBoxes() { return state.boxes; }
+
+void failWindowCreation() { state.windowRefused = true; }
 
 } // namespace orbex::headless

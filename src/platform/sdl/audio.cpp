@@ -58,18 +58,20 @@ class SdlOutput final : public sound::Output {
     SDL_AudioDeviceID device = 0;
 };
 
-// The output outlives the library, which closes it when it goes.
+// The output outlives the player, and the player the library, each closing
+// what it holds when it goes.
 SdlOutput output;
-sound::ModuleSoundLibrary library(&output);
+sound::ModulePlayer player(&output);
+SoundLibrary library(&player);
 
 void SDLCALL pullAudio(void *, Uint8 *stream, int len) {
-    library.render(reinterpret_cast<std::int16_t *>(stream), static_cast<std::size_t>(len) / 4);
+    player.render(reinterpret_cast<std::int16_t *>(stream), static_cast<std::size_t>(len) / 4);
 }
 
 } // namespace
 
-SoundLibrary *soundLibrary() {
-    library.setCapturePath(std::getenv("ORBEX_AUDIO_CAPTURE"));
+SoundLibrary *installSound() {
+    player.setCapturePath(std::getenv("ORBEX_AUDIO_CAPTURE"));
     return &library;
 }
 

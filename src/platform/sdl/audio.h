@@ -1,4 +1,4 @@
-// The sound library of the SDL2 backend: the shared module player pulled by
+// The sound of the SDL2 backend: the desktop module player pulled by
 // an SDL audio device. It initialises only SDL's audio part, so it works
 // beside any video set-up.
 #pragma once
@@ -9,7 +9,7 @@ namespace orbex::sdl {
 
 // Handed to setSoundLibrary by install; takes ORBEX_AUDIO_CAPTURE from the
 // environment. The device opens at the viewer's BASS_Init.
-SoundLibrary *soundLibrary();
+SoundLibrary *installSound();
 // Called by shutdown before SDL_Quit: closes the device, frees the modules
 // and completes the capture.
 void closeAudio();

@@ -3,33 +3,44 @@
 
 #include <SDL.h>
 
+#include <memory>
+
 #include "platform/backend.h"
-#include "platform/ddraw.h"
 
 namespace orbex::sdl {
 
+// SDL objects that destroy themselves.
+struct SdlDestroy {
+    void operator()(SDL_Window *window) const { SDL_DestroyWindow(window); }
+    void operator()(SDL_Renderer *renderer) const { SDL_DestroyRenderer(renderer); }
+    void operator()(SDL_Texture *texture) const { SDL_DestroyTexture(texture); }
+};
+template <typename T> using SdlPtr = std::unique_ptr<T, SdlDestroy>;
+
 // The viewer window and its renderer while the window is open; made by the
-// window system part, used by the display objects to present.
-extern SDL_Window *pWindow;
-extern SDL_Renderer *pRenderer;
+// window part, used by the screen part to present. Both go before SDL_Quit.
+extern SdlPtr<SDL_Window> pWindow;
+extern SdlPtr<SDL_Renderer> pRenderer;
 
 // Called by install: the window system, set to start full screen or in a
 // window of ORBEX_SCALE times the frame.
 VideoBackend *sdlVideo(bool fullscreen);
-// Called by createDirectDraw of the video backend.
-HRESULT createSdlDirectDraw(IDirectDraw **directDraw);
-// Called by the event pump on a renderer reset: every surface answers
-// DDERR_SURFACELOST until restored.
-void loseSurfaces();
+
+// The texture that shows the frames, made when the viewer makes its flipping
+// chain and again after a renderer reset; false when the renderer cannot.
+bool openTexture(int depth);
+bool restoreTexture();
+// Called before the renderer goes, and when the chain is released.
+void dropTexture();
+// Called at every flip: the frame into the texture, onto the window.
+void presentTexture(const FrameView &frame);
 // Called by the event pump when the window needs its picture again while the
 // viewer draws no frames (uncovered, resized, mode toggled).
 void presentAgain();
 // Called by the event pump on Print Screen: the last shown frame as a PNG in
 // the working folder, under a name no file has yet.
 void saveScreenshot();
-// Called before the renderer goes: the surfaces drop their textures.
-void forgetTextures();
-// Called by shutdown: the display part back to its start.
-void resetDisplay();
+// Called by shutdown: the screen part back to its start.
+void resetScreen();
 
 } // namespace orbex::sdl

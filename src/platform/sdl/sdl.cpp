@@ -40,7 +40,7 @@ bool install(bool fullscreen) {
     SDL_StopTextInput();
     bInstalled = true;
     setVideoBackend(sdlVideo(fullscreen));
-    setSoundLibrary(soundLibrary());
+    setSoundLibrary(installSound());
     return true;
 }
 
@@ -49,7 +49,7 @@ void shutdown() {
         return;
     bInstalled = false;
     videoBackend()->closeWindow();
-    resetDisplay();
+    resetScreen();
     closeAudio();
     SDL_Quit();
 }

@@ -5,25 +5,25 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/codepage.h"
+#include "base/geometry.h"
 #include "platform/backend.h"
-#include "platform/cp1252.h"
+#include "platform/display.h"
 #include "platform/sdl/internal.h"
 #include "platform/sdl/sdl.h"
 
 namespace orbex::sdl {
 
-SDL_Window *pWindow = nullptr;
+SdlPtr<SDL_Window> pWindow;
 // A desktop keeps sending a window small messages of its own; the viewer acts
 // on a quit request (the end of the fade, a missing background) only when a
 // message comes, so an idle message now and then lets it close by itself.
 constexpr Uint32 IDLE_MESSAGE_MS = 500;
 Uint32 dwLastIdleMessage = 0;
-SDL_Renderer *pRenderer = nullptr;
+SdlPtr<SDL_Renderer> pRenderer;
 
 namespace {
 
-constexpr int WIDTH = 640;
-constexpr int HEIGHT = 480;
 constexpr LPARAM HTCLIENT = 1;
 
 bool bFullscreen = true;
@@ -118,8 +118,8 @@ int readScale() {
 
 // The desktop of the display the window is on (or the first).
 SDL_Rect desktopBounds() {
-    SDL_Rect bounds{0, 0, WIDTH, HEIGHT};
-    int display = pWindow != nullptr ? SDL_GetWindowDisplayIndex(pWindow) : 0;
+    SDL_Rect bounds{0, 0, SCREENWIDTH, SCREENHEIGHT};
+    int display = pWindow != nullptr ? SDL_GetWindowDisplayIndex(pWindow.get()) : 0;
     SDL_GetDisplayBounds(display < 0 ? 0 : display, &bounds);
     return bounds;
 }
@@ -129,25 +129,25 @@ void applyWindowMode() {
         // Covering the desktop first makes full screen work also where no
         // window manager takes the request (a bare X server, a kiosk).
         SDL_Rect bounds = desktopBounds();
-        SDL_SetWindowPosition(pWindow, bounds.x, bounds.y);
-        SDL_SetWindowSize(pWindow, bounds.w, bounds.h);
-        SDL_SetWindowFullscreen(pWindow, SDL_WINDOW_FULLSCREEN_DESKTOP);
+        SDL_SetWindowPosition(pWindow.get(), bounds.x, bounds.y);
+        SDL_SetWindowSize(pWindow.get(), bounds.w, bounds.h);
+        SDL_SetWindowFullscreen(pWindow.get(), SDL_WINDOW_FULLSCREEN_DESKTOP);
     } else {
-        SDL_SetWindowFullscreen(pWindow, 0);
-        SDL_SetWindowSize(pWindow, WIDTH * nScale, HEIGHT * nScale);
-        SDL_SetWindowPosition(pWindow, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+        SDL_SetWindowFullscreen(pWindow.get(), 0);
+        SDL_SetWindowSize(pWindow.get(), SCREENWIDTH * nScale, SCREENHEIGHT * nScale);
+        SDL_SetWindowPosition(pWindow.get(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
     }
 }
 
 bool makeRenderer() {
-    pRenderer = SDL_CreateRenderer(pWindow, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
+    pRenderer.reset(SDL_CreateRenderer(pWindow.get(), -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC));
     if (pRenderer == nullptr)
-        pRenderer = SDL_CreateRenderer(pWindow, -1, SDL_RENDERER_SOFTWARE);
+        pRenderer.reset(SDL_CreateRenderer(pWindow.get(), -1, SDL_RENDERER_SOFTWARE));
     if (pRenderer == nullptr)
         return false;
     // The frame keeps its 4:3 shape in any window, with black bars.
-    SDL_RenderSetLogicalSize(pRenderer, WIDTH, HEIGHT);
-    SDL_RenderSetIntegerScale(pRenderer, bIntegerScale ? SDL_TRUE : SDL_FALSE);
+    SDL_RenderSetLogicalSize(pRenderer.get(), SCREENWIDTH, SCREENHEIGHT);
+    SDL_RenderSetIntegerScale(pRenderer.get(), bIntegerScale ? SDL_TRUE : SDL_FALSE);
     return true;
 }
 
@@ -173,9 +173,9 @@ bool backendKey(const SDL_KeyboardEvent &key) {
 // a pointer position.
 LPARAM pointParam(int x, int y) {
     float fx = 0, fy = 0;
-    SDL_RenderWindowToLogical(pRenderer, x, y, &fx, &fy);
-    auto lx = static_cast<LPARAM>(SDL_clamp(static_cast<int>(fx), 0, WIDTH - 1));
-    auto ly = static_cast<LPARAM>(SDL_clamp(static_cast<int>(fy), 0, HEIGHT - 1));
+    SDL_RenderWindowToLogical(pRenderer.get(), x, y, &fx, &fy);
+    auto lx = static_cast<LPARAM>(SDL_clamp(static_cast<int>(fx), 0, SCREENWIDTH - 1));
+    auto ly = static_cast<LPARAM>(SDL_clamp(static_cast<int>(fy), 0, SCREENHEIGHT - 1));
     return ly << 16 | lx;
 }
 
@@ -249,6 +249,7 @@ bool handleEvent(const SDL_Event &event, bool *moved) {
         return true;
     case SDL_RENDER_TARGETS_RESET:
     case SDL_RENDER_DEVICE_RESET:
+        // The texture is gone or empty; the viewer's Restore makes it anew.
         loseSurfaces();
         return false;
     default:
@@ -258,27 +259,26 @@ bool handleEvent(const SDL_Event &event, bool *moved) {
 
 class SdlVideo final : public VideoBackend {
   public:
-    int screenWidth() override { return desktopMode().w; }
-    int screenHeight() override { return desktopMode().h; }
+    int screenWidth() override { return desktopDisplayMode().w; }
+    int screenHeight() override { return desktopDisplayMode().h; }
 
     bool openWindow(const char *title, int, int) override {
         if (pWindow != nullptr)
             return false;
         Uint32 flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_RESIZABLE;
-        SDL_Rect place{SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, WIDTH * nScale, HEIGHT * nScale};
+        SDL_Rect place{SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, SCREENWIDTH * nScale, SCREENHEIGHT * nScale};
         if (bFullscreen) {
             flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
             place = desktopBounds();
         }
-        pWindow = SDL_CreateWindow(cp1252ToUtf8(title).c_str(), place.x, place.y, place.w, place.h, flags);
+        pWindow.reset(SDL_CreateWindow(cp1252ToUtf8(title).c_str(), place.x, place.y, place.w, place.h, flags));
         if (pWindow == nullptr) {
             std::fprintf(stderr, "orbex: cannot open a window: %s\n", SDL_GetError());
             return false;
         }
         if (!makeRenderer()) {
             std::fprintf(stderr, "orbex: cannot draw into the window: %s\n", SDL_GetError());
-            SDL_DestroyWindow(pWindow);
-            pWindow = nullptr;
+            pWindow.reset();
             return false;
         }
         return true;
@@ -287,19 +287,16 @@ class SdlVideo final : public VideoBackend {
     void showWindow() override {
         if (pWindow == nullptr)
             return;
-        SDL_ShowWindow(pWindow);
-        SDL_RaiseWindow(pWindow);
+        SDL_ShowWindow(pWindow.get());
+        SDL_RaiseWindow(pWindow.get());
         presentAgain();
     }
 
     void closeWindow() override {
-        forgetTextures();
-        if (pRenderer != nullptr)
-            SDL_DestroyRenderer(pRenderer);
-        if (pWindow != nullptr)
-            SDL_DestroyWindow(pWindow);
-        pRenderer = nullptr;
-        pWindow = nullptr;
+        dropTexture();
+        loseSurfaces();
+        pRenderer.reset();
+        pWindow.reset();
     }
 
     void pumpEvents(bool wait) override {
@@ -335,17 +332,33 @@ class SdlVideo final : public VideoBackend {
     void messageBox(const char *text, const char *caption) override {
         std::string utf8Text = cp1252ToUtf8(text);
         std::string utf8Caption = cp1252ToUtf8(caption);
-        if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, utf8Caption.c_str(), utf8Text.c_str(), pWindow) != 0)
+        if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, utf8Caption.c_str(), utf8Text.c_str(),
+                                     pWindow.get()) != 0)
             std::fprintf(stderr, "%s: %s\n", utf8Caption.c_str(), utf8Text.c_str());
     }
 
-    HRESULT createDirectDraw(IDirectDraw **directDraw) override { return createSdlDirectDraw(directDraw); }
+    // The window shows any depth; these are the two the textures are made in.
+    void desktopMode(DWORD *width, DWORD *height, int *depth) override {
+        *width = SCREENWIDTH;
+        *height = SCREENHEIGHT;
+        *depth = 16;
+    }
+    bool offersMode(DWORD width, DWORD height, int depth) override {
+        return width == SCREENWIDTH && height == SCREENHEIGHT && (depth == 16 || depth == 24);
+    }
+    void masks16(DWORD *red, DWORD *green, DWORD *blue) override { *red = 0xF800, *green = 0x07E0, *blue = 0x001F; }
+    bool openFrames(int width, int height, int depth) override {
+        return width == SCREENWIDTH && height == SCREENHEIGHT && openTexture(depth);
+    }
+    bool restoreFrames() override { return restoreTexture(); }
+    void closeFrames() override { dropTexture(); }
+    void presentFrame(const FrameView &frame) override { presentTexture(frame); }
 
   private:
-    static SDL_DisplayMode desktopMode() {
+    static SDL_DisplayMode desktopDisplayMode() {
         SDL_DisplayMode mode{};
         if (SDL_GetDesktopDisplayMode(0, &mode) != 0 || mode.w <= 0 || mode.h <= 0)
-            mode.w = WIDTH, mode.h = HEIGHT;
+            mode.w = SCREENWIDTH, mode.h = SCREENHEIGHT;
         return mode;
     }
 };

@@ -1,7 +1,7 @@
-// The sound library behind the BASS_* operations, shared by the headless and
-// SDL2 backends: tracker modules loaded from files with libopenmpt, mixed at
-// the output rate and scaled by the output volume, pulled by an output device
-// or, without one, moved on by the clock; what is played can be captured.
+// The music engine of the desktop backends: tracker modules decoded with
+// libopenmpt, mixed at the output rate and scaled by the output volume,
+// pulled by an audio device or, without one, moved on by the clock; what is
+// played can be captured to a WAV file.
 #pragma once
 
 #include <array>
@@ -18,20 +18,9 @@ struct openmpt_module;
 
 namespace orbex::sound {
 
-// Illegal parameter: a volume outside 0..100, a memory load without bytes.
-constexpr int BASS_ERROR_ILLPARAM = 20;
-
-constexpr int FULL_VOLUME = 100;
-// Bigger files are refused before anything is read.
-constexpr std::uint64_t MAX_MODULE_BYTES = 64u << 20;
-// Modules loaded at once; the viewer keeps one.
-constexpr std::size_t MAX_MODULES = 64;
-constexpr DWORD MIN_RATE = 4000;
-constexpr DWORD MAX_RATE = 192000;
-
-// An audio device. The library calls these on the viewer's thread, never
-// while it holds its lock; the device pulls the mix with
-// ModuleSoundLibrary::render on a thread of its own.
+// An audio device. The engine calls these on the viewer's thread, never while
+// it holds its lock; the device pulls the mix with ModulePlayer::render on a
+// thread of its own.
 class Output {
   public:
     virtual ~Output() = default;
@@ -44,23 +33,23 @@ class Output {
     virtual bool lost() = 0;
 };
 
-class ModuleSoundLibrary final : public SoundLibrary {
+class ModulePlayer final : public MusicEngine {
   public:
     // Without an output (nullptr) the music moves on only through advance.
-    explicit ModuleSoundLibrary(Output *output);
-    ~ModuleSoundLibrary() override;
-    ModuleSoundLibrary(const ModuleSoundLibrary &) = delete;
-    ModuleSoundLibrary &operator=(const ModuleSoundLibrary &) = delete;
+    explicit ModulePlayer(Output *output);
+    ~ModulePlayer() override;
+    ModulePlayer(const ModulePlayer &) = delete;
+    ModulePlayer &operator=(const ModulePlayer &) = delete;
 
-    BOOL init(int device, DWORD freq, DWORD flags, HWND win) override;
-    BOOL start() override;
-    HMUSIC musicLoad(BOOL mem, const void *file, DWORD offset, DWORD length, DWORD flags) override;
-    BOOL musicPlay(HMUSIC handle) override;
-    int errorGetCode() override;
-    int getVolume() override;
-    BOOL setVolume(int volume) override;
-    BOOL stop() override;
-    BOOL musicFree(HMUSIC handle) override;
+    bool open(DWORD rate) override;
+    void close() override;
+    bool lost() override;
+    bool load(HMUSIC handle, std::vector<std::uint8_t> bytes, bool loop) override;
+    void play(HMUSIC handle) override;
+    void free(HMUSIC handle) override;
+    void setRunning(bool running) override;
+    void setVolume(int volume) override;
+    void reset() override;
 
     // Called by the output device on its thread: the next frames of the mix
     // as interleaved left, right samples; silence while stopped.
@@ -69,14 +58,9 @@ class ModuleSoundLibrary final : public SoundLibrary {
     // frame count follows the total time exactly, so steps of any size add
     // up to the same sound.
     void advance(DWORD ms);
-    // The WAV file (ORBEX_AUDIO_CAPTURE) opened at the first BASS_Init;
-    // nullptr or "" for none. Takes effect at the next initialisation.
+    // The WAV file (ORBEX_AUDIO_CAPTURE) opened at the first open; nullptr or
+    // "" for none. Takes effect at the next open.
     void setCapturePath(const char *path);
-    // Tests: the volume reported from now on, once initialised.
-    void forceVolume(int volume);
-    // Back to a library never initialised: device closed, modules freed,
-    // capture closed, handles counted from 1 again.
-    void reset();
 
   private:
     struct Module {
@@ -85,23 +69,19 @@ class ModuleSoundLibrary final : public SoundLibrary {
     };
     static constexpr std::size_t BLOCK_FRAMES = 256;
 
-    BOOL fail(int code);
     void renderBlockLocked();
     void mixLocked(std::int16_t *stereo, std::size_t frames);
-    void closeOutput();
 
     Output *pOutput;
-    std::mutex mutex;
-    bool bInitialised = false;
-    bool bStarted = false;
     bool bDeviceOpen = false;
-    DWORD dwRate = 0;
-    int nVolume = -1;
-    int nLastError = BASS_OK;
-    HMUSIC hNext = 1;
-    std::map<HMUSIC, Module> modules;
     std::string captureName;
     bool bCaptureTried = false;
+    // Shared with the device's thread.
+    std::mutex mutex;
+    bool bRunning = false;
+    DWORD dwRate = 0;
+    int nVolume = FULL_VOLUME;
+    std::map<HMUSIC, Module> modules;
     WavCapture capture;
     std::uint64_t qwAdvancedMs = 0;
     std::uint64_t qwAdvancedFrames = 0;

@@ -1,0 +1,59 @@
+#include "base/codepage.h"
+
+namespace orbex {
+
+namespace {
+
+// 0x80..0x9F of Windows-1252; 0 where the code page leaves a hole.
+constexpr std::uint16_t HIGH_CONTROLS[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                             0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                             0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                             0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+} // namespace
+
+std::uint32_t cp1252CodePoint(std::uint8_t byte) {
+    if (byte >= 0x80 && byte < 0xA0)
+        return HIGH_CONTROLS[byte - 0x80];
+    return byte;
+}
+
+int cp1252Byte(std::uint32_t codePoint) {
+    if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF))
+        return static_cast<int>(codePoint);
+    for (int i = 0; i < 32; ++i)
+        if (HIGH_CONTROLS[i] != 0 && HIGH_CONTROLS[i] == codePoint)
+            return 0x80 + i;
+    return -1;
+}
+
+std::string utf8Of(std::uint32_t cp) {
+    std::string out;
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+    return out;
+}
+
+std::string cp1252ToUtf8(const char *text) {
+    std::string out;
+    for (const char *p = text; *p != 0; ++p) {
+        std::uint32_t cp = cp1252CodePoint(static_cast<std::uint8_t>(*p));
+        out += utf8Of(cp != 0 ? cp : 0xFFFD);
+    }
+    return out;
+}
+
+} // namespace orbex

@@ -1,0 +1,21 @@
+// Windows-1252, the code page of every text the viewer shows or writes, and
+// Unicode, which modern APIs (message boxes, terminals) and the magazine
+// sources use.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace orbex {
+
+// The code point that a Windows-1252 byte stands for; 0 for the five bytes
+// the code page leaves undefined.
+std::uint32_t cp1252CodePoint(std::uint8_t byte);
+// The byte for a code point, or -1 when Windows-1252 has none.
+int cp1252Byte(std::uint32_t codePoint);
+// A code point as UTF-8.
+std::string utf8Of(std::uint32_t codePoint);
+// A zero-terminated Windows-1252 text as UTF-8; undefined bytes become U+FFFD.
+std::string cp1252ToUtf8(const char *text);
+
+} // namespace orbex

@@ -1,0 +1,8 @@
+#include "base/settings.h"
+
+namespace orbex {
+
+ViewerSettings viewerSettings;
+RunState runState;
+
+} // namespace orbex

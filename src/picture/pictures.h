@@ -1,0 +1,51 @@
+// Every picture a frame copies or blends, prepared once at start; at 16 bits
+// converted to packed pixels so that a frame only copies memory. initAssets
+// runs the steps below in their order.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "base/geometry.h"
+#include "platform/windows.h"
+
+namespace orbex {
+
+using TrueColourPicture = std::array<std::uint8_t, TRUECOLOUR_SIZE>;
+
+struct Pictures {
+    TrueColourPicture picIntro{};      // "data/begin.raw"
+    TrueColourPicture picOutro{};      // "data/ende.pcx"
+    TrueColourPicture picBackground{}; // "data/BG_8b.pcx"; carries the scroll bar
+    TrueColourPicture picBackgroundCopy{};
+    std::array<std::uint8_t, PACKED_SIZE> picConvert16{};
+    // CursorPicture: colour column by column (24 bits: 96 bytes a column,
+    // red, green, blue rows; 16 bits: 64 bytes a column, low then high
+    // bytes), and the mask at 32*x + y, which first holds the palette indices.
+    std::array<std::uint8_t, 3072> abCursorColour{};
+    std::array<std::uint8_t, 1024> abCursorMask{};
+};
+
+extern Pictures pictures;
+
+inline constexpr TrueColourPicture &picIntro = pictures.picIntro;
+inline constexpr TrueColourPicture &picOutro = pictures.picOutro;
+inline constexpr TrueColourPicture &picBackground = pictures.picBackground;
+inline constexpr TrueColourPicture &picBackgroundCopy = pictures.picBackgroundCopy;
+inline constexpr auto &picConvert16 = pictures.picConvert16;
+inline constexpr auto &abCursorColour = pictures.abCursorColour;
+inline constexpr auto &abCursorMask = pictures.abCursorMask;
+
+// "data/begin.raw" into picIntro, packed at 16 bits; missing, it stays black.
+void prepareStartPicture();
+// "data/ende.pcx" into picOutro, packed at 16 bits through picConvert16.
+void prepareEndPicture();
+// "data/BG_8b.pcx" into picBackground the same way.
+void prepareBackground();
+// Keeps the untouched background for the scroll-bar strip; a missing
+// background file is reported and ends the program.
+void checkBackground(HWND hWnd);
+// "data/cursor.pcx" into the pointer colours and mask, packed at 16 bits.
+void buildPointer();
+
+} // namespace orbex
