@@ -1,19 +1,28 @@
 #!/bin/sh
 # Builds the browser site: web/build.sh [MAGAZINE_DIR] [OUT_DIR]
 #
-# The program is, for now, the test stub (web/stub/stub.cpp). OUT_DIR gets
-# the page, its scripts, the program's .js and .wasm, chiptune3's runtime and
-# a copy of the magazine in OUT_DIR/magazine/ with a files.txt listing it
-# (the magazine's own files.txt is kept when it has one).
+# OUT_DIR gets the page, its scripts, the viewer's .js and .wasm (built with
+# emcmake from the same CMake lists as the desktop, -DORBEX_WEB=ON),
+# chiptune3's runtime and a copy of the magazine in OUT_DIR/magazine/ with a
+# files.txt listing it (the magazine's own files.txt is kept when it has one).
+# The log and save file a desktop run may have left in the folder are not
+# copied.
 #
 # MAGAZINE_DIR defaults to build/magazine (made by the desktop build), OUT_DIR
 # to build-web/site. Needs Debian's emscripten and npm (for chiptune3).
+#
+# Environment: ORBEX_WEB_BUILD, the CMake build folder (default build-web);
+# ORBEX_WEB_PROGRAM, the program the page starts: orbex-program (the
+# viewer, default), orbex-stub (the page's test fixture) or
+# orbex-frame-timing (bench/web_frame_timing.cpp).
 set -eu
 
 web=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$web")
 magazine=${1:-$root/build/magazine}
 out=${2:-$root/build-web/site}
+build=${ORBEX_WEB_BUILD:-$root/build-web}
+program=${ORBEX_WEB_PROGRAM:-orbex-program}
 
 if ! command -v emcc >/dev/null 2>&1; then
     echo "web/build.sh: emcc is missing: apt-get install -y emscripten" >&2
@@ -26,19 +35,15 @@ if [ ! -f "$web/node_modules/chiptune3/chiptune3.js" ]; then
     (cd "$web" && npm ci --no-audit --no-fund)
 fi
 
-mkdir -p "$out"
-# Asyncify must know every import that suspends the program.
-emcc -O2 -std=c++20 -Wall -Wextra -I"$web" "$web/stub/stub.cpp" \
-    -o "$out/orbex-program.js" \
-    --js-library "$web/library_orbex.js" \
-    -sASYNCIFY=1 \
-    '-sASYNCIFY_IMPORTS=["orbex_wait_frame","orbex_wait_event","orbex_message_box","orbex_music_load"]' \
-    -sEXIT_RUNTIME=1 \
-    -sALLOW_MEMORY_GROWTH=1 \
-    -sENVIRONMENT=web \
-    '-sEXPORTED_RUNTIME_METHODS=["FS","ENV","addRunDependency","removeRunDependency"]'
+if [ ! -f "$build/CMakeCache.txt" ]; then
+    emcmake cmake -S "$root" -B "$build" -DORBEX_WEB=ON -DCMAKE_BUILD_TYPE=Release >/dev/null
+fi
+cmake --build "$build" -j 2 --target "$program" >/dev/null
 
-cp "$web/index.html" "$web/orbex.js" "$web/orbex.css" "$out/"
+mkdir -p "$out"
+cp "$build/$program.js" "$build/$program.wasm" "$out/"
+cp "$web/orbex.js" "$web/orbex.css" "$out/"
+sed "s/orbex-program\./$program./g" "$web/index.html" >"$out/index.html"
 mkdir -p "$out/chiptune3"
 for f in chiptune3.js chiptune3.worklet.js libopenmpt.worklet.js LICENSE; do
     cp "$web/node_modules/chiptune3/$f" "$out/chiptune3/"
@@ -48,6 +53,7 @@ rm -rf "$out/magazine"
 mkdir -p "$out/magazine"
 if [ -d "$magazine" ]; then
     cp -R "$magazine/." "$out/magazine/"
+    rm -f "$out/magazine/orbex.log" "$out/magazine/save.txt"
     if [ ! -f "$out/magazine/files.txt" ]; then
         (cd "$out/magazine" && find . -type f ! -name files.txt | sed 's|^\./||' | LC_ALL=C sort >files.txt)
     fi

@@ -521,7 +521,7 @@ class Page {
     this.context2d = elements.canvas.getContext('2d', { alpha: false })
     this.image = this.context2d.createImageData(WIDTH, HEIGHT)
     this.pixels = new Uint32Array(this.image.data.buffer)
-    this.stats = { firstFrameMs: null, presents: 0, filesMs: null, files: 0, missing: [] }
+    this.stats = { firstFrameMs: null, presents: 0, filesMs: null, files: 0, missing: [], workletMs: null }
     this.shots = {}
     this.pendingShots = []
     this.downloads = []
@@ -845,7 +845,9 @@ class Page {
     if (!document.hidden) this.input.post(WM_ACTIVATEAPP, 1, 0)
     // The usual rate, made ready while the program loads: its first module
     // load then need not wait for the worklet.
-    if (!/n/.test(options.args)) this.sound.init(44100)
+    if (!/n/.test(options.args) && this.sound.init(44100)) {
+      this.sound.ready.then(() => { this.stats.workletMs = performance.now() })
+    }
     const files = this.fetchFiles()
     const page = this
     const Module = {

@@ -59,10 +59,15 @@ export function writeMagazine(dir, archive = ARCHIVE) {
       .join('\n'))
 }
 
-// Builds the site with web/build.sh into out; returns the seconds it took.
-export function buildSite(webDir, magazine, out) {
+// Builds the site with web/build.sh into out, with program (orbex-program,
+// the viewer; orbex-stub; orbex-frame-timing) as the page's program; returns
+// the seconds it took. ORBEX_WEB_BUILD, when set, is the CMake build folder.
+export function buildSite(webDir, magazine, out, program = 'orbex-program') {
   const started = Date.now()
-  execFileSync(path.join(webDir, 'build.sh'), [magazine, out], { stdio: ['ignore', 'ignore', 'inherit'] })
+  execFileSync(path.join(webDir, 'build.sh'), [magazine, out], {
+    stdio: ['ignore', 'ignore', 'inherit'],
+    env: { ...process.env, ORBEX_WEB_PROGRAM: program },
+  })
   return (Date.now() - started) / 1000
 }
 

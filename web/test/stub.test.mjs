@@ -74,7 +74,7 @@ describe('web page with the stub program', { skip: skip ?? false, timeout: 60000
       const magazine = path.join(tmp, 'magazine')
       writeMagazine(magazine)
       site = path.join(tmp, 'site')
-      const seconds = buildSite(webDir, magazine, site)
+      const seconds = buildSite(webDir, magazine, site, 'orbex-stub')
       console.log(`# site built in ${seconds.toFixed(1)} s`)
     }
     // A second magazine beside the first, for ?magazine=.
@@ -490,7 +490,7 @@ describe('web page with the stub program', { skip: skip ?? false, timeout: 60000
   })
 
   test('a program that cannot start still gives a result', async () => {
-    const broken = await serve(site, { '/orbex-program.wasm': path.join(tmp, 'no-such.wasm') })
+    const broken = await serve(site, { '/orbex-stub.wasm': path.join(tmp, 'no-such.wasm') })
     try {
       const page = await newPage()
       await open(page, broken.url, 'script=x')
