@@ -532,6 +532,7 @@ class Page {
     this.channel.port1.onmessage = () => this.turns.shift()?.()
     this.visibleWaiters = []
     this.cfgKey = 'orbex5:cfg:' + options.magazine
+    this.logShown = 0 // bytes of orbex.log already echoed to the console
   }
 
   get cursor() {
@@ -818,6 +819,16 @@ class Page {
   fileWritten(FS, path) {
     if (path === `${FOLDER}/save.txt`) this.download('save.txt', FS.readFile(path))
     if (path === `${FOLDER}/orbex.cfg`) this.saveConfig(FS.readFile(path))
+    if (path === `${FOLDER}/orbex.log`) this.echoLog(FS.readFile(path))
+  }
+
+  // The log (letter l) goes to the console too, entry by entry: the viewer
+  // opens and closes the file for every one.
+  echoLog(bytes) {
+    if (bytes.length < this.logShown) this.logShown = 0
+    const text = decode1252(bytes.subarray(this.logShown))
+    this.logShown = bytes.length
+    for (const line of text.split(/\r?\n/)) if (line !== '') console.log(line)
   }
 
   savedConfig() {
