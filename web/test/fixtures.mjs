@@ -5,9 +5,9 @@ import fs from 'node:fs'
 import path from 'node:path'
 import zlib from 'node:zlib'
 
-// A 4-channel ProTracker module: one square-wave sample, four notes on the
-// first channel, 7.68 seconds before it loops.
-export function makeModule() {
+// A 4-channel ProTracker module: one square-wave sample, four notes (these
+// Amiga periods) on the first channel, 7.68 seconds before it loops.
+export function makeModule(periods = [428, 381, 339, 320]) {
   const sampleBytes = 64
   const header = Buffer.alloc(1084)
   header.write('orbex test', 0)
@@ -24,7 +24,7 @@ export function makeModule() {
   header.write('M.K.', 1080)
   const pattern = Buffer.alloc(1024)
   for (let row = 0; row < 64; row += 4) {
-    const period = [428, 381, 339, 320][(row / 4) % 4]
+    const period = periods[(row / 4) % 4]
     const o = row * 16
     pattern[o] = period >> 8
     pattern[o + 1] = period & 0xff
