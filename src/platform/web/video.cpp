@@ -2,9 +2,7 @@
 // the page's DOM events, queued by the page as window messages; in an
 // automated run (a script in the page's address) it is the script alone, as
 // headless, so that both give the same frames.
-#include <emscripten.h>
-
-#include <cstdio>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -24,13 +22,14 @@ namespace {
 // The viewer acts on a quit request (the end of the fade) only when a
 // message comes, so an idle page sends an empty one now and then, as a
 // desktop does.
-constexpr double IDLE_MESSAGE_MS = 500;
+constexpr std::chrono::milliseconds IDLE_MESSAGE_TIME{500};
+using Clock = std::chrono::steady_clock;
 
 struct BackendState {
     bool windowOpen = false;
     bool scripted = false;
     InputScript script;
-    double lastMessageMs = 0;
+    Clock::time_point lastMessage{};
     // A script's shots show the last flipped frame, kept also after the
     // display objects are gone; black before the first flip.
     FrameView shown;
@@ -76,11 +75,11 @@ class WebVideo final : public VideoBackend {
             orbex_wait_event();
             posted = takePageEvents();
         }
-        const double now = emscripten_get_now();
+        const Clock::time_point now = Clock::now();
         if (posted) {
-            state.lastMessageMs = now;
-        } else if (state.windowOpen && now - state.lastMessageMs >= IDLE_MESSAGE_MS) {
-            state.lastMessageMs = now;
+            state.lastMessage = now;
+        } else if (state.windowOpen && now - state.lastMessage >= IDLE_MESSAGE_TIME) {
+            state.lastMessage = now;
             postInputMessage(WM_NULL, 0, 0);
         }
     }
