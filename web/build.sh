@@ -45,9 +45,24 @@ cp "$build/$program.js" "$build/$program.wasm" "$out/"
 cp "$web/orbex.js" "$web/orbex.css" "$out/"
 sed "s/orbex-program\./$program./g" "$web/index.html" >"$out/index.html"
 mkdir -p "$out/chiptune3"
-for f in chiptune3.js chiptune3.worklet.js libopenmpt.worklet.js LICENSE; do
+for f in chiptune3.js chiptune3.worklet.js LICENSE; do
     cp "$web/node_modules/chiptune3/$f" "$out/chiptune3/"
 done
+# The worklet's own base64 decoder takes most of a second before the first
+# module can load; web/worklet-atob.js takes its place (kept as it is where
+# the file does not start as chiptune3 0.8.4's does).
+node - "$web/node_modules/chiptune3/libopenmpt.worklet.js" "$web/worklet-atob.js" \
+    >"$out/chiptune3/libopenmpt.worklet.js" <<'END'
+const fs = require('fs')
+const [worklet, atob] = process.argv.slice(2).map((f) => fs.readFileSync(f, 'utf8'))
+const end = worklet.indexOf('}const performance=')
+if (worklet.startsWith('function atob(') && end > 0) {
+  process.stdout.write(atob + worklet.slice(end + 1))
+} else {
+  console.error('web/build.sh: chiptune3 has another worklet; its base64 decoder is kept')
+  process.stdout.write(worklet)
+}
+END
 
 rm -rf "$out/magazine"
 mkdir -p "$out/magazine"
