@@ -18,7 +18,10 @@
 #include "picture/pixelformat.h"
 #include "platform/clock.h"
 #ifdef ORBEX_WEB
+#include "platform/bass.h"
+#include "platform/display.h"
 #include "platform/web/web.h"
+#include "platform/windows.h"
 #else
 #include "platform/headless/headless.h"
 #endif
@@ -148,6 +151,10 @@ bool startViewer(int depth, int padding) {
 #ifdef ORBEX_WEB
     // The page offers both depths; the configuration picks one.
     (void)padding;
+    resetWindowSystem();
+    resetDisplayLayer();
+    resetSoundLayer();
+    resetClock();
     writeBytes("orbex.cfg", depth == 16 ? "\x01\x03\x01" : "\x01\x02\x01");
     web::install();
 #else

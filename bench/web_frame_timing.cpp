@@ -2,8 +2,8 @@
 // the pointer over a link) timed in the browser build: drawFrame alone, and
 // the page's work to show the frame (orbex_present: conversion to the
 // canvas). Built by web/build.sh with ORBEX_WEB_PROGRAM=orbex-frame-timing
-// and run once in Chromium by web/test/frame-timing.mjs; the results are
-// console lines.
+// and run once in Chromium by web/test/run-site.mjs; the results are console
+// lines (bench/README.md).
 #include <emscripten.h>
 
 #include <algorithm>
