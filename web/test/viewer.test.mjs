@@ -13,7 +13,7 @@
 // Skips, saying why, when Chromium, emcc, playwright-core, the native viewer
 // or the sample magazine is missing.
 import assert from 'node:assert/strict'
-import { execFileSync } from 'node:child_process'
+import { execFileSync, spawnSync } from 'node:child_process'
 import fs from 'node:fs'
 import os from 'node:os'
 import path from 'node:path'
@@ -131,9 +131,12 @@ describe('the viewer in the browser', { skip: skip ?? false, timeout: 900000 }, 
     await open(page, server.url, new URLSearchParams(query).toString())
     const result = await waitResult(page, seconds)
     const boxes = page.orbexConsole.filter((line) => line.startsWith('ORBEX 5:'))
-    const cfg = await page.evaluate(() => localStorage.getItem(window.orbex.cfgKey))
+    const { cfg, downloads } = await page.evaluate(() => ({
+      cfg: localStorage.getItem(window.orbex.cfgKey),
+      downloads: window.orbex.downloads,
+    }))
     await page.orbexContext.close()
-    return { result, console: page.orbexConsole, boxes, cfg }
+    return { result, console: page.orbexConsole, boxes, cfg, downloads }
   }
 
   test('the regression tour gives the desktop reference log and shots', async () => {
@@ -186,10 +189,12 @@ describe('the viewer in the browser', { skip: skip ?? false, timeout: 900000 }, 
           stdio: ['ignore', 'ignore', 'inherit'],
         })
 
-        const { result, console: lines } = await scriptedRun({
+        const { result, console: lines, downloads } = await scriptedRun({
           magazine: `_served/${name}/`, args: 'l', clock: 'step:20', script: `_served/${name}.txt`,
         })
         assert.equal(result.exit, 0, lines.join('\n'))
+        // F2's save.txt is offered to the reader as the desktop writes it.
+        assert.deepEqual(downloads, [{ name: 'save.txt', size: fs.statSync(path.join(native, 'save.txt')).size }])
         assert.equal(compareLogs(fs.readFileSync(path.join(native, 'orbex.log'), 'latin1'), result.log), null)
         const names = shotsOf(FOREIGN_SCRIPT)
         assert.deepEqual(Object.keys(result.shots).sort(), [...names].sort())
@@ -204,6 +209,55 @@ describe('the viewer in the browser', { skip: skip ?? false, timeout: 900000 }, 
         }
       })
   }
+
+  test('missing files behave as on the desktop: the same message boxes, log and shot', async () => {
+    const served = path.join(tmp, 'served', 'missing')
+    const native = path.join(tmp, 'native-missing')
+    for (const dir of [served, native]) {
+      writeForeignMagazine(dir, 2)
+      fs.rmSync(path.join(dir, 'extreme2.xm'))
+      fs.rmSync(path.join(dir, 'data', 'chars.168'))
+    }
+    // Listed, but not there: the page gets 404 for both.
+    fs.writeFileSync(path.join(served, 'files.txt'),
+      ['data/orbex.dat', 'data/chars.168', 'data/begin.raw', 'data/BG_8b.pcx', 'data/ende.pcx', 'data/cursor.pcx',
+        'extreme2.xm', 'other.mod', 'orbex.cfg', ''].join('\n'))
+    const script = path.join(tmp, 'served', 'missing.txt')
+    fs.writeFileSync(script, 'frames 30\nshot gone.png\n')
+    const run = spawnSync(binary, ['l'], {
+      cwd: native, env: { ORBEX_VIDEO: 'headless', ORBEX_CLOCK: 'step:20', ORBEX_SCRIPT: script }, encoding: 'latin1',
+    })
+    const nativeBoxes = run.stderr.split('\n').filter((line) => line.startsWith('ORBEX 5:'))
+    assert.equal(nativeBoxes.length, 2, run.stderr)
+
+    const { result, boxes } = await scriptedRun({
+      magazine: '_served/missing/', args: 'l', clock: 'step:20', script: '_served/missing.txt',
+    })
+    assert.equal(result.exit, run.status)
+    assert.deepEqual(boxes, nativeBoxes)
+    assert.equal(compareLogs(fs.readFileSync(path.join(native, 'orbex.log'), 'latin1'), result.log), null)
+    assert.equal(describeDifference('gone.png', readDataUrl(result.shots['gone.png']).rgb,
+      readPng(fs.readFileSync(path.join(native, 'gone.png'))).rgb), null)
+  })
+
+  test('read by hand: a message box is a dialog the reader closes', async () => {
+    const served = path.join(tmp, 'served', 'no-background')
+    writeForeignMagazine(served, 2)
+    fs.rmSync(path.join(served, 'data', 'BG_8b.pcx'))
+    fs.writeFileSync(path.join(served, 'files.txt'), ['data/orbex.dat', 'data/chars.168', 'data/begin.raw',
+      'data/ende.pcx', 'data/cursor.pcx', 'orbex.cfg', ''].join('\n'))
+    const page = await newPage()
+    await open(page, server.url, 'args=n&magazine=_served/no-background/')
+    const dialog = page.locator('#orbex-box')
+    await dialog.waitFor({ state: 'visible', timeout: 30000 })
+    assert.match(await page.locator('#orbex-box-text').textContent(), /ERROR \(CODE 1\)/)
+    await sleep(300)
+    assert.equal(await page.locator('#orbex-result').count(), 0, 'the program did not wait for the reader')
+    await page.locator('#orbex-box button').click()
+    const result = await waitResult(page, 30)
+    assert.equal(result.exit, 0)
+    await page.orbexContext.close()
+  })
 
   // Levels at the page's output every 25 ms, with the module playing and
   // the volume: [time, rms, peak, volume, FNV-1a of the module playing,
@@ -352,6 +406,31 @@ describe('the viewer in the browser', { skip: skip ?? false, timeout: 900000 }, 
     await sleep(600)
     const levels = await page.evaluate((t) => window.levels.filter((l) => l[0] > t + 100), switched)
     assert.ok(Math.max(...levels.map((l) => l[1])) > 0.02, 'no music after the music link')
+
+    // A hidden page: the viewer is inactive and waits for a message (not for
+    // a frame), drawing nothing; visible again, it draws.
+    const setHidden = (hidden) => page.evaluate((h) => {
+      if (h) {
+        Object.defineProperty(document, 'hidden', { configurable: true, get: () => true })
+        Object.defineProperty(document, 'visibilityState', { configurable: true, get: () => 'hidden' })
+      } else {
+        delete document.hidden
+        delete document.visibilityState
+      }
+      document.dispatchEvent(new Event('visibilitychange'))
+    }, hidden)
+    await setHidden(true)
+    await sleep(200)
+    const hidden = await page.evaluate(() => ({
+      presents: window.orbex.stats.presents,
+      waitingForMessage: window.orbex.input.waiters.length,
+      waitingForFrame: window.orbex.visibleWaiters.length,
+    }))
+    await sleep(500)
+    assert.equal(await page.evaluate(() => window.orbex.stats.presents), hidden.presents, 'frames while hidden')
+    assert.deepEqual([hidden.waitingForMessage, hidden.waitingForFrame], [1, 0], 'not inactive while hidden')
+    await setHidden(false)
+    await waitFor(page, (p) => window.orbex.stats.presents > p + 3, hidden.presents)
 
     // F12: the end picture, the fade, the end (an idle message lets the
     // viewer act on its quit request).
