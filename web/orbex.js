@@ -854,11 +854,7 @@ class Page {
   async start() {
     this.listen()
     if (!document.hidden) this.input.post(WM_ACTIVATEAPP, 1, 0)
-    // The usual rate, made ready while the program loads: its first module
-    // load then need not wait for the worklet.
-    if (!/n/.test(options.args) && this.sound.init(44100)) {
-      this.sound.ready.then(() => { this.stats.workletMs = performance.now() })
-    }
+    // The files first: they and the program are on the way to the first frame.
     const files = this.fetchFiles()
     const page = this
     const Module = {
@@ -883,6 +879,12 @@ class Page {
     tag.src = options.program
     tag.onerror = () => this.finish(-1, 'cannot load ' + options.program)
     document.body.append(tag)
+    // The usual rate, made ready while the program loads: its first module
+    // load then need not wait for the worklet. The program cannot call for
+    // sound before its files are in.
+    if (!/n/.test(options.args) && this.sound.init(44100)) {
+      this.sound.ready.then(() => { this.stats.workletMs = performance.now() })
+    }
   }
 
   // The program ended: its log and shots go into #orbex-result.
