@@ -3,7 +3,12 @@
 import { execFileSync } from 'node:child_process'
 import fs from 'node:fs'
 import path from 'node:path'
+import { fileURLToPath } from 'node:url'
 import zlib from 'node:zlib'
+
+import { CHROMIUM, launch } from './run-site.mjs'
+
+const webDir = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..')
 
 // A 4-channel ProTracker module: one square-wave sample, four notes (these
 // Amiga periods) on the first channel, 7.68 seconds before it loops.
@@ -169,6 +174,99 @@ export function firstDifference(a, b) {
     if (a[i] !== b[i] || a[i + 1] !== b[i + 1] || a[i + 2] !== b[i + 2]) {
       const p = i / 3
       return { x: p % 640, y: Math.floor(p / 640), got: [...a.subarray(i, i + 3)], want: [...b.subarray(i, i + 3)] }
+    }
+  }
+  return null
+}
+
+// ---- the page, as the tests drive it
+
+// Makes the page hidden or visible again, as a browser does when its tab
+// goes to the back (headless Chromium never hides a page by itself).
+export function setHidden(page, hidden) {
+  return page.evaluate((h) => {
+    if (h) {
+      Object.defineProperty(document, 'hidden', { configurable: true, get: () => true })
+      Object.defineProperty(document, 'visibilityState', { configurable: true, get: () => 'hidden' })
+    } else {
+      delete document.hidden
+      delete document.visibilityState
+    }
+    document.dispatchEvent(new Event('visibilitychange'))
+  }, hidden)
+}
+
+// Samples the page's output (its volume node) every 25 ms into
+// window.levels, from the page's start on: [time, rms, peak, context state,
+// volume 0-100, FNV-1a of the module playing or 0].
+export async function sampleLevels(page) {
+  await page.addInitScript(() => {
+    window.levels = []
+    const hashes = new WeakMap()
+    const fnv = (bytes) => {
+      if (!hashes.has(bytes)) {
+        let h = 2166136261
+        for (const b of bytes) h = Math.imul(h ^ b, 16777619) >>> 0
+        hashes.set(bytes, h)
+      }
+      return hashes.get(bytes)
+    }
+    const attach = () => {
+      const sound = window.orbex?.sound
+      if (!sound?.output) return setTimeout(attach, 10)
+      const analyser = sound.context.createAnalyser()
+      analyser.fftSize = 2048
+      sound.output.connect(analyser)
+      const data = new Float32Array(analyser.fftSize)
+      const timer = setInterval(() => {
+        if (!sound.context) return clearInterval(timer)
+        analyser.getFloatTimeDomainData(data)
+        let sum = 0
+        let peak = 0
+        for (const v of data) {
+          sum += v * v
+          peak = Math.max(peak, Math.abs(v))
+        }
+        const playing = sound.modules.get(sound.playing)
+        window.levels.push([performance.now(), Math.sqrt(sum / data.length), peak, sound.context.state, sound.level,
+          playing ? fnv(playing.bytes) : 0])
+      }, 25)
+    }
+    attach()
+  })
+}
+
+// Two browsers, one of which lets sound play without a gesture, and a page
+// in a fresh context of either (page.orbexContext, to close it).
+export async function openBrowsers() {
+  const quiet = await launch()
+  const loud = await launch({ autoplay: true })
+  return {
+    async newPage(loudly = false) {
+      const context = await (loudly ? loud : quiet).newContext({ acceptDownloads: true })
+      const page = await context.newPage()
+      page.orbexContext = context
+      return page
+    },
+    async close() {
+      await quiet.close()
+      await loud.close()
+    },
+  }
+}
+
+// Why the browser tests cannot run here, or null: Chromium, playwright-core
+// and, unless a built site is given, emcc.
+export function missingBrowserTool(needEmcc = true) {
+  if (!fs.existsSync(CHROMIUM)) return `Chromium is missing (${CHROMIUM}): apt-get install -y chromium`
+  if (!fs.existsSync(path.join(webDir, 'node_modules', 'playwright-core'))) {
+    return 'playwright-core is missing: cd web && npm ci'
+  }
+  if (needEmcc) {
+    try {
+      execFileSync('emcc', ['--version'], { stdio: 'ignore' })
+    } catch {
+      return 'emcc is missing: apt-get install -y emscripten'
     }
   }
   return null

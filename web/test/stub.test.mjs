@@ -12,32 +12,16 @@ import os from 'node:os'
 import path from 'node:path'
 import { after, before, describe, test } from 'node:test'
 import { fileURLToPath } from 'node:url'
-import { execFileSync } from 'node:child_process'
 
 import {
   ARCHIVE, ARCHIVE2, SPACED, buildSite, expectedAll16, expectedAll24, firstDifference, fnv1a, readDataUrl, readPng,
-  widen, writeMagazine,
+  missingBrowserTool, openBrowsers, sampleLevels, setHidden, widen, writeMagazine,
 } from './fixtures.mjs'
-import { CHROMIUM, consoleLine, launch, open, serve, waitResult } from './run-site.mjs'
+import { consoleLine, open, serve, waitResult } from './run-site.mjs'
 
 const webDir = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..')
 
-function missingTool() {
-  if (!fs.existsSync(CHROMIUM)) return `Chromium is missing (${CHROMIUM}): apt-get install -y chromium`
-  if (!fs.existsSync(path.join(webDir, 'node_modules', 'playwright-core'))) {
-    return 'playwright-core is missing: cd web && npm ci'
-  }
-  if (!process.env.ORBEX_WEB_SITE) {
-    try {
-      execFileSync('emcc', ['--version'], { stdio: 'ignore' })
-    } catch {
-      return 'emcc is missing: apt-get install -y emscripten'
-    }
-  }
-  return null
-}
-
-const skip = missingTool()
+const skip = missingBrowserTool(!process.env.ORBEX_WEB_SITE)
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms))
 
 // Events the stub logged, as { message, wParam, lParam, frame } with the
@@ -64,8 +48,7 @@ describe('web page with the stub program', { skip: skip ?? false, timeout: 60000
   let tmp
   let site
   let server
-  let browser
-  let loudBrowser
+  let browsers
 
   before(async () => {
     tmp = fs.mkdtempSync(path.join(os.tmpdir(), 'orbex-web-'))
@@ -81,13 +64,11 @@ describe('web page with the stub program', { skip: skip ?? false, timeout: 60000
     writeMagazine(path.join(tmp, 'mag2'), ARCHIVE2)
     fs.mkdirSync(path.join(tmp, 'scripts'))
     server = await serve(site, { '/_scripts/': path.join(tmp, 'scripts'), '/mag2/': path.join(tmp, 'mag2') })
-    browser = await launch()
-    loudBrowser = await launch({ autoplay: true })
+    browsers = await openBrowsers()
   })
 
   after(async () => {
-    await browser?.close()
-    await loudBrowser?.close()
+    await browsers?.close()
     server?.close()
     if (tmp) fs.rmSync(tmp, { recursive: true, force: true })
   })
@@ -98,12 +79,7 @@ describe('web page with the stub program', { skip: skip ?? false, timeout: 60000
     return `_scripts/${name}`
   }
 
-  async function newPage(which = browser) {
-    const context = await which.newContext({ acceptDownloads: true })
-    const page = await context.newPage()
-    page.orbexContext = context
-    return page
-  }
+  const newPage = (loudly = false) => browsers.newPage(loudly)
 
   test('frames, files, arguments and clock reach the program; shots and frames are exact', async () => {
     const query = new URLSearchParams({
@@ -290,22 +266,13 @@ describe('web page with the stub program', { skip: skip ?? false, timeout: 60000
     await open(page, server.url, query.toString())
     await consoleLine(page, 'ready')
     const presents = () => page.evaluate(() => window.orbex.stats.presents)
-    const setHidden = (hidden) => page.evaluate((h) => {
-      if (h) {
-        Object.defineProperty(document, 'hidden', { configurable: true, get: () => true })
-        Object.defineProperty(document, 'visibilityState', { configurable: true, get: () => 'hidden' })
-      } else {
-        delete document.hidden
-        delete document.visibilityState
-      }
-      document.dispatchEvent(new Event('visibilitychange'))
-    }, hidden)
-    await setHidden(true)
+    const hide = (hidden) => setHidden(page, hidden)
+    await hide(true)
     await sleep(200)
     const p1 = await presents()
     await sleep(500)
     assert.equal(await presents(), p1, 'frames go on while hidden')
-    await setHidden(false)
+    await hide(false)
     await waitFor(page, (p) => window.orbex.stats.presents > p + 3, p1)
     await page.keyboard.press('KeyZ')
     await consoleLine(page, 'waiting')
@@ -325,6 +292,7 @@ describe('web page with the stub program', { skip: skip ?? false, timeout: 60000
   // Samples the page's output volume node every 25 ms into window.levels,
   // and the console lines into window.marks, both with page times.
   async function listen(page) {
+    await sampleLevels(page)
     await page.addInitScript(() => {
       window.levels = []
       window.marks = []
@@ -333,25 +301,6 @@ describe('web page with the stub program', { skip: skip ?? false, timeout: 60000
         window.marks.push([performance.now(), args.join(' ')])
         log.apply(console, args)
       }
-      const attach = () => {
-        const sound = window.orbex?.sound
-        if (!sound?.output) return setTimeout(attach, 10)
-        const analyser = sound.context.createAnalyser()
-        analyser.fftSize = 2048
-        sound.output.connect(analyser)
-        const data = new Float32Array(analyser.fftSize)
-        setInterval(() => {
-          analyser.getFloatTimeDomainData(data)
-          let sum = 0
-          let peak = 0
-          for (const v of data) {
-            sum += v * v
-            peak = Math.max(peak, Math.abs(v))
-          }
-          window.levels.push([performance.now(), Math.sqrt(sum / data.length), peak, sound.context.state])
-        }, 25)
-      }
-      attach()
     })
   }
 
@@ -364,7 +313,7 @@ describe('web page with the stub program', { skip: skip ?? false, timeout: 60000
   }
 
   test('a module plays, volume 0 is silence, stop is silence; a bad module is refused', async () => {
-    const page = await newPage(loudBrowser)
+    const page = await newPage(true)
     await listen(page)
     const query = new URLSearchParams({
       script: script('music.txt', [

@@ -20,9 +20,11 @@ import path from 'node:path'
 import { after, before, describe, test } from 'node:test'
 import { fileURLToPath } from 'node:url'
 
-import { buildSite, firstDifference, fnv1a, readDataUrl, readPng } from './fixtures.mjs'
+import {
+  buildSite, firstDifference, fnv1a, missingBrowserTool, openBrowsers, readDataUrl, readPng, sampleLevels, setHidden,
+} from './fixtures.mjs'
 import { FOREIGN_SCRIPT, writeForeignMagazine } from './foreign.mjs'
-import { CHROMIUM, consoleLine, launch, open, serve, waitResult } from './run-site.mjs'
+import { consoleLine, open, serve, waitResult } from './run-site.mjs'
 
 const webDir = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..')
 const root = path.dirname(webDir)
@@ -32,15 +34,8 @@ const sample = process.env.ORBEX_SAMPLE_MAGAZINE || path.join(root, 'build', 'ma
 const MODULES = /\.(xm|mod|s3m|it)$/i
 
 function missingTool() {
-  if (!fs.existsSync(CHROMIUM)) return `Chromium is missing (${CHROMIUM}): apt-get install -y chromium`
-  if (!fs.existsSync(path.join(webDir, 'node_modules', 'playwright-core'))) {
-    return 'playwright-core is missing: cd web && npm ci'
-  }
-  try {
-    execFileSync('emcc', ['--version'], { stdio: 'ignore' })
-  } catch {
-    return 'emcc is missing: apt-get install -y emscripten'
-  }
+  const tool = missingBrowserTool()
+  if (tool) return tool
   if (!fs.existsSync(binary)) return `the native viewer is missing (${binary}): build it first`
   if (!fs.existsSync(path.join(sample, 'data', 'orbex.dat'))) {
     return `the sample magazine is missing (${sample}): cmake --build build --target magazine`
@@ -91,8 +86,7 @@ describe('the viewer in the browser', { skip: skip ?? false, timeout: 900000 }, 
   let tmp
   let site
   let server
-  let browser
-  let loudBrowser
+  let browsers
 
   before(async () => {
     tmp = fs.mkdtempSync(path.join(os.tmpdir(), 'orbex-viewer-'))
@@ -106,23 +100,16 @@ describe('the viewer in the browser', { skip: skip ?? false, timeout: 900000 }, 
       '/_tour/': regression,
       '/_served/': path.join(tmp, 'served'),
     })
-    browser = await launch()
-    loudBrowser = await launch({ autoplay: true })
+    browsers = await openBrowsers()
   })
 
   after(async () => {
-    await browser?.close()
-    await loudBrowser?.close()
+    await browsers?.close()
     server?.close()
     if (tmp) fs.rmSync(tmp, { recursive: true, force: true })
   })
 
-  async function newPage(which = browser) {
-    const context = await which.newContext({ acceptDownloads: true })
-    const page = await context.newPage()
-    page.orbexContext = context
-    return page
-  }
+  const newPage = (loudly = false) => browsers.newPage(loudly)
 
   // Runs a scripted, virtual-clock run of the site (or of another magazine
   // folder served under /_served/); the result and the console.
@@ -259,23 +246,13 @@ describe('the viewer in the browser', { skip: skip ?? false, timeout: 900000 }, 
     await page.orbexContext.close()
   })
 
-  // Levels at the page's output every 25 ms, with the module playing and
-  // the volume: [time, rms, peak, volume, FNV-1a of the module playing,
-  // context state]. Console lines tell when the first frame came and the
-  // context's state then: the test cannot ask the page itself before the
-  // reader's click, as playwright's evaluations count as a user gesture.
+  // The output sampled (fixtures.sampleLevels); a console line tells when
+  // the first frame came and the context's state then: the test cannot ask
+  // the page itself before the reader's click, as playwright's evaluations
+  // count as a user gesture.
   async function listen(page) {
+    await sampleLevels(page)
     await page.addInitScript(() => {
-      window.levels = []
-      const hashes = new WeakMap()
-      const fnv = (bytes) => {
-        if (!hashes.has(bytes)) {
-          let h = 2166136261
-          for (const b of bytes) h = Math.imul(h ^ b, 16777619) >>> 0
-          hashes.set(bytes, h)
-        }
-        return hashes.get(bytes)
-      }
       const watch = setInterval(() => {
         const page = window.orbex
         if (!page || page.stats.firstFrameMs === null || !page.sound.playing) return
@@ -283,28 +260,6 @@ describe('the viewer in the browser', { skip: skip ?? false, timeout: 900000 }, 
         const hint = !document.getElementById('orbex-sound-hint').hidden
         console.log(`orbex-test: first frame, sound ${page.sound.context.state}, hint ${hint}`)
       }, 10)
-      const attach = () => {
-        const sound = window.orbex?.sound
-        if (!sound?.output) return setTimeout(attach, 10)
-        const analyser = sound.context.createAnalyser()
-        analyser.fftSize = 2048
-        sound.output.connect(analyser)
-        const data = new Float32Array(analyser.fftSize)
-        const timer = setInterval(() => {
-          if (!sound.context) return clearInterval(timer)
-          analyser.getFloatTimeDomainData(data)
-          let sum = 0
-          let peak = 0
-          for (const v of data) {
-            sum += v * v
-            peak = Math.max(peak, Math.abs(v))
-          }
-          const playing = sound.modules.get(sound.playing)
-          window.levels.push([performance.now(), Math.sqrt(sum / data.length), peak, sound.level,
-            playing ? fnv(playing.bytes) : 0, sound.context.state])
-        }, 25)
-      }
-      attach()
     })
   }
 
@@ -318,7 +273,7 @@ describe('the viewer in the browser', { skip: skip ?? false, timeout: 900000 }, 
       'move 100 372', 'frames 2', 'ldown', 'frames 3', 'lup', 'frames 300',
       'key F12', 'frames 400', '',
     ].join('\n'))
-    const page = await newPage(loudBrowser)
+    const page = await newPage(true)
     await listen(page)
     await open(page, server.url, 'clock=step:20&script=_served/music.txt')
     const result = await waitResult(page, 120)
@@ -326,9 +281,9 @@ describe('the viewer in the browser', { skip: skip ?? false, timeout: 900000 }, 
     const levels = await page.evaluate(() => window.levels)
     await page.orbexContext.close()
 
-    const running = levels.filter((l) => l[5] === 'running')
-    const first = running.filter((l) => l[4] === start && l[3] === 100)
-    const second = running.filter((l) => l[4] === other && l[3] === 100)
+    const running = levels.filter((l) => l[3] === 'running')
+    const first = running.filter((l) => l[5] === start && l[4] === 100)
+    const second = running.filter((l) => l[5] === other && l[4] === 100)
     assert.ok(first.length >= 4 && second.length >= 4, `too few samples: ${first.length}, ${second.length}`)
     assert.ok(Math.max(...first.map((l) => l[1])) > 0.02, 'no music from the start')
     assert.ok(first.at(-1)[0] < second[0][0], 'the first module did not come first')
@@ -336,10 +291,10 @@ describe('the viewer in the browser', { skip: skip ?? false, timeout: 900000 }, 
     assert.ok(Math.max(...second.filter((l) => l[0] > second[0][0] + 100).map((l) => l[1])) > 0.02,
       'no music after the music link')
     const fade = running.filter((l) => l[0] > second.at(-1)[0])
-    const volumes = fade.map((l) => l[3])
+    const volumes = fade.map((l) => l[4])
     assert.ok(volumes.some((v) => v > 0 && v < 100), 'no fade')
     assert.deepEqual(volumes, [...volumes].sort((a, b) => b - a), 'the volume rose during the fade')
-    const silentFrom = fade.find((l) => l[3] === 0)?.[0]
+    const silentFrom = fade.find((l) => l[4] === 0)?.[0]
     assert.ok(silentFrom !== undefined, 'the fade did not reach 0')
     const silent = fade.filter((l) => l[0] > silentFrom + 100)
     assert.ok(silent.length >= 4, `too few samples after the fade: ${silent.length}`)
@@ -396,7 +351,7 @@ describe('the viewer in the browser', { skip: skip ?? false, timeout: 900000 }, 
     for (let i = 0; i < 3; ++i) {
       await click(page, 100, 372)
       try {
-        await waitFor(page, (hash) => window.levels.at(-1)?.[4] === hash, other, 2)
+        await waitFor(page, (hash) => window.levels.at(-1)?.[5] === hash, other, 2)
         break
       } catch {
         assert.ok(i < 2, 'the music link did not switch the music')
@@ -409,17 +364,7 @@ describe('the viewer in the browser', { skip: skip ?? false, timeout: 900000 }, 
 
     // A hidden page: the viewer is inactive and waits for a message (not for
     // a frame), drawing nothing; visible again, it draws.
-    const setHidden = (hidden) => page.evaluate((h) => {
-      if (h) {
-        Object.defineProperty(document, 'hidden', { configurable: true, get: () => true })
-        Object.defineProperty(document, 'visibilityState', { configurable: true, get: () => 'hidden' })
-      } else {
-        delete document.hidden
-        delete document.visibilityState
-      }
-      document.dispatchEvent(new Event('visibilitychange'))
-    }, hidden)
-    await setHidden(true)
+    await setHidden(page, true)
     await sleep(200)
     const hidden = await page.evaluate(() => ({
       presents: window.orbex.stats.presents,
@@ -429,7 +374,7 @@ describe('the viewer in the browser', { skip: skip ?? false, timeout: 900000 }, 
     await sleep(500)
     assert.equal(await page.evaluate(() => window.orbex.stats.presents), hidden.presents, 'frames while hidden')
     assert.deepEqual([hidden.waitingForMessage, hidden.waitingForFrame], [1, 0], 'not inactive while hidden')
-    await setHidden(false)
+    await setHidden(page, false)
     await waitFor(page, (p) => window.orbex.stats.presents > p + 3, hidden.presents)
 
     // F12: the end picture, the fade, the end (an idle message lets the
@@ -437,7 +382,7 @@ describe('the viewer in the browser', { skip: skip ?? false, timeout: 900000 }, 
     await page.keyboard.press('F12')
     const result = await waitResult(page, 20)
     assert.equal(result.exit, 0)
-    const volumes = await page.evaluate(() => window.levels.map((l) => l[3]))
+    const volumes = await page.evaluate(() => window.levels.map((l) => l[4]))
     assert.ok(volumes.includes(0) && volumes.some((v) => v > 0 && v < 100), 'no fade before the end')
     assert.match(await page.locator('#orbex-status').textContent(), /ended/)
     await page.orbexContext.close()
