@@ -744,7 +744,9 @@ class Page {
     const files = new Map()
     let list = ''
     try {
-      const response = await fetch(options.magazine + 'files.txt', { cache: 'no-cache' })
+      const early = window.orbexFileList
+      const url = options.magazine + 'files.txt'
+      const response = await (early?.url === url ? early.response : fetch(url, { cache: 'no-cache' }))
       if (response.ok) list = await response.text()
       else console.warn(`orbex: no files.txt in ${options.magazine} (${response.status})`)
     } catch (e) {
