@@ -17,7 +17,14 @@
 #include "picture/pictures.h"
 #include "picture/pixelformat.h"
 #include "platform/clock.h"
+#ifdef ORBEX_WEB
+#include "platform/bass.h"
+#include "platform/display.h"
+#include "platform/web/web.h"
+#include "platform/windows.h"
+#else
 #include "platform/headless/headless.h"
+#endif
 #include "present/frame.h"
 #include "present/input.h"
 #include "shell/assets.h"
@@ -141,10 +148,21 @@ void removeMagazine() {
 
 bool startViewer(int depth, int padding) {
     resetViewer();
+#ifdef ORBEX_WEB
+    // The page offers both depths; the configuration picks one.
+    (void)padding;
+    resetWindowSystem();
+    resetDisplayLayer();
+    resetSoundLayer();
+    resetClock();
+    writeBytes("orbex.cfg", depth == 16 ? "\x01\x03\x01" : "\x01\x02\x01");
+    web::install();
+#else
     headless::reset();
     headless::install(false);
     headless::offerDepths({depth});
     headless::setPitchPadding(padding);
+#endif
     // Frozen between flips: a frame-rate window closes only in updateFrame.
     useVirtualClock(1000000, 20);
     bMusicOn = 0;

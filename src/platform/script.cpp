@@ -1,0 +1,206 @@
+#include "platform/script.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/places.h"
+
+namespace orbex {
+
+namespace {
+
+struct KeyName {
+    const char *name;
+    UINT code;
+};
+
+constexpr KeyName KEY_NAMES[] = {
+    {"Space", VK_SPACE},  {"PageUp", VK_PRIOR}, {"PageDown", VK_NEXT}, {"Home", VK_HOME},
+    {"End", VK_END},      {"Up", VK_UP},        {"Down", VK_DOWN},     {"Num2", VK_NUMPAD2},
+    {"Num4", VK_NUMPAD4}, {"Num6", VK_NUMPAD6}, {"Num8", VK_NUMPAD8},  {"F1", VK_F1},
+    {"F2", VK_F2},        {"F5", VK_F5},        {"F9", VK_F9},         {"F12", VK_F12},
+};
+
+// Far from zero, like a system that has been up for a while.
+constexpr DWORD VIRTUAL_CLOCK_START = 5 * 3600 * 1000;
+
+bool parseNumber(const std::string &word, long *value) {
+    if (word.empty())
+        return false;
+    char *end = nullptr;
+    *value = std::strtol(word.c_str(), &end, 0);
+    return end != nullptr && *end == 0;
+}
+
+bool parseKey(const std::string &word, long *code) {
+    for (const auto &k : KEY_NAMES)
+        if (word == k.name) {
+            *code = static_cast<long>(k.code);
+            return true;
+        }
+    return word.rfind("0x", 0) == 0 && parseNumber(word, code) && *code > 0 && *code < 256;
+}
+
+} // namespace
+
+bool InputScript::parseLine(const std::string &raw, Line *out, std::string *why) {
+    std::istringstream in(raw);
+    std::string word, arg1, arg2, extra;
+    in >> word >> arg1 >> arg2 >> extra;
+    auto want = [&](int n) {
+        bool ok = (n >= 1) == !arg1.empty() && (n >= 2) == !arg2.empty() && extra.empty();
+        if (!ok)
+            *why = word + " takes " + std::to_string(n) + (n == 1 ? " argument" : " arguments");
+        return ok;
+    };
+    if (word == "frames") {
+        if (!want(1) || !parseNumber(arg1, &out->a) || out->a < 0)
+            return (*why = why->empty() ? "frames needs a count" : *why), false;
+        out->command = Command::Frames;
+    } else if (word == "key") {
+        if (!want(1) || !parseKey(arg1, &out->a))
+            return (*why = why->empty() ? "unknown key " + arg1 : *why), false;
+        out->command = Command::Key;
+    } else if (word == "move") {
+        if (!want(2) || !parseNumber(arg1, &out->a) || !parseNumber(arg2, &out->b))
+            return (*why = why->empty() ? "move needs X and Y" : *why), false;
+        out->command = Command::Move;
+    } else if (word == "ldown" || word == "lup" || word == "rdown" || word == "close") {
+        if (!want(0))
+            return false;
+        out->command = word == "ldown"   ? Command::LeftDown
+                       : word == "lup"   ? Command::LeftUp
+                       : word == "rdown" ? Command::RightDown
+                                         : Command::Close;
+    } else if (word == "activate") {
+        if (!want(1) || (arg1 != "0" && arg1 != "1"))
+            return (*why = why->empty() ? "activate takes 0 or 1" : *why), false;
+        out->command = Command::Activate;
+        out->a = arg1 == "1" ? 1 : 0;
+    } else if (word == "shot") {
+        if (!want(1))
+            return false;
+        out->command = Command::Shot;
+        out->file = arg1;
+    } else {
+        *why = "unknown command " + word;
+        return false;
+    }
+    return true;
+}
+
+bool InputScript::load(const std::string &text, std::string *error) {
+    std::vector<Line> parsed;
+    std::istringstream in(text);
+    std::string raw;
+    int number = 0;
+    while (std::getline(in, raw)) {
+        ++number;
+        if (auto hash = raw.find('#'); hash != std::string::npos)
+            raw.erase(hash);
+        if (raw.find_first_not_of(" \t\r") == std::string::npos)
+            continue;
+        Line line{};
+        std::string why;
+        if (!parseLine(raw, &line, &why)) {
+            if (error != nullptr)
+                *error = "line " + std::to_string(number) + ": " + (why.empty() ? "bad arguments" : why);
+            return false;
+        }
+        parsed.push_back(line);
+    }
+    lines = std::move(parsed);
+    nNext = 0;
+    nFramesLeft = 0;
+    bCloseSent = false;
+    return true;
+}
+
+// One command per look for a message, as a user's actions come one at a
+// time; "frames N" lets the loop find the queue empty N times.
+void InputScript::pump(bool windowOpen, const std::function<void(const std::string &)> &shot) {
+    while (true) {
+        if (nFramesLeft > 0) {
+            --nFramesLeft;
+            return;
+        }
+        if (nNext >= lines.size()) {
+            if (!bCloseSent && windowOpen) {
+                bCloseSent = true;
+                postInputMessage(WM_CLOSE, 0, 0);
+            }
+            return;
+        }
+        const Line &line = lines[nNext++];
+        switch (line.command) {
+        case Command::Frames:
+            nFramesLeft = line.a;
+            continue;
+        case Command::Shot:
+            shot(line.file);
+            continue;
+        case Command::Key:
+            postInputMessage(WM_KEYDOWN, static_cast<WPARAM>(line.a), 1);
+            return;
+        case Command::Move:
+            ptCursor = POINT{static_cast<LONG>(line.a), static_cast<LONG>(line.b)};
+            postInputMessage(WM_SETCURSOR, 0, static_cast<LPARAM>(WM_MOUSEMOVE) << 16 | 1);
+            return;
+        case Command::LeftDown:
+            postInputMessage(WM_LBUTTONDOWN, 1, 0);
+            return;
+        case Command::LeftUp:
+            postInputMessage(WM_LBUTTONUP, 0, 0);
+            return;
+        case Command::RightDown:
+            postInputMessage(WM_RBUTTONDOWN, 2, 0);
+            return;
+        case Command::Activate:
+            postInputMessage(WM_ACTIVATEAPP, static_cast<WPARAM>(line.a), 0);
+            return;
+        case Command::Close:
+            postInputMessage(WM_CLOSE, 0, 0);
+            return;
+        }
+    }
+}
+
+bool readAutomation(InputScript *script, bool *scripted) {
+    *scripted = false;
+    if (const char *clock = std::getenv("ORBEX_CLOCK")) {
+        std::string value = clock;
+        long step = 0;
+        if (value.rfind("step:", 0) != 0 || !parseNumber(value.substr(5), &step) || step <= 0 || step > 0x7FFFFFFF) {
+            std::fprintf(stderr, "orbex: ORBEX_CLOCK must be step:MS with MS above 0, not \"%s\"\n", clock);
+            return false;
+        }
+        useVirtualClock(VIRTUAL_CLOCK_START, static_cast<DWORD>(step));
+    }
+    if (const char *path = std::getenv("ORBEX_SCRIPT")) {
+        UniqueFile file(std::fopen(userPath(path).c_str(), "rb"));
+        if (file == nullptr) {
+            std::fprintf(stderr, "orbex: cannot read script %s\n", path);
+            return false;
+        }
+        std::string text;
+        char buffer[4096];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0;)
+            text.append(buffer, n);
+        if (std::ferror(file.get()) != 0) {
+            std::fprintf(stderr, "orbex: cannot read script %s\n", path);
+            return false;
+        }
+        std::string error;
+        if (!script->load(text, &error)) {
+            std::fprintf(stderr, "orbex: %s: %s\n", path, error.c_str());
+            return false;
+        }
+        *scripted = true;
+    }
+    return true;
+}
+
+} // namespace orbex

@@ -1,0 +1,283 @@
+// The browser backend, natively, over a stand-in page: the functions of
+// web/orbex_web.h written here, recording what the backend asks of the page
+// and answering as a test tells them. The page itself is tested in Chromium
+// (web/test/).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "orbex_web.h"
+#include "platform/bass.h"
+#include "platform/clock.h"
+#include "platform/display.h"
+#include "platform/web/web.h"
+#include "platform/windows.h"
+
+namespace {
+
+// What the page holds and has been asked.
+struct Page {
+    std::deque<std::vector<std::uint32_t>> events;
+    // Events that arrive only while the program waits for one.
+    std::deque<std::vector<std::uint32_t>> arriving;
+    std::int32_t cursor[2] = {640, 240};
+    std::vector<std::string> calls;
+    int nWaitsWithNothing = 0;
+    int nextModule = 7;
+    bool refuseModules = false;
+    std::vector<std::uint8_t> shot;
+};
+
+Page page;
+
+} // namespace
+
+extern "C" {
+
+void orbex_present(const void *, int pitch, int depth, uint32_t, uint32_t, uint32_t) {
+    page.calls.push_back("present " + std::to_string(pitch) + " " + std::to_string(depth));
+}
+void orbex_wait_frame(void) { page.calls.emplace_back("wait_frame"); }
+int orbex_poll_event(uint32_t *out) {
+    if (page.events.empty())
+        return 0;
+    for (int i = 0; i < 3; ++i)
+        out[i] = page.events.front()[i];
+    page.events.pop_front();
+    return 1;
+}
+void orbex_wait_event(void) {
+    page.calls.emplace_back("wait_event");
+    if (page.arriving.empty()) {
+        // Nothing would ever come: let the program go on rather than hang the test.
+        ++page.nWaitsWithNothing;
+        page.events.push_back({orbex::WM_CLOSE, 0, 0});
+        return;
+    }
+    page.events.push_back(page.arriving.front());
+    page.arriving.pop_front();
+}
+int orbex_cursor_pos(int32_t *xy) {
+    xy[0] = page.cursor[0];
+    xy[1] = page.cursor[1];
+    return 1;
+}
+void orbex_show_cursor(int visible) { page.calls.push_back("show_cursor " + std::to_string(visible)); }
+void orbex_message_box(const char *text, const char *caption) {
+    page.calls.push_back(std::string("box ") + caption + ": " + text);
+}
+void orbex_log(const char *line) { page.calls.push_back(std::string("log ") + line); }
+void orbex_download(const char *name, const void *, uint32_t length) {
+    page.calls.push_back(std::string("download ") + name + " " + std::to_string(length));
+}
+void orbex_shot(const char *name, const void *pixels, int pitch, int depth, uint32_t, uint32_t, uint32_t) {
+    page.calls.push_back(std::string("shot ") + name + " " + std::to_string(depth));
+    const auto *bytes = static_cast<const std::uint8_t *>(pixels);
+    page.shot.assign(bytes, bytes + (pixels != nullptr ? pitch * 480 : 0));
+}
+int orbex_sound_init(uint32_t rate) {
+    page.calls.push_back("sound_init " + std::to_string(rate));
+    return 1;
+}
+void orbex_sound_start(void) { page.calls.emplace_back("sound_start"); }
+int orbex_music_load(const void *, uint32_t length) {
+    page.calls.push_back("music_load " + std::to_string(length));
+    return page.refuseModules ? 0 : page.nextModule++;
+}
+int orbex_music_play(int handle) {
+    page.calls.push_back("music_play " + std::to_string(handle));
+    return 1;
+}
+void orbex_sound_volume(int volume) { page.calls.push_back("sound_volume " + std::to_string(volume)); }
+void orbex_sound_stop(void) { page.calls.emplace_back("sound_stop"); }
+void orbex_music_free(int handle) { page.calls.push_back("music_free " + std::to_string(handle)); }
+
+} // extern "C"
+
+namespace orbex {
+namespace {
+
+namespace fs = std::filesystem;
+
+LRESULT quietProc(HWND, UINT, WPARAM, LPARAM) { return 0; }
+
+class WebBackend : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        for (const char *name : {"ORBEX_SCRIPT", "ORBEX_CLOCK"})
+            ::unsetenv(name);
+        resetWindowSystem();
+        resetDisplayLayer();
+        resetSoundLayer();
+        resetClock();
+        page = Page{};
+    }
+    void TearDown() override {
+        for (const char *name : {"ORBEX_SCRIPT", "ORBEX_CLOCK"})
+            ::unsetenv(name);
+        if (!script.empty())
+            fs::remove(script);
+    }
+
+    // The backend installed and a window open; false when install refused.
+    bool start() {
+        if (!web::install())
+            return false;
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = quietProc;
+        wc.lpszClassName = "test";
+        RegisterClassA(&wc);
+        hwnd = CreateWindowExA(0, "test", "", WS_POPUP, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
+        return hwnd != nullptr;
+    }
+
+    void useScript(const std::string &text) {
+        script = fs::temp_directory_path() / ("orbex-web-script-" + std::to_string(::getpid()) + ".txt");
+        std::ofstream(script) << text;
+        ::setenv("ORBEX_SCRIPT", script.c_str(), 1);
+    }
+
+    // The next message the loop would take, as "message wParam lParam".
+    static std::string next() {
+        MSG msg{};
+        if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE) == FALSE)
+            return "none";
+        return std::to_string(msg.message) + " " + std::to_string(msg.wParam) + " " + std::to_string(msg.lParam);
+    }
+
+    static void flip(std::vector<std::uint8_t> &pixels, int depth) {
+        const int pitch = 640 * depth / 8;
+        pixels.resize(static_cast<std::size_t>(pitch) * 480);
+        videoBackend()->presentFrame(FrameView{pixels.data(), 640, 480, pitch, depth, depth == 16 ? 0xF800u : 0,
+                                               depth == 16 ? 0x07E0u : 0, depth == 16 ? 0x001Fu : 0});
+    }
+
+    HWND hwnd = nullptr;
+    fs::path script;
+};
+
+TEST_F(WebBackend, PageEventsBecomeWindowMessagesInOrder) {
+    ASSERT_TRUE(start());
+    page.events = {{WM_KEYDOWN, VK_F12, 1}, {WM_LBUTTONDOWN, 1, (20 << 16) | 10}, {WM_LBUTTONUP, 0, 0x40000001}};
+    EXPECT_EQ(next(), "256 123 1");
+    EXPECT_EQ(next(), "513 1 1310730");
+    // The release waits, as on every backend, until a frame has seen the press.
+    EXPECT_EQ(next(), "none");
+    releaseHeldInput();
+    // All three words pass unchanged, the top bit of lParam included.
+    EXPECT_EQ(next(), "514 0 1073741825");
+    POINT at{};
+    page.cursor[0] = 33, page.cursor[1] = 44;
+    ASSERT_TRUE(GetCursorPos(&at));
+    EXPECT_EQ(at.x, 33);
+    EXPECT_EQ(at.y, 44);
+}
+
+TEST_F(WebBackend, WaitingForAMessageWaitsForThePage) {
+    ASSERT_TRUE(start());
+    page.arriving = {{WM_KEYDOWN, VK_SPACE, 1}};
+    WaitMessage();
+    EXPECT_EQ(page.nWaitsWithNothing, 0);
+    EXPECT_EQ(next(), "256 32 1");
+    EXPECT_EQ(std::count(page.calls.begin(), page.calls.end(), "wait_event"), 1);
+}
+
+TEST_F(WebBackend, AnIdlePageSendsAnEmptyMessageNowAndThen) {
+    ASSERT_TRUE(start());
+    // Just started: a message came "now", so none is due yet.
+    page.events = {{WM_ACTIVATEAPP, 1, 0}};
+    EXPECT_EQ(next(), "28 1 0");
+    EXPECT_EQ(next(), "none");
+    std::this_thread::sleep_for(std::chrono::milliseconds(520));
+    EXPECT_EQ(next(), "0 0 0");
+    EXPECT_EQ(next(), "none");
+}
+
+TEST_F(WebBackend, AFlipShowsTheFrameThenWaitsForTheNextAnimationFrame) {
+    ASSERT_TRUE(start());
+    std::vector<std::uint8_t> pixels;
+    flip(pixels, 24);
+    flip(pixels, 16);
+    EXPECT_EQ(page.calls, (std::vector<std::string>{"present 1920 24", "wait_frame", "present 1280 16", "wait_frame"}));
+    SetCursor(nullptr);
+    EXPECT_EQ(page.calls.back(), "show_cursor 0");
+    MessageBoxA(hwnd, "Text", "ORBEX 5", MB_OK);
+    EXPECT_EQ(page.calls.back(), "box ORBEX 5: Text");
+}
+
+TEST_F(WebBackend, AScriptedRunTakesOnlyTheScriptAndMovesTheVirtualClock) {
+    useScript("shot black.png\nmove 5 6\nkey F1\nframes 1\nshot one.png\n");
+    ::setenv("ORBEX_CLOCK", "step:20", 1);
+    ASSERT_TRUE(start());
+    page.events = {{WM_KEYDOWN, VK_F12, 1}};
+    const DWORD started = timeGetTime();
+    EXPECT_EQ(next(), "32 0 33554433");
+    EXPECT_EQ(page.calls.front(), "shot black.png 0");
+    EXPECT_TRUE(page.shot.empty());
+    POINT at{};
+    GetCursorPos(&at);
+    EXPECT_EQ(at.x, 5);
+    EXPECT_EQ(at.y, 6);
+    EXPECT_EQ(next(), "256 112 1");
+    // "frames 1": the loop finds nothing once and draws.
+    EXPECT_EQ(next(), "none");
+    std::vector<std::uint8_t> pixels(640 * 3 * 480, 0x5A);
+    flip(pixels, 24);
+    EXPECT_EQ(timeGetTime() - started, 20u);
+    // The shot is of the frame flipped, even after its memory is gone.
+    pixels.assign(pixels.size(), 0);
+    EXPECT_EQ(next(), "16 0 0");
+    EXPECT_EQ(page.calls.back(), "shot one.png 24");
+    ASSERT_EQ(page.shot.size(), 640u * 3 * 480);
+    EXPECT_EQ(page.shot[1000], 0x5A);
+    // The page's key was never taken.
+    EXPECT_EQ(page.events.size(), 1u);
+}
+
+TEST_F(WebBackend, AClockOrScriptThatCannotBeUsedStopsTheStart) {
+    ::setenv("ORBEX_CLOCK", "fast", 1);
+    EXPECT_FALSE(web::install());
+    ::unsetenv("ORBEX_CLOCK");
+    useScript("jump 3\n");
+    EXPECT_FALSE(web::install());
+}
+
+TEST_F(WebBackend, TheSoundLibraryKeepsItsRulesOverThePagesPlayer) {
+    ASSERT_TRUE(start());
+    const std::vector<std::uint8_t> module(300, 1);
+    EXPECT_EQ(BASS_MusicLoad(TRUE, module.data(), 0, 300, BASS_MUSIC_LOOP), 0u);
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_INIT);
+    ASSERT_TRUE(BASS_Init(-1, 22050, 0, hwnd));
+    HMUSIC first = BASS_MusicLoad(TRUE, module.data(), 0, 300, BASS_MUSIC_LOOP);
+    ASSERT_NE(first, 0u);
+    EXPECT_FALSE(BASS_MusicPlay(first));
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_START);
+    ASSERT_TRUE(BASS_Start());
+    EXPECT_TRUE(BASS_MusicPlay(first));
+    EXPECT_TRUE(BASS_SetVolume(40));
+    EXPECT_EQ(BASS_GetVolume(), 40);
+    EXPECT_FALSE(BASS_SetVolume(101));
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ILLPARAM);
+    page.refuseModules = true;
+    EXPECT_EQ(BASS_MusicLoad(TRUE, module.data(), 0, 300, BASS_MUSIC_LOOP), 0u);
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FILEFORM);
+    EXPECT_TRUE(BASS_Stop());
+    EXPECT_TRUE(BASS_MusicFree(first));
+    EXPECT_FALSE(BASS_MusicFree(first));
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
+    // The page's own handle for the module is the one played and freed.
+    // The output is stopped, then opened, at every initialisation.
+    EXPECT_EQ(page.calls, (std::vector<std::string>{"sound_stop", "sound_init 22050", "sound_volume 100",
+                                                    "music_load 300", "sound_start", "music_play 7", "sound_volume 40",
+                                                    "music_load 300", "sound_stop", "music_free 7"}));
+}
+
+} // namespace
+} // namespace orbex

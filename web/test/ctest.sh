@@ -1,0 +1,24 @@
+#!/bin/sh
+# One browser test suite for CTest: web/test/ctest.sh SUITE.test.mjs
+# Exits 77 (skipped), saying which, when a tool the suite needs is missing;
+# with ORBEX_WEB_REQUIRED=1 (CI) that is a failure instead.
+set -eu
+web=$(cd "$(dirname "$0")/.." && pwd)
+chromium=${ORBEX_CHROMIUM:-/usr/bin/chromium}
+
+skip() {
+    if [ "${ORBEX_WEB_REQUIRED:-}" = 1 ]; then
+        echo "failed: $1" >&2
+        exit 1
+    fi
+    echo "skipped: $1"
+    exit 77
+}
+command -v node >/dev/null 2>&1 || skip "node is missing: apt-get install -y nodejs"
+command -v emcc >/dev/null 2>&1 || skip "emcc is missing: apt-get install -y emscripten"
+[ -x "$chromium" ] || skip "Chromium is missing ($chromium): apt-get install -y chromium"
+if [ ! -d "$web/node_modules/playwright-core" ] || [ ! -d "$web/node_modules/chiptune3" ]; then
+    skip "chiptune3 or playwright-core is missing: (cd web && npm ci)"
+fi
+cd "$web"
+exec node --test "test/$1"

@@ -1,0 +1,273 @@
+// What the browser tests build on: a small magazine, a tracker module made
+// here, a PNG reader, and the pixels the stub draws, worked out afresh.
+import { execFileSync } from 'node:child_process'
+import fs from 'node:fs'
+import path from 'node:path'
+import { fileURLToPath } from 'node:url'
+import zlib from 'node:zlib'
+
+import { CHROMIUM, launch } from './run-site.mjs'
+
+const webDir = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..')
+
+// A 4-channel ProTracker module: one square-wave sample, four notes (these
+// Amiga periods) on the first channel, 7.68 seconds before it loops.
+export function makeModule(periods = [428, 381, 339, 320]) {
+  const sampleBytes = 64
+  const header = Buffer.alloc(1084)
+  header.write('orbex test', 0)
+  const s = 20
+  header.write('square', s)
+  header.writeUInt16BE(sampleBytes / 2, s + 22)
+  header[s + 25] = 64 // volume
+  header.writeUInt16BE(0, s + 26)
+  header.writeUInt16BE(sampleBytes / 2, s + 28) // loops for ever
+  for (let i = 1; i < 31; ++i) header.writeUInt16BE(1, 20 + i * 30 + 28)
+  header[950] = 1 // one position
+  header[951] = 127
+  header[952] = 0
+  header.write('M.K.', 1080)
+  const pattern = Buffer.alloc(1024)
+  for (let row = 0; row < 64; row += 4) {
+    const period = periods[(row / 4) % 4]
+    const o = row * 16
+    pattern[o] = period >> 8
+    pattern[o + 1] = period & 0xff
+    pattern[o + 2] = 1 << 4 // sample 1
+  }
+  const sample = Buffer.alloc(sampleBytes)
+  for (let i = 0; i < sampleBytes; ++i) sample[i] = i < sampleBytes / 2 ? 0x60 : 0xa0
+  return Buffer.concat([header, pattern, sample])
+}
+
+export function fnv1a(bytes) {
+  let hash = 2166136261
+  for (const b of bytes) hash = Math.imul(hash ^ b, 16777619) >>> 0
+  return hash
+}
+
+export const ARCHIVE = Buffer.from('Archiv \xe4\xf6\xfc\x9e', 'latin1')
+export const ARCHIVE2 = Buffer.from('Another issue\x9e', 'latin1')
+export const SPACED = Buffer.from('spaced name')
+
+// The magazine the tests copy into the site. files.txt names a file that is
+// not there, and one outside the folder, which the page must not ask for.
+export function writeMagazine(dir, archive = ARCHIVE) {
+  fs.mkdirSync(path.join(dir, 'data'), { recursive: true })
+  fs.mkdirSync(path.join(dir, 'sub dir'), { recursive: true })
+  fs.writeFileSync(path.join(dir, 'data', 'orbex.dat'), archive)
+  fs.writeFileSync(path.join(dir, 'extreme2.xm'), makeModule())
+  fs.writeFileSync(path.join(dir, 'bad.xm'), 'this is not a module')
+  fs.writeFileSync(path.join(dir, 'sub dir', 'with space.txt'), SPACED)
+  fs.writeFileSync(path.join(dir, 'files.txt'),
+    ['data/orbex.dat', 'extreme2.xm', 'bad.xm', 'sub dir/with space.txt', 'data/missing.bin', '../escape.txt', '']
+      .join('\n'))
+}
+
+// Builds the site with web/build.sh into out, with program (orbex-program,
+// the viewer; orbex-stub; orbex-frame-timing) as the page's program; returns
+// the seconds it took. ORBEX_WEB_BUILD, when set, is the CMake build folder.
+export function buildSite(webDir, magazine, out, program = 'orbex-program') {
+  const started = Date.now()
+  execFileSync(path.join(webDir, 'build.sh'), [magazine, out], {
+    stdio: ['ignore', 'ignore', 'inherit'],
+    env: { ...process.env, ORBEX_WEB_PROGRAM: program },
+  })
+  return (Date.now() - started) / 1000
+}
+
+// ---- PNG
+
+function paeth(a, b, c) {
+  const p = a + b - c
+  const pa = Math.abs(p - a)
+  const pb = Math.abs(p - b)
+  const pc = Math.abs(p - c)
+  return pa <= pb && pa <= pc ? a : pb <= pc ? b : c
+}
+
+// An 8-bit RGB or RGBA PNG as { width, height, colourType, rgb }.
+export function readPng(bytes) {
+  const signature = Buffer.from([0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a])
+  if (!bytes.subarray(0, 8).equals(signature)) throw new Error('not a PNG')
+  let width = 0
+  let height = 0
+  let colourType = -1
+  const idat = []
+  for (let o = 8; o < bytes.length;) {
+    const length = bytes.readUInt32BE(o)
+    const type = bytes.toString('latin1', o + 4, o + 8)
+    const data = bytes.subarray(o + 8, o + 8 + length)
+    if (type === 'IHDR') {
+      width = data.readUInt32BE(0)
+      height = data.readUInt32BE(4)
+      if (data[8] !== 8 || data[12] !== 0) throw new Error('only 8-bit, not interlaced')
+      colourType = data[9]
+    } else if (type === 'IDAT') {
+      idat.push(data)
+    }
+    o += 12 + length
+  }
+  const channels = colourType === 2 ? 3 : colourType === 6 ? 4 : 0
+  if (!channels) throw new Error('colour type ' + colourType)
+  const raw = zlib.inflateSync(Buffer.concat(idat))
+  const stride = width * channels
+  const pixels = Buffer.alloc(height * stride)
+  for (let y = 0; y < height; ++y) {
+    const filter = raw[y * (stride + 1)]
+    const line = raw.subarray(y * (stride + 1) + 1, (y + 1) * (stride + 1))
+    for (let x = 0; x < stride; ++x) {
+      const a = x >= channels ? pixels[y * stride + x - channels] : 0
+      const b = y > 0 ? pixels[(y - 1) * stride + x] : 0
+      const c = x >= channels && y > 0 ? pixels[(y - 1) * stride + x - channels] : 0
+      const v = line[x]
+      const add = [0, a, b, (a + b) >> 1, paeth(a, b, c)][filter]
+      pixels[y * stride + x] = (v + add) & 0xff
+    }
+  }
+  const rgb = Buffer.alloc(width * height * 3)
+  for (let i = 0; i < width * height; ++i) pixels.copy(rgb, i * 3, i * channels, i * channels + 3)
+  return { width, height, colourType, rgb }
+}
+
+export function readDataUrl(url) {
+  return readPng(Buffer.from(url.slice(url.indexOf(',') + 1), 'base64'))
+}
+
+// ---- the stub's "pattern all", as RGB the desktop's frameToRgb would give
+
+// (value * 255 + max / 2) / max in whole numbers: src/platform/png.cpp.
+export function widen(word, mask) {
+  if (mask === 0) return 0
+  let shift = 0
+  while (((mask >>> shift) & 1) === 0) ++shift
+  const max = mask >>> shift
+  const value = (word & mask) >>> shift
+  return Math.floor((value * 255 + Math.floor(max / 2)) / max)
+}
+
+export function expectedAll16(red, green, blue) {
+  const rgb = Buffer.alloc(640 * 480 * 3)
+  for (let i = 0; i < 640 * 480; ++i) {
+    const word = i & 0xffff
+    rgb[3 * i] = widen(word, red)
+    rgb[3 * i + 1] = widen(word, green)
+    rgb[3 * i + 2] = widen(word, blue)
+  }
+  return rgb
+}
+
+export function expectedAll24() {
+  const rgb = Buffer.alloc(640 * 480 * 3)
+  for (let i = 0; i < 640 * 480; ++i) {
+    const n = Math.imul(i, 2654435761) >>> 0
+    rgb[3 * i] = (n >>> 8) & 0xff
+    rgb[3 * i + 1] = (n >>> 16) & 0xff
+    rgb[3 * i + 2] = n >>> 24
+  }
+  return rgb
+}
+
+// The first differing pixel, or null.
+export function firstDifference(a, b) {
+  for (let i = 0; i < a.length; i += 3) {
+    if (a[i] !== b[i] || a[i + 1] !== b[i + 1] || a[i + 2] !== b[i + 2]) {
+      const p = i / 3
+      return { x: p % 640, y: Math.floor(p / 640), got: [...a.subarray(i, i + 3)], want: [...b.subarray(i, i + 3)] }
+    }
+  }
+  return null
+}
+
+// ---- the page, as the tests drive it
+
+// Makes the page hidden or visible again, as a browser does when its tab
+// goes to the back (headless Chromium never hides a page by itself).
+export function setHidden(page, hidden) {
+  return page.evaluate((h) => {
+    if (h) {
+      Object.defineProperty(document, 'hidden', { configurable: true, get: () => true })
+      Object.defineProperty(document, 'visibilityState', { configurable: true, get: () => 'hidden' })
+    } else {
+      delete document.hidden
+      delete document.visibilityState
+    }
+    document.dispatchEvent(new Event('visibilitychange'))
+  }, hidden)
+}
+
+// Samples the page's output (its volume node) every 25 ms into
+// window.levels, from the page's start on: [time, rms, peak, context state,
+// volume 0-100, FNV-1a of the module playing or 0].
+export async function sampleLevels(page) {
+  await page.addInitScript(() => {
+    window.levels = []
+    const hashes = new WeakMap()
+    const fnv = (bytes) => {
+      if (!hashes.has(bytes)) {
+        let h = 2166136261
+        for (const b of bytes) h = Math.imul(h ^ b, 16777619) >>> 0
+        hashes.set(bytes, h)
+      }
+      return hashes.get(bytes)
+    }
+    const attach = () => {
+      const sound = window.orbex?.sound
+      if (!sound?.output) return setTimeout(attach, 10)
+      const analyser = sound.context.createAnalyser()
+      analyser.fftSize = 2048
+      sound.output.connect(analyser)
+      const data = new Float32Array(analyser.fftSize)
+      const timer = setInterval(() => {
+        if (!sound.context) return clearInterval(timer)
+        analyser.getFloatTimeDomainData(data)
+        let sum = 0
+        let peak = 0
+        for (const v of data) {
+          sum += v * v
+          peak = Math.max(peak, Math.abs(v))
+        }
+        const playing = sound.modules.get(sound.playing)
+        window.levels.push([performance.now(), Math.sqrt(sum / data.length), peak, sound.context.state, sound.level,
+          playing ? fnv(playing.bytes) : 0])
+      }, 25)
+    }
+    attach()
+  })
+}
+
+// Two browsers, one of which lets sound play without a gesture, and a page
+// in a fresh context of either (page.orbexContext, to close it).
+export async function openBrowsers() {
+  const quiet = await launch()
+  const loud = await launch({ autoplay: true })
+  return {
+    async newPage(loudly = false) {
+      const context = await (loudly ? loud : quiet).newContext({ acceptDownloads: true })
+      const page = await context.newPage()
+      page.orbexContext = context
+      return page
+    },
+    async close() {
+      await quiet.close()
+      await loud.close()
+    },
+  }
+}
+
+// Why the browser tests cannot run here, or null: Chromium, playwright-core
+// and, unless a built site is given, emcc.
+export function missingBrowserTool(needEmcc = true) {
+  if (!fs.existsSync(CHROMIUM)) return `Chromium is missing (${CHROMIUM}): apt-get install -y chromium`
+  if (!fs.existsSync(path.join(webDir, 'node_modules', 'playwright-core'))) {
+    return 'playwright-core is missing: cd web && npm ci'
+  }
+  if (needEmcc) {
+    try {
+      execFileSync('emcc', ['--version'], { stdio: 'ignore' })
+    } catch {
+      return 'emcc is missing: apt-get install -y emscripten'
+    }
+  }
+  return null
+}
