@@ -1,5 +1,5 @@
 // Any bytes as the raw start picture "data/begin.raw", prepared at 24 bits
-// and packed at 16 bits with a layout chosen by the file's length.
+// or packed at 16 bits, as the file's length chooses.
 #include <cstdint>
 
 #include "picture/pictures.h"
@@ -26,12 +26,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (!fuzz::writeFile("data/begin.raw", data, size))
         return 0;
     fuzz::resetViewer();
-    SCREENCOLORS = 24;
-    prepareStartPicture();
-    fuzz::resetViewer();
-    const Layout &layout = LAYOUTS[size % 5];
-    SCREENCOLORS = 16;
-    nRedBits = layout.red, nGreenBits = layout.green, nBlueBits = layout.blue;
+    // One depth per input, by the file's length: 24 bits or a 16-bit layout.
+    const std::size_t choice = size % 6;
+    if (choice == 0) {
+        SCREENCOLORS = 24;
+    } else {
+        SCREENCOLORS = 16;
+        const Layout &layout = LAYOUTS[choice - 1];
+        nRedBits = layout.red, nGreenBits = layout.green, nBlueBits = layout.blue;
+    }
     prepareStartPicture();
     return 0;
 }
