@@ -1,6 +1,6 @@
 // Any bytes as a small magazine for `orbex-tool check`: the input is cut at
-// "@@@@" into the magazine's files in a fixed order (archive, font, start
-// picture, end picture, background, pointer, start module, one more module);
+// "@@@@" into the magazine's files in a fixed order (archive, background,
+// font, start picture, end picture, pointer, start module, one more module);
 // a file the input does not reach is missing.
 #include <cstdint>
 #include <string>
