@@ -12,11 +12,19 @@
 
 namespace orbex::fuzz {
 
+namespace {
+// Removed when the fuzzer ends normally; one that found something keeps it.
+std::string scratchFolder;
+void removeScratchFolder() { removeAll(scratchFolder); }
+} // namespace
+
 std::string enterScratchFolder(const char *name) {
     std::string pattern = std::string("/tmp/orbex-fuzz-") + name + "-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr || ::chdir(pattern.c_str()) != 0 ||
         !std::filesystem::create_directory("data"))
         std::abort();
+    scratchFolder = pattern;
+    std::atexit(removeScratchFolder);
     return pattern;
 }
 

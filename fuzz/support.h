@@ -11,8 +11,9 @@
 namespace orbex::fuzz {
 
 // Makes a fresh folder under /tmp (with data/ inside) and changes into it, as
-// the viewer runs in its magazine folder; aborts when it cannot. Called once
-// from LLVMFuzzerInitialize; returns the folder's absolute path.
+// the viewer runs in its magazine folder, and removes it at a normal exit;
+// aborts when it cannot. Called once from LLVMFuzzerInitialize; returns the
+// folder's absolute path.
 std::string enterScratchFolder(const char *name);
 // The bytes as the whole file at path; false when it cannot be written.
 bool writeFile(const std::string &path, const std::uint8_t *data, std::size_t size);
