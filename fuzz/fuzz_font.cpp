@@ -1,32 +1,21 @@
 // Any bytes as the font file, then glyphs drawn at both depths across the
 // frame's edges.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <vector>
 
 #include "picture/pixelformat.h"
-#include "platform/headless/headless.h"
+#include "support.h"
 #include "text/font.h"
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    char folder[] = "/tmp/orbex-fuzz-font-XXXXXX";
-    if (mkdtemp(folder) == nullptr || chdir(folder) != 0 || mkdir("data", 0700) != 0)
-        std::abort();
-    orbex::headless::install(false);
+    orbex::fuzz::enterScratchFolder("font");
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
-    std::FILE *file = std::fopen("data/chars.168", "wb");
-    if (file == nullptr)
+    if (!orbex::fuzz::writeFile("data/chars.168", data, size))
         return 0;
-    std::fwrite(data, 1, size, file);
-    std::fclose(file);
-    orbex::fontState = orbex::FontState{};
+    orbex::fuzz::resetViewer();
     orbex::loadFont();
 
     static std::vector<std::uint8_t> frame(640 * 3 * 480);

@@ -1,37 +1,51 @@
-// Any bytes as a PCX file, read into both targets with and without offsets.
-#include <unistd.h>
-
+// Any bytes as a PCX picture for the 640x480 buffer: the background prepared
+// from it at 24 bits or in a 16-bit layout (the end picture is prepared the
+// same way), then read again placed at offsets from the file's first bytes.
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
-#include <string>
 
 #include "picture/pcx.h"
+#include "picture/pictures.h"
+#include "picture/pixelformat.h"
+#include "support.h"
 
 namespace {
-std::string pcxPath;
+
+using namespace orbex;
+
+struct Layout {
+    std::uint8_t red, green, blue;
+};
+// The four layouts packing knows, and one it does not.
+constexpr Layout LAYOUTS[] = {{5, 6, 5}, {5, 5, 5}, {6, 5, 5}, {5, 5, 6}, {6, 6, 6}};
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    char folder[] = "/tmp/orbex-fuzz-pcx-XXXXXX";
-    if (mkdtemp(folder) == nullptr)
-        std::abort();
-    pcxPath = std::string(folder) + "/input.pcx";
+    fuzz::enterScratchFolder("pcx");
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
-    std::FILE *file = std::fopen(pcxPath.c_str(), "wb");
-    if (file == nullptr)
+    if (!fuzz::writeFile("data/BG_8b.pcx", data, size))
         return 0;
-    std::fwrite(data, 1, size, file);
-    std::fclose(file);
-    // Offsets from the file's first bytes, so placement is explored too.
+    fuzz::resetViewer();
+    // One depth per input (each whole-picture pass costs): the third byte
+    // chooses 24 bits or a 16-bit layout, one packing does not know among them.
+    const std::size_t choice = (size > 2 ? data[2] : 0) % 6;
+    if (choice == 0) {
+        SCREENCOLORS = 24;
+    } else {
+        SCREENCOLORS = 16;
+        const Layout &layout = LAYOUTS[choice - 1];
+        nRedBits = layout.red, nGreenBits = layout.green, nBlueBits = layout.blue;
+    }
+    prepareBackground();
+    checkBackground(nullptr);
+    // Placement from the header's first bytes, so offsets are explored too.
     std::int32_t dx = size > 0 ? static_cast<std::int8_t>(data[0]) * 8 : 0;
     std::int32_t dy = size > 1 ? static_cast<std::int8_t>(data[1]) * 8 : 0;
-    orbex::readPcx(pcxPath.c_str(), orbex::PCX_READ_PALETTE, 0, 0);
-    orbex::readPcx(pcxPath.c_str(), 0, dx, dy);
-    orbex::readCursorPcx(pcxPath.c_str(), orbex::PCX_READ_PALETTE, 0, 0);
-    orbex::readCursorPcx(pcxPath.c_str(), 0, dx, dy);
+    readPcx("data/BG_8b.pcx", 0, dx, dy);
+    readPcx("data/BG_8b.pcx", PCX_READ_PALETTE, -dx * 40, dy * 40);
     return 0;
 }

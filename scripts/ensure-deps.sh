@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# The Debian packages that ORBEX 5 needs, in two sets: run.sh asks for the
-# first, test.sh for both. As root the missing ones are installed with
-# apt-get; otherwise the one line to run is printed. Sourced by run.sh and
-# test.sh.
+# The Debian packages that ORBEX 5 needs, in sets: run.sh asks for the
+# first, test.sh for the first two, fuzz/run.sh for the first and the third.
+# As root the missing ones are installed with apt-get; otherwise the one line
+# to run is printed. Sourced by run.sh, test.sh and fuzz/run.sh.
 
 # Building and running the viewer, its tools and the demo magazine they make.
 # shellcheck disable=SC2034 # used by run.sh and test.sh
@@ -14,6 +14,10 @@ ORBEX_BUILD_PACKAGES=(g++ cmake make pkg-config libpng-dev libsdl2-dev libopenmp
 # shellcheck disable=SC2034 # used by test.sh
 ORBEX_TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev libx11-dev xvfb xdotool python3
   desktop-file-utils appstream groff-base dpkg-dev file)
+
+# The fuzz targets on top (fuzz/run.sh): clang with libFuzzer and its sanitizers.
+# shellcheck disable=SC2034 # used by fuzz/run.sh
+ORBEX_FUZZ_PACKAGES=(clang-14 libfuzzer-14-dev libclang-rt-14-dev)
 
 # Prints those of the named packages that are not installed.
 orbex_missing_packages() {

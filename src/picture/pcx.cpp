@@ -1,5 +1,6 @@
 #include "picture/pcx.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "picture/pictures.h"
@@ -41,6 +42,38 @@ void skipBytes(std::FILE *file, int count) {
         readByte(file);
 }
 
+// Past the end of the file every byte reads 0xFF, a run of 63 pixels of
+// index 255, up to the pixel count: only the pixels that land in the target
+// are stored, a row at a time, so that a header claiming billions of pixels
+// costs no more than the target (and rows above it none at all).
+void fillAfterEnd(std::int64_t w, std::int64_t count, std::int64_t xOffset, std::int64_t yOffset,
+                  const PcxTarget &target, std::int64_t c, std::int64_t r, std::int64_t n) {
+    // A negative width still stores one pixel a row.
+    const std::int64_t rowLength = w >= 0 ? w + 1 : 1;
+    while (n < count && r + yOffset < target.nHeight) {
+        const std::int64_t row = r + yOffset;
+        if (row < 0 && c == 0 && count - n >= rowLength) {
+            const std::int64_t rows = std::min(-row, (count - n) / rowLength);
+            n += rows * rowLength;
+            r += rows;
+            continue;
+        }
+        const std::int64_t take = std::min(rowLength - c, count - n);
+        if (row >= 0)
+            for (std::int64_t x = std::max(c, -xOffset); x < std::min(c + take, target.nWidth - xOffset); ++x) {
+                const std::int64_t column = x + xOffset;
+                target.pBuffer[target.bColumnMajor ? column * target.nHeight + row : row * target.nWidth + column] =
+                    0xFF;
+            }
+        n += take;
+        c += take;
+        if (c >= rowLength) {
+            c = 0;
+            ++r;
+        }
+    }
+}
+
 void decodePcx(const char *name, std::uint8_t paletteFlag, std::int32_t xOffset, std::int32_t yOffset,
                const PcxTarget &target) {
     UniqueFile stream = openRegularFile(name);
@@ -80,6 +113,10 @@ void decodePcx(const char *name, std::uint8_t paletteFlag, std::int32_t xOffset,
     // Rows only grow, so once the row is below the target nothing more can
     // land in it and the rest of the pixel data need not be decoded.
     while (n < count && r + yOffset < target.nHeight) {
+        if (std::feof(file) != 0) {
+            fillAfterEnd(w, count, xOffset, yOffset, target, c, r, n);
+            break;
+        }
         std::uint8_t b = readByte(file);
         if ((b & 0xC0) == 0xC0) {
             int length = b & 0x3F;

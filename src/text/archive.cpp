@@ -44,8 +44,12 @@ void loadArchive() {
 
 void selectArticle(std::int32_t number) {
     szText.fill(0);
+    // Behind the end marker there are only zeros, never a separator: a
+    // number past the last article finds no start there, and the search
+    // stops at the first of them instead of running through the buffer.
+    const std::size_t searchEnd = std::min(archiveState.nArchiveEnd + 1, ARCHIVE_SIZE);
     std::size_t p = 0;
-    for (std::int32_t c = 1; p < ARCHIVE_SIZE && c != number; ++p)
+    for (std::int32_t c = 1; p < searchEnd && c != number; ++p)
         if (ArticleArchive[p] == ARTICLE_SEPARATOR)
             ++c;
     std::fill(szTitle.begin(), szTitle.begin() + HEADER_FIELD_SIZE, 0);

@@ -171,5 +171,80 @@ TEST_F(PcxTest, HugeAndNegativeExtentsStayInsideAndEnd) {
     EXPECT_EQ(abCursorMask[32], 0xEE);
 }
 
+// The reader as the plain algorithm states it: every pixel decoded, each
+// read past the end 0xFF, pixels outside the target dropped (and nothing
+// decoded once the rows are below it, where nothing can land).
+void referenceDecode(const Bytes &file, std::int64_t xOffset, std::int64_t yOffset, std::uint8_t *target,
+                     std::int64_t width, std::int64_t height, bool columnMajor) {
+    std::size_t at = 0;
+    auto next = [&]() -> std::uint8_t { return at < file.size() ? file[at++] : (at++, 0xFF); };
+    auto word = [&]() {
+        std::int64_t low = next();
+        return low | std::int64_t{next()} << 8;
+    };
+    at = 4;
+    std::int64_t xmin = word(), ymin = word(), xmax = word(), ymax = word();
+    std::int64_t w = xmax - xmin, count = (w + 1) * (ymax - ymin + 1), c = 0, r = 0, n = 0;
+    at = 128;
+    auto store = [&](std::uint8_t value) {
+        std::int64_t x = c + xOffset, y = r + yOffset;
+        if (x >= 0 && x < width && y >= 0 && y < height)
+            target[columnMajor ? x * height + y : y * width + x] = value;
+        ++n;
+        if (++c > w)
+            c = 0, ++r;
+    };
+    while (n < count && r + yOffset < height) {
+        std::uint8_t b = next();
+        if ((b & 0xC0) != 0xC0) {
+            store(b);
+            continue;
+        }
+        std::uint8_t value = (b & 0x3F) != 0 ? next() : 0;
+        for (int i = 0; i < (b & 0x3F) && n < count; ++i)
+            store(value);
+    }
+}
+
+TEST_F(PcxTest, TheEndOfTheDataFillsTheTargetAsDecodingOnWould) {
+    const Bytes data{1, 0xC3, 7, 2, 0xC0, 0xC1, 0xC9, 3, 0xFE, 0xC2};
+    const int extents[][4] = {{0, 0, 199, 299}, {3, 5, 60, 8}, {10, 0, 0, 40}, {0xFFFF, 0xFFFF, 0, 0}, {0, 0, 0, 0}};
+    const int offsets[][2] = {{0, 0}, {-50, -70}, {600, 470}, {-700, 0}, {0, -400}, {5, 5}, {-1, 31}, {31, -1}};
+    for (std::size_t cut = 0; cut <= data.size(); cut += 3)
+        for (const auto &e : extents) {
+            Bytes file = pcxHeader(e[0], e[1], e[2], e[3]);
+            file.insert(file.end(), data.begin(), data.begin() + static_cast<std::ptrdiff_t>(cut));
+            writeFile("short.pcx", file);
+            for (const auto &o : offsets) {
+                std::vector<std::uint8_t> want(picPcx.size(), 0xEE);
+                referenceDecode(file, o[0], o[1], want.data(), 640, 480, false);
+                picPcx.fill(0xEE);
+                readPcx("short.pcx", 0, o[0], o[1]);
+                ASSERT_TRUE(std::equal(picPcx.begin(), picPcx.end(), want.begin()))
+                    << "cut " << cut << ", extent " << e[2] << "x" << e[3] << ", offset " << o[0] << "," << o[1];
+                std::vector<std::uint8_t> wantPointer(abCursorMask.size(), 0xEE);
+                referenceDecode(file, o[0], o[1], wantPointer.data(), 32, 32, true);
+                abCursorMask.fill(0xEE);
+                readCursorPcx("short.pcx", 0, o[0], o[1]);
+                ASSERT_TRUE(std::equal(abCursorMask.begin(), abCursorMask.end(), wantPointer.begin()))
+                    << "cut " << cut << ", extent " << e[2] << "x" << e[3] << ", offset " << o[0] << "," << o[1];
+            }
+        }
+}
+
+// Found by fuzzing: eight bytes whose header claims 39836 x 65534 pixels,
+// placed far above the pointer buffer, made the reader decode a billion
+// pixels of the missing data before it reached the buffer.
+TEST_F(PcxTest, AHugeHeaderWithoutDataEndsAtOnceWhereverItIsPlaced) {
+    writeFile("cursor.pcx", Bytes{0xF7, 0x9E, 0x5D, 0x64, 0x64, 0x64, 0x02, 0x00});
+    readCursorPcx("cursor.pcx", PCX_READ_PALETTE, 2700, -29400);
+    EXPECT_TRUE(std::all_of(abCursorMask.begin(), abCursorMask.end(), [](std::uint8_t b) { return b == 0xEE; }));
+    readCursorPcx("cursor.pcx", 0, -9, -98);
+    EXPECT_TRUE(std::all_of(abCursorMask.begin(), abCursorMask.end(), [](std::uint8_t b) { return b == 0xFF; }));
+    readPcx("cursor.pcx", 0, -100, -2000000000);
+    readPcx("cursor.pcx", 0, 0, 0);
+    EXPECT_TRUE(std::all_of(picPcx.begin(), picPcx.end(), [](std::uint8_t b) { return b == 0xFF; }));
+}
+
 } // namespace
 } // namespace orbex::test

@@ -192,6 +192,30 @@ TEST_F(ArchiveTest, NumbersWithoutARecordSelectAnEmptyPage) {
     }
 }
 
+// The search for a number past the last article stops at the end of the
+// data; the page is the one a search through the whole buffer finds: the
+// header read from zeros (50 of them as the title's length), no text.
+TEST_F(ArchiveTest, NumberPastTheEndReadsItsHeaderFromZeros) {
+    for (const std::string &file : {"xT\nA\nText" + SEP, std::string("xT\nA\nohne Trenner"), std::string()}) {
+        resetViewer();
+        load(file);
+        selectArticle(1);
+        selectArticle(1000);
+        EXPECT_EQ(nTitleLength, 50) << file;
+        EXPECT_EQ(title(), "") << file;
+        EXPECT_EQ(nTextLength, 0) << file;
+        EXPECT_TRUE(zeroBehindText()) << file;
+    }
+    // A full buffer has no zeros behind its marker: the header reads past it
+    // as zeros all the same.
+    resetViewer();
+    load(std::string(ARCHIVE_SIZE + 10, 'a'));
+    selectArticle(2);
+    EXPECT_EQ(nTitleLength, 50);
+    EXPECT_EQ(title(), "");
+    EXPECT_EQ(nTextLength, 0);
+}
+
 TEST_F(ArchiveTest, StretchAfterTheLastSeparatorEndsWithTheData) {
     load("xT\nA\nEins" + SEP + "yZwei\nB\nLetzter Text\nohne Trenner");
     selectArticle(2);
