@@ -29,17 +29,11 @@ constexpr std::int32_t DRAWN_ARTICLES = 8;
 // Selecting scans the archive from its start: a bound keeps a run short.
 constexpr std::int32_t SELECTED_ARTICLES = 512;
 
-struct Layout {
-    std::uint8_t red, green, blue;
-};
-constexpr Layout LAYOUTS[] = {{5, 6, 5}, {5, 5, 5}, {6, 5, 5}, {5, 5, 6}};
-
 std::vector<std::uint8_t> frame;
 
 void drawOne(std::uint8_t depth, const fuzz::Choices &choices, float scroll, std::uint32_t step) {
-    SCREENCOLORS = depth;
-    const Layout &layout = LAYOUTS[(choices.byte(5) >> 4) & 3];
-    nRedBits = layout.red, nGreenBits = layout.green, nBlueBits = layout.blue;
+    // At 16 bits one of the four layouts packing knows.
+    fuzz::useDepth(depth == 24 ? 0 : 1 + ((choices.byte(5) >> 4) & 3));
     const std::int32_t pitch = SCREENWIDTH * (depth / 8) + (choices.byte(6) & 15);
     frame.assign(static_cast<std::size_t>(pitch) * SCREENHEIGHT, 0);
     ScrollPosition = scroll;

@@ -16,11 +16,6 @@ namespace {
 
 using namespace orbex;
 
-struct Layout {
-    std::uint8_t red, green, blue;
-};
-constexpr Layout LAYOUTS[] = {{5, 6, 5}, {5, 5, 5}, {6, 5, 5}, {5, 5, 6}, {6, 6, 6}};
-
 // Where the pointer is drawn: corners, edges and beyond them.
 constexpr std::int32_t PLACES[][2] = {{0, 0}, {-31, -31}, {639, 479}, {620, 460}, {-5, 470}, {630, -10}, {320, 240}};
 
@@ -47,13 +42,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (!fuzz::writeFile("data/cursor.pcx", data, size))
         return 0;
     fuzz::resetViewer();
-    SCREENCOLORS = 24;
+    fuzz::useDepth(0);
     buildPointer();
     drawEverywhere(24);
-    const Layout &layout = LAYOUTS[(size > 2 ? data[2] : 0) % 5];
     fuzz::resetViewer();
-    SCREENCOLORS = 16;
-    nRedBits = layout.red, nGreenBits = layout.green, nBlueBits = layout.blue;
+    fuzz::useDepth(1 + (size > 2 ? data[2] : 0) % (fuzz::DEPTH_CHOICES - 1));
     buildPointer();
     drawEverywhere(16);
     std::int32_t dx = size > 0 ? static_cast<std::int8_t>(data[0]) : 0;

@@ -13,12 +13,6 @@ namespace {
 
 using namespace orbex;
 
-struct Layout {
-    std::uint8_t red, green, blue;
-};
-// The four layouts packing knows, and one it does not.
-constexpr Layout LAYOUTS[] = {{5, 6, 5}, {5, 5, 5}, {6, 5, 5}, {5, 5, 6}, {6, 6, 6}};
-
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
@@ -32,14 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     fuzz::resetViewer();
     // One depth per input (each whole-picture pass costs): the third byte
     // chooses 24 bits or a 16-bit layout, one packing does not know among them.
-    const std::size_t choice = (size > 2 ? data[2] : 0) % 6;
-    if (choice == 0) {
-        SCREENCOLORS = 24;
-    } else {
-        SCREENCOLORS = 16;
-        const Layout &layout = LAYOUTS[choice - 1];
-        nRedBits = layout.red, nGreenBits = layout.green, nBlueBits = layout.blue;
-    }
+    fuzz::useDepth(size > 2 ? data[2] : 0);
     prepareBackground();
     checkBackground(nullptr);
     // Placement from the header's first bytes, so offsets are explored too.

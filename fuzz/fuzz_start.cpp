@@ -10,11 +10,6 @@ namespace {
 
 using namespace orbex;
 
-struct Layout {
-    std::uint8_t red, green, blue;
-};
-constexpr Layout LAYOUTS[] = {{5, 6, 5}, {5, 5, 5}, {6, 5, 5}, {5, 5, 6}, {6, 6, 6}};
-
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
@@ -27,14 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         return 0;
     fuzz::resetViewer();
     // One depth per input, by the file's length: 24 bits or a 16-bit layout.
-    const std::size_t choice = size % 6;
-    if (choice == 0) {
-        SCREENCOLORS = 24;
-    } else {
-        SCREENCOLORS = 16;
-        const Layout &layout = LAYOUTS[choice - 1];
-        nRedBits = layout.red, nGreenBits = layout.green, nBlueBits = layout.blue;
-    }
+    fuzz::useDepth(size);
     prepareStartPicture();
     return 0;
 }

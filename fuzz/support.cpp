@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "picture/pixelformat.h"
 #include "platform/headless/headless.h"
 #include "shell/reset.h"
 
@@ -44,6 +45,21 @@ void resetViewer() {
     orbex::resetViewer();
     headless::reset();
     headless::install(false);
+}
+
+void useDepth(std::size_t choice) {
+    struct Layout {
+        std::uint8_t red, green, blue;
+    };
+    constexpr Layout LAYOUTS[] = {{5, 6, 5}, {5, 5, 5}, {6, 5, 5}, {5, 5, 6}, {6, 6, 6}};
+    choice %= DEPTH_CHOICES;
+    if (choice == 0) {
+        SCREENCOLORS = 24;
+        return;
+    }
+    SCREENCOLORS = 16;
+    const Layout &layout = LAYOUTS[choice - 1];
+    nRedBits = layout.red, nGreenBits = layout.green, nBlueBits = layout.blue;
 }
 
 void removeAll(const std::string &path) {

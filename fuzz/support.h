@@ -21,6 +21,10 @@ bool writeFile(const std::string &path, const std::vector<std::uint8_t> &bytes);
 // Every subsystem, the platform and the headless backend back at program
 // start, as the tests do it.
 void resetViewer();
+// The screen depth as a choice: 0 is 24 bits, 1 to 5 a 16-bit layout (5-6-5,
+// 5-5-5, 6-5-5, 5-5-6, and 6-6-6, which packing does not know).
+constexpr std::size_t DEPTH_CHOICES = 6;
+void useDepth(std::size_t choice);
 // Removes path and all below it (a scratch folder's leftovers).
 void removeAll(const std::string &path);
 // Makes the folder path (and its parents); aborts when it cannot.
