@@ -73,17 +73,10 @@ bool writePngStream(std::FILE *file, const std::uint8_t *rgb, int width, int hei
     return ok;
 }
 
-} // namespace
-
-bool writeRgbPng(const std::string &path, const std::vector<std::uint8_t> &rgb, int width, int height,
-                 std::string *why) {
-    if (rgb.size() < static_cast<std::size_t>(width) * height * 3) {
-        if (why != nullptr)
-            *why = "no picture";
-        return false;
-    }
-    // Mode 0666 before the umask, as any picture a program saves.
-    UniqueFile stream = streamOf(openRegularForWriting(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, why, 0666), "wb");
+// Writes the picture into the file opened as fd (closed here, -1 is a
+// failure already told in *why).
+bool writePngTo(int fd, const std::vector<std::uint8_t> &rgb, int width, int height, std::string *why) {
+    UniqueFile stream = streamOf(fd, "wb");
     if (stream == nullptr)
         return false;
     bool ok = writePngStream(stream.get(), rgb.data(), width, height);
@@ -97,14 +90,42 @@ bool writeRgbPng(const std::string &path, const std::vector<std::uint8_t> &rgb, 
     return ok;
 }
 
-std::string freeShotName(const std::string &folder) {
+bool enoughPixels(const std::vector<std::uint8_t> &rgb, int width, int height, std::string *why) {
+    if (rgb.size() >= static_cast<std::size_t>(width) * height * 3)
+        return true;
+    if (why != nullptr)
+        *why = "no picture";
+    return false;
+}
+
+} // namespace
+
+bool writeRgbPng(const std::string &path, const std::vector<std::uint8_t> &rgb, int width, int height,
+                 std::string *why) {
+    if (!enoughPixels(rgb, width, height, why))
+        return false;
+    // Mode 0666 before the umask, as any picture a program saves.
+    return writePngTo(openRegularForWriting(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, why, 0666), rgb, width, height,
+                      why);
+}
+
+bool writeNewShot(const std::string &folder, const std::vector<std::uint8_t> &rgb, int width, int height,
+                  std::string *path, std::string *why) {
+    if (!enoughPixels(rgb, width, height, why))
+        return false;
     for (int n = 1;; ++n) {
         char name[32];
         std::snprintf(name, sizeof name, "orbex-shot-%04d.png", n);
-        std::string path = folder.empty() ? name : folder + "/" + name;
+        *path = folder.empty() ? name : folder + "/" + name;
         struct stat st {};
-        if (lstat(path.c_str(), &st) != 0)
-            return path;
+        if (::lstat(path->c_str(), &st) == 0)
+            continue;
+        // Created only if still nobody's: a second viewer saving at the same
+        // moment takes the next number instead of overwriting this one.
+        int fd = openRegularForWriting(path->c_str(), O_WRONLY | O_CREAT | O_EXCL, why, 0666);
+        if (fd < 0 && ::lstat(path->c_str(), &st) == 0)
+            continue;
+        return writePngTo(fd, rgb, width, height, why);
     }
 }
 

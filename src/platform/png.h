@@ -16,8 +16,10 @@ std::vector<std::uint8_t> frameToRgb(const FrameView &frame);
 // false, with the reason in *why when why is given, when it cannot.
 bool writeRgbPng(const std::string &path, const std::vector<std::uint8_t> &rgb, int width, int height,
                  std::string *why = nullptr);
-// A name in folder that nothing has yet, not even a dangling link:
-// orbex-shot-0001.png and on.
-std::string freeShotName(const std::string &folder);
+// Writes the picture as a new file in folder under the first name that
+// nothing has yet, not even a dangling link: orbex-shot-0001.png and on. The
+// name is left in *path; false, with the reason in *why, when it cannot.
+bool writeNewShot(const std::string &folder, const std::vector<std::uint8_t> &rgb, int width, int height,
+                  std::string *path, std::string *why);
 
 } // namespace orbex

@@ -9,6 +9,8 @@
 #include <filesystem>
 
 #include "platform/places.h"
+#include "platform/png.h"
+#include "support/page_files.h"
 #include "support/viewer_test.h"
 
 namespace orbex::test {
@@ -61,6 +63,25 @@ TEST_F(FilesTest, PicturesGoToTheStartFolderElseToTheReadersPictureFolder) {
     writeFile(folder / "cfg" / "user-dirs.dirs", std::string("  XDG_PICTURES_DIR = \"/srv/fotos\"\n"));
     EXPECT_EQ(picturesFolderFor(nullptr, (folder / "cfg").c_str(), home.c_str()), "/srv/fotos");
     EXPECT_EQ(shotsFolderFor("/start", false, nullptr, nullptr, nullptr), "/start") << "nowhere else to go";
+}
+
+TEST_F(FilesTest, AShotTakesTheFirstFreeNameAndNeverOverwrites) {
+    const Bytes red = solidRaw(255, 0, 0);
+    writeFile("orbex-shot-0001.png", std::string("someone else's"));
+    fs::create_symlink(fs::absolute("mine.txt"), "orbex-shot-0002.png");
+    std::string path, why;
+    ASSERT_TRUE(writeNewShot(folder.string(), red, 640, 480, &path, &why)) << why;
+    EXPECT_EQ(path, (folder / "orbex-shot-0003.png").string());
+    EXPECT_EQ(readPngRgb(path), red);
+    EXPECT_EQ(readText("orbex-shot-0001.png"), "someone else's");
+    EXPECT_FALSE(fs::exists("mine.txt"));
+    ASSERT_TRUE(writeNewShot("", red, 640, 480, &path, &why)) << why;
+    EXPECT_EQ(path, "orbex-shot-0004.png");
+    // A folder that cannot take it ends the search with the reason.
+    EXPECT_FALSE(writeNewShot((folder / "missing").string(), red, 640, 480, &path, &why));
+    EXPECT_EQ(why, "No such file or directory");
+    EXPECT_FALSE(writeNewShot(folder.string(), red, 640, 481, &path, &why));
+    EXPECT_EQ(why, "no picture");
 }
 
 } // namespace

@@ -100,9 +100,9 @@ void saveScreenshot() {
     const FrameView *frame = shownFrame();
     if (frame == nullptr)
         return;
-    std::string name = freeShotName(shotsFolder());
+    std::string name;
     std::string why;
-    if (!writeRgbPng(name, frameToRgb(*frame), frame->width, frame->height, &why))
+    if (!writeNewShot(shotsFolder(), frameToRgb(*frame), frame->width, frame->height, &name, &why))
         std::fprintf(stderr, "orbex: cannot write %s: %s\n", name.c_str(), why.c_str());
 }
 
