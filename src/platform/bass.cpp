@@ -223,8 +223,6 @@ void SoundLibrary::reset() {
 
 void setSoundLibrary(SoundLibrary *library) { pSoundLibrary = library; }
 
-SoundLibrary *soundLibrary() { return pSoundLibrary; }
-
 BOOL BASS_Init(int device, DWORD freq, DWORD flags, HWND win) {
     record("BASS_Init " + std::to_string(device) + " " + std::to_string(freq));
     return injected(SoundOp::Init) ? FALSE : pSoundLibrary->init(device, freq, flags, win);

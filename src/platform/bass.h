@@ -107,7 +107,6 @@ class SoundLibrary {
 
 // Installed by the backend at start; tests install their own.
 void setSoundLibrary(SoundLibrary *library);
-SoundLibrary *soundLibrary();
 
 // Called by the music playback of the viewer.
 BOOL BASS_Init(int device, DWORD freq, DWORD flags, HWND win);

@@ -48,8 +48,6 @@ void rememberStartFolder() {
     }
 }
 
-const std::string &startFolder() { return places.sStartFolder; }
-
 std::string userPath(const char *path) {
     if (path == nullptr || *path == 0)
         return {};

@@ -9,9 +9,6 @@ namespace orbex {
 
 // Called by main before it enters the magazine folder.
 void rememberStartFolder();
-// The folder the program was started in; empty when it was not remembered
-// (tests) or can no longer be named.
-const std::string &startFolder();
 // A path the user gave (ORBEX_* variables, script shots), made independent
 // of the working folder: relative paths are taken from the start folder.
 // Absolute or empty paths, and any path when no start folder is known, stay

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <utility>
 
 #include "platform/files.h"
 
@@ -13,8 +14,8 @@ namespace orbex {
 
 namespace {
 
-ReadResult openForReading(const std::string &path, std::FILE *&file, std::uint64_t &size) {
-    file = nullptr;
+ReadResult openForReading(const std::string &path, UniqueFile &file, std::uint64_t &size) {
+    file.reset();
     size = 0;
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0)
@@ -23,50 +24,45 @@ ReadResult openForReading(const std::string &path, std::FILE *&file, std::uint64
         return ReadResult::NotRegular;
     // The viewer's own opener checks again on the open file, so a FIFO put in
     // its place meanwhile cannot block us either.
-    file = openRegularFile(path.c_str()).release();
+    file = openRegularFile(path.c_str());
     if (file == nullptr)
         return ReadResult::NotRegular;
-    if (::fstat(::fileno(file), &st) != 0) {
-        std::fclose(file);
-        file = nullptr;
+    if (::fstat(::fileno(file.get()), &st) != 0) {
+        file.reset();
         return ReadResult::Failed;
     }
     size = static_cast<std::uint64_t>(st.st_size);
     return ReadResult::Ok;
 }
 
-ReadResult readUpTo(std::FILE *file, std::vector<std::uint8_t> &bytes, std::size_t limit) {
+ReadResult readUpTo(UniqueFile file, std::vector<std::uint8_t> &bytes, std::size_t limit) {
     bytes.clear();
     std::uint8_t buffer[65536];
     while (bytes.size() < limit) {
         std::size_t want = std::min(sizeof buffer, limit - bytes.size());
-        std::size_t n = std::fread(buffer, 1, want, file);
+        std::size_t n = std::fread(buffer, 1, want, file.get());
         bytes.insert(bytes.end(), buffer, buffer + n);
         if (n < want)
             break;
     }
-    bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    return failed ? ReadResult::Failed : ReadResult::Ok;
+    return std::ferror(file.get()) != 0 ? ReadResult::Failed : ReadResult::Ok;
 }
 
 } // namespace
 
 ReadResult readFileBytes(const std::string &path, std::vector<std::uint8_t> &bytes, std::size_t limit,
                          std::uint64_t *size) {
-    std::FILE *file = nullptr;
+    UniqueFile file;
     std::uint64_t fileSize = 0;
     ReadResult result = openForReading(path, file, fileSize);
     if (size != nullptr)
         *size = fileSize;
     if (result != ReadResult::Ok)
         return result;
-    if (fileSize > limit) {
-        std::fclose(file);
+    if (fileSize > limit)
         return ReadResult::TooBig;
-    }
     // A file that grows while it is read is still refused at the limit.
-    result = readUpTo(file, bytes, limit + 1);
+    result = readUpTo(std::move(file), bytes, limit + 1);
     if (result == ReadResult::Ok && bytes.size() > limit) {
         bytes.clear();
         return ReadResult::TooBig;
@@ -76,11 +72,11 @@ ReadResult readFileBytes(const std::string &path, std::vector<std::uint8_t> &byt
 
 ReadResult readFileHead(const std::string &path, std::vector<std::uint8_t> &bytes, std::size_t limit,
                         std::uint64_t &size) {
-    std::FILE *file = nullptr;
+    UniqueFile file;
     ReadResult result = openForReading(path, file, size);
     if (result != ReadResult::Ok)
         return result;
-    return readUpTo(file, bytes, limit);
+    return readUpTo(std::move(file), bytes, limit);
 }
 
 std::string readProblem(const std::string &path, ReadResult result, std::size_t limit) {
@@ -136,11 +132,6 @@ bool readBytes(const std::string &path, std::vector<std::uint8_t> &bytes) {
 }
 
 bool writeBytes(const std::string &path, const std::vector<std::uint8_t> &bytes) { return writeFileBytes(path, bytes); }
-
-bool isRegularFile(const std::string &path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
 
 bool isFolder(const std::string &path) {
     struct stat st {};

@@ -40,7 +40,6 @@ bool writeOutput(const std::string &path, const std::vector<std::uint8_t> &bytes
 bool readBytes(const std::string &path, std::vector<std::uint8_t> &bytes);
 bool writeBytes(const std::string &path, const std::vector<std::uint8_t> &bytes);
 
-bool isRegularFile(const std::string &path);
 bool isFolder(const std::string &path);
 
 } // namespace orbex
