@@ -42,7 +42,10 @@ cmake --build "$build" -j 2 --target "$program" >/dev/null
 
 mkdir -p "$out"
 cp "$build/$program.js" "$build/$program.wasm" "$out/"
-cp "$web/orbex.js" "$web/orbex.css" "$out/"
+cp "$web/orbex.css" "$out/"
+rm -rf "$out/src"
+mkdir -p "$out/src"
+cp "$web/src/"*.mjs "$out/src/"
 sed "s/orbex-program\./$program./g" "$web/index.html" >"$out/index.html"
 mkdir -p "$out/chiptune3"
 for f in chiptune3.js chiptune3.worklet.js LICENSE; do
