@@ -209,8 +209,8 @@ describe('the page', () => {
     assert.ok(html.indexOf('Content-Security-Policy') < html.indexOf('<script'), 'the policy comes after a script')
     const scripts = [...html.matchAll(/<script>([\s\S]*?)<\/script>/g)].map((m) => m[1])
     const allowed = [...policy.matchAll(/'sha256-([^']+)'/g)].map((m) => m[1])
-    assert.deepEqual(allowed, scripts.map((s) => crypto.createHash('sha256').update(s).digest('base64')),
-      "the policy's hashes are not those of the inline scripts")
+    const hashes = scripts.map((s) => crypto.createHash('sha256').update(s).digest('base64'))
+    assert.deepEqual(allowed, hashes, `the policy's hashes are not those of the inline scripts: ${hashes}`)
     assert.match(policy, /script-src 'self' 'wasm-unsafe-eval' 'sha256-/)
     assert.doesNotMatch(policy, /unsafe-inline|'unsafe-eval'|\*/)
   })
