@@ -26,6 +26,7 @@
 //   music FILE          init 44100, load, start, play
 //   exit N              end with status N
 #include <emscripten.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -315,6 +316,10 @@ int main(int argc, char **argv) {
     say("stub: args [" + args + "]");
     const char *clock = std::getenv("ORBEX_CLOCK");
     say(std::string("stub: clock [") + (clock != nullptr ? clock : "") + "]");
+    // The monotonic clock the viewer's timeGetTime reads, in whole seconds.
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    say("stub: monotonic " + std::to_string(now.tv_sec) + " s");
     reportMagazine();
 
     int status = 0;
