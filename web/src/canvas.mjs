@@ -31,24 +31,47 @@ function palette16(red, green, blue) {
   return table
 }
 
-// The frame at ptr into out, RGBA words; unknown depths give black.
-export function frameToRgba(heap, ptr, pitch, depth, red, green, blue, out) {
+// Rows first to last (inclusive) of the frame at ptr into out, RGBA words;
+// unknown depths give black.
+export function frameToRgba(heap, ptr, pitch, depth, red, green, blue, out, first = 0, last = HEIGHT - 1) {
   if (depth === 16) {
     const table = palette16(red, green, blue)
-    for (let y = 0, i = 0; y < HEIGHT; ++y) {
+    for (let y = first, i = first * WIDTH; y <= last; ++y) {
       let p = ptr + y * pitch
       for (let x = 0; x < WIDTH; ++x, ++i, p += 2) out[i] = table[heap[p] | (heap[p + 1] << 8)]
     }
   } else if (depth === 24) {
-    for (let y = 0, i = 0; y < HEIGHT; ++y) {
+    for (let y = first, i = first * WIDTH; y <= last; ++y) {
       let p = ptr + y * pitch
       for (let x = 0; x < WIDTH; ++x, ++i, p += 3) {
         out[i] = (heap[p + 2] | (heap[p + 1] << 8) | (heap[p] << 16) | 0xff000000) >>> 0
       }
     }
   } else {
-    out.fill(0xff000000)
+    out.fill(0xff000000, first * WIDTH, (last + 1) * WIDTH)
   }
+}
+
+// Rows of the frame at ptr that differ from the copy kept in last (rows of
+// rowBytes): { first, last }, or null when none does. Compared a word at a
+// time where the rows allow it.
+function changedRows(heap, ptr, pitch, rowBytes, kept) {
+  const words = (ptr & 3) === 0 && (pitch & 3) === 0 && (rowBytes & 3) === 0
+  const source = words ? new Uint32Array(heap.buffer, heap.byteOffset) : heap
+  const copy = words ? new Uint32Array(kept.buffer) : kept
+  const unit = words ? 4 : 1
+  const rowLength = rowBytes / unit
+  const differs = (y) => {
+    let s = (ptr + y * pitch) / unit
+    for (let k = y * rowLength, end = k + rowLength; k < end; ++k, ++s) if (source[s] !== copy[k]) return true
+    return false
+  }
+  let first = 0
+  while (first < HEIGHT && !differs(first)) ++first
+  if (first === HEIGHT) return null
+  let last = HEIGHT - 1
+  while (last > first && !differs(last)) --last
+  return { first, last }
 }
 
 export class Canvas {
@@ -57,15 +80,56 @@ export class Canvas {
     this.context2d = element.getContext('2d', { alpha: false })
     this.image = this.context2d.createImageData(WIDTH, HEIGHT)
     this.pixels = new Uint32Array(this.image.data.buffer) // the frame last shown
+    this.layout = null // depth, pitch and masks of the frame last shown
+    this.kept = null // its bytes as the program gave them, rows packed
+    this.uploads = 0
+    this.watchScale()
   }
 
+  // Only the rows that changed since the last frame are converted and
+  // uploaded; an unchanged frame costs one comparison. False when nothing
+  // was uploaded.
   present(heap, ptr, pitch, depth, red, green, blue) {
-    frameToRgba(heap, ptr, pitch, depth, red, green, blue, this.pixels)
-    this.context2d.putImageData(this.image, 0, 0)
+    const layout = `${depth},${pitch},${red},${green},${blue}`
+    const rowBytes = depth === 16 || depth === 24 ? (WIDTH * depth) / 8 : 0
+    let rows = { first: 0, last: HEIGHT - 1 }
+    if (layout !== this.layout || rowBytes === 0) {
+      this.layout = layout
+      this.kept = new Uint8Array(rowBytes * HEIGHT)
+    } else {
+      rows = changedRows(heap, ptr, pitch, rowBytes, this.kept)
+      if (rows === null) return false
+    }
+    frameToRgba(heap, ptr, pitch, depth, red, green, blue, this.pixels, rows.first, rows.last)
+    for (let y = rows.first; y <= rows.last; ++y) {
+      this.kept.set(heap.subarray(ptr + y * pitch, ptr + y * pitch + rowBytes), y * rowBytes)
+    }
+    this.context2d.putImageData(this.image, 0, 0, 0, rows.first, WIDTH, rows.last - rows.first + 1)
+    ++this.uploads
+    return true
   }
 
   showCursor(visible) {
     this.element.style.cursor = visible ? '' : 'none'
+  }
+
+  // Sharp (each frame pixel a block of device pixels) while the frame is
+  // shown at least as large as it is; smooth when it must shrink, where
+  // dropped rows would tear letters apart.
+  watchScale() {
+    if (typeof ResizeObserver === 'undefined') return
+    // Device pixels as the box reports them, or as the ratio gives them
+    // (where the box size is not scaled, as in Chromium's device emulation).
+    const observer = new ResizeObserver(([entry]) => {
+      const device = Math.max(entry.devicePixelContentBoxSize?.[0]?.inlineSize ?? 0,
+        entry.contentRect.width * (globalThis.devicePixelRatio || 1))
+      this.element.classList.toggle('shrunk', Math.round(device) < WIDTH)
+    })
+    try {
+      observer.observe(this.element, { box: 'device-pixel-content-box' })
+    } catch {
+      observer.observe(this.element)
+    }
   }
 
   // Where a pointer event is on the frame, clamped to its pixels.
@@ -74,5 +138,10 @@ export class Canvas {
     const x = Math.floor((event.clientX - rect.left) * WIDTH / rect.width)
     const y = Math.floor((event.clientY - rect.top) * HEIGHT / rect.height)
     return { x: Math.max(0, Math.min(WIDTH - 1, x)), y: Math.max(0, Math.min(HEIGHT - 1, y)) }
+  }
+
+  // The height of a frame pixel on the page, in CSS pixels.
+  cssPerPixel() {
+    return this.element.getBoundingClientRect().height / HEIGHT || 1
   }
 }
