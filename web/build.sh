@@ -3,8 +3,9 @@
 #
 # OUT_DIR gets the page, its scripts, the viewer's .js and .wasm (built with
 # emcmake from the same CMake lists as the desktop, -DORBEX_WEB=ON),
-# chiptune3's runtime and a copy of the magazine in OUT_DIR/magazine/ with a
-# files.txt listing what was copied (web/copy-magazine.mjs: folders and
+# chiptune3's runtime, the web app manifest with its icons, the service
+# worker that keeps all of it offline (web/offline-site.mjs) and a copy of
+# the magazine in OUT_DIR/magazine/ with a files.txt listing what was copied (web/copy-magazine.mjs: folders and
 # regular files only, no links, nothing a browser would run as a page; each
 # file left out is named). OUT_DIR may neither be the magazine nor hold it,
 # nor lie inside it.
@@ -58,7 +59,7 @@ cmake --build "$build" -j 2 --target "$program" >/dev/null
 
 mkdir -p "$out"
 cp "$build/$program.js" "$build/$program.wasm" "$out/"
-cp "$web/orbex.css" "$out/"
+cp "$web/orbex.css" "$web/manifest.webmanifest" "$out/"
 rm -rf "$out/src"
 mkdir -p "$out/src"
 cp "$web/src/"*.mjs "$out/src/"
@@ -91,4 +92,6 @@ else
     mkdir -p "$out/magazine"
     : >"$out/magazine/files.txt"
 fi
+# Last: the service worker's version is a hash of everything else.
+node "$web/offline-site.mjs" "$out"
 echo "web/build.sh: site in $out"

@@ -5,7 +5,8 @@
 //
 // Served as a real host should (web/README.md): nothing is sniffed, and only
 // the page (index.html, which carries its own policy) may run script; any
-// other file shown as a document, a magazine's SVG say, runs none. A path
+// other file shown as a document, a magazine's SVG say, runs none. The
+// service worker, run as a worker only, may fetch from the site. A path
 // that goes through a link, or a file that is not a regular file, is not
 // found.
 import fs from 'node:fs'
@@ -23,12 +24,16 @@ const TYPES = {
   '.txt': 'text/plain; charset=utf-8',
   '.png': 'image/png',
   '.svg': 'image/svg+xml',
+  '.webmanifest': 'application/manifest+json',
 }
 
 export const HEADERS = { 'X-Content-Type-Options': 'nosniff' }
 // Every file but the page: a document without script, plugins or anything
 // of the site's.
 export const FILE_POLICY = "sandbox; default-src 'none'"
+// The site's service worker: no document, and a sandbox would take its
+// storage; it fetches from the site and nothing else.
+export const WORKER_POLICY = "default-src 'none'; connect-src 'self'"
 
 function realOr(file) {
   try {
@@ -61,6 +66,7 @@ async function openPlain(file) {
 export function serve(dir, extra = {}, port = 0) {
   const root = realOr(dir)
   const page = path.join(root, 'index.html')
+  const worker = path.join(root, 'service-worker.js')
   const mapped = Object.fromEntries(Object.entries(extra).map(([prefix, to]) => [prefix, realOr(to)]))
   const requests = []
   const server = http.createServer(async (req, res) => {
@@ -94,7 +100,7 @@ export function serve(dir, extra = {}, port = 0) {
       'Content-Length': found.size,
       'Cache-Control': 'no-cache',
       ...HEADERS,
-      ...(file === page ? {} : { 'Content-Security-Policy': FILE_POLICY }),
+      ...(file === page ? {} : { 'Content-Security-Policy': file === worker ? WORKER_POLICY : FILE_POLICY }),
     })
     const stream = found.handle.createReadStream()
     res.on('close', () => stream.destroy())

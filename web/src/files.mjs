@@ -127,16 +127,20 @@ function mebibytes(n) {
 // Fetches the magazine's files (six at a time) and the script. early is the
 // page head's request for files.txt, used when it asked for the same list;
 // notice tells the reader what is left out. Files that cannot be fetched are
-// missing for the viewer, as a listed file that is not there.
+// missing for the viewer, as a listed file that is not there. urls are the
+// addresses that gave the list and the files, for keeping them offline.
 export async function fetchMagazine({ folder, script, pageUrl, early }, stats, notice) {
   const started = performance.now()
   const files = new Map()
+  const urls = []
   let list = { names: [], cut: false }
   const listUrl = folder + 'files.txt'
   try {
     const response = await (early?.url === listUrl ? early.response : fetch(listUrl, { cache: 'no-cache' }))
-    if (response.ok) list = await readList(response)
-    else console.warn(`orbex: no files.txt in ${folder} (${response.status})`)
+    if (response.ok) {
+      list = await readList(response)
+      urls.push(listUrl)
+    } else console.warn(`orbex: no files.txt in ${folder} (${response.status})`)
   } catch (e) {
     console.warn(`orbex: cannot read ${listUrl}: ${e.message}`)
   }
@@ -149,10 +153,12 @@ export async function fetchMagazine({ folder, script, pageUrl, early }, stats, n
     while (next < names.length) {
       const name = names[next++]
       try {
-        const response = await fetch(folder + name.split('/').map(encodeURIComponent).join('/'))
+        const url = folder + name.split('/').map(encodeURIComponent).join('/')
+        const response = await fetch(url)
         const data = response.ok ? await readCapped(response, MAX_FILE_BYTES) : undefined
         if (data) {
           files.set(name, data)
+          urls.push(url)
         } else {
           stats.missing.push(name)
           if (data === null) notice(`${name} is larger than ${mebibytes(MAX_FILE_BYTES)} and is not loaded.`)
@@ -177,7 +183,7 @@ export async function fetchMagazine({ folder, script, pageUrl, early }, stats, n
   }
   stats.filesMs = performance.now() - started
   stats.files = files.size
-  return { files, script: scriptBytes }
+  return { files, script: scriptBytes, urls }
 }
 
 // Runs before main: the magazine in the working folder, the script, the

@@ -1,8 +1,7 @@
 // The window messages the page posts and the keys it knows: message numbers
 // by name, Windows virtual-key codes by DOM event.code, the letters that
 // stand in for keys a browser may keep, and the keys whose browser use stays.
-// Written by hand until the build writes it from the viewer's key table; the
-// page depends on these four names only.
+// Written by hand until the build writes it from the viewer's key table.
 
 export const WM = Object.freeze({
   ACTIVATEAPP: 0x001c,
@@ -14,8 +13,7 @@ export const WM = Object.freeze({
   RBUTTONDOWN: 0x0204,
 })
 
-// By physical key. The keypad gives its digits whatever Num Lock says; F10
-// and Alt combinations are system keys on Windows and never reach the viewer.
+// By physical key. The keypad gives its digits whatever Num Lock says.
 export const VK = {
   Backspace: 0x08, Tab: 0x09, Enter: 0x0d, NumpadEnter: 0x0d, Escape: 0x1b, Space: 0x20,
   PageUp: 0x21, PageDown: 0x22, End: 0x23, Home: 0x24,
@@ -29,7 +27,7 @@ for (let i = 0; i < 10; ++i) {
   VK['Digit' + i] = 0x30 + i
   VK['Numpad' + i] = 0x60 + i
 }
-for (let i = 1; i <= 12; ++i) if (i !== 10) VK['F' + i] = 0x6f + i
+for (let i = 1; i <= 12; ++i) VK['F' + i] = 0x6f + i
 Object.freeze(VK)
 
 // Letters the viewer ignores stand in for keys a browser or keyboard may
@@ -41,3 +39,14 @@ export const STAND_INS = Object.freeze({
 
 // Posted, but the browser keeps its own use of them.
 export const BROWSER_KEEPS = new Set(['Tab', 'Escape', 'F11'])
+
+// Windows keeps F10 and every key pressed with Alt for itself (system keys),
+// so the viewer never hears them; Ctrl, Shift and the rest pass.
+export const SYSTEM_KEYS = new Set([0x79])
+
+export function reachesViewer(code, withAlt) {
+  return !withAlt && !SYSTEM_KEYS.has(code)
+}
+
+// A line of the article page, in frame pixels.
+export const LINE_HEIGHT = 16

@@ -6,8 +6,10 @@ import { Canvas, HEIGHT, WIDTH, frameToRgba } from './canvas.mjs'
 import {
   FOLDER, decode1252, fetchMagazine, installFiles, keepConfig, magazineFolder, savedConfig, watchWrites,
 } from './files.mjs'
+import { listenKeyButtons } from './buttons.mjs'
 import { Input } from './input.mjs'
 import { WM } from './keys.mjs'
+import { keepOffline } from './offline.mjs'
 import { dataUrl, encodePng } from './png.mjs'
 import { Sound } from './sound.mjs'
 
@@ -32,6 +34,7 @@ export class Page {
       status: byId('orbex-status'),
       notices: byId('orbex-notices'),
       fullscreen: byId('orbex-fullscreen'),
+      keys: byId('orbex-keys'),
       box: byId('orbex-box'),
       boxCaption: byId('orbex-box-caption'),
       boxText: byId('orbex-box-text'),
@@ -46,7 +49,9 @@ export class Page {
     this.input = new Input()
     this.sound = new Sound(new URL('../chiptune3/chiptune3.js', import.meta.url).href, byId('orbex-sound-hint'))
     this.canvas = new Canvas(byId('orbex-canvas'))
-    this.stats = { firstFrameMs: null, presents: 0, filesMs: null, files: 0, missing: [], workletMs: null }
+    this.stats = {
+      firstFrameMs: null, presents: 0, uploads: 0, filesMs: null, files: 0, missing: [], workletMs: null,
+    }
     this.shots = {}
     this.pendingShots = []
     this.downloads = []
@@ -56,8 +61,13 @@ export class Page {
     this.turns = []
     this.channel.port1.onmessage = () => this.turns.shift()?.()
     this.visibleWaiters = []
+    // The viewer is the active application while the page can be seen and
+    // its window has the focus, as a desktop window is.
+    this.focused = document.hasFocus()
+    this.active = false
     this.cfgKey = 'orbex5:cfg:' + this.options.magazine.url
     this.logShown = 0 // bytes of orbex.log already echoed to the console
+    this.keptUrls = [] // the magazine's list and files, as fetched
   }
 
   get cursor() {
@@ -75,10 +85,13 @@ export class Page {
   // ---- display
 
   present(heap, ptr, pitch, depth, red, green, blue) {
-    this.canvas.present(heap, ptr, pitch, depth, red, green, blue)
+    if (this.canvas.present(heap, ptr, pitch, depth, red, green, blue)) ++this.stats.uploads
     if (this.stats.firstFrameMs === null) {
       this.stats.firstFrameMs = performance.now()
       this.elements.status.textContent = ''
+      // After the first frame, so as not to delay it; a scripted run keeps
+      // nothing.
+      if (!this.automated) keepOffline(navigator, this.keptUrls)
     }
     ++this.stats.presents
     this.input.presented()
@@ -112,7 +125,9 @@ export class Page {
   }
 
   listen() {
-    this.input.listen(this.canvas.element, (e) => this.canvas.framePoint(e))
+    const canvas = this.canvas
+    this.input.listen(canvas.element, (e) => canvas.framePoint(e), () => canvas.cssPerPixel())
+    listenKeyButtons(this.elements.keys, this.input)
     window.addEventListener('keydown', (e) => this.keyDown(e))
     window.addEventListener('keyup', (e) => {
       // Some systems send Print Screen only as a release.
@@ -123,37 +138,59 @@ export class Page {
       window.addEventListener(type, () => this.sound.gesture(), true)
     }
     this.document.addEventListener('visibilitychange', () => {
-      this.input.post(WM.ACTIVATEAPP, this.document.hidden ? 0 : 1, 0)
+      this.activate()
       if (!this.document.hidden) for (const resolve of this.visibleWaiters.splice(0)) resolve()
     })
+    window.addEventListener('blur', () => {
+      this.focused = false
+      this.activate()
+    })
+    window.addEventListener('focus', () => {
+      this.focused = true
+      this.activate()
+    })
     this.elements.fullscreen.addEventListener('click', () => this.toggleFullscreen())
+    this.elements.fullscreen.hidden = !this.document.fullscreenEnabled
+  }
+
+  // WM_ACTIVATEAPP whenever the page becomes the active application or
+  // stops being it: hidden, or its window without the focus.
+  activate() {
+    const active = !this.document.hidden && this.focused
+    if (active === this.active) return
+    this.active = active
+    this.input.post(WM.ACTIVATEAPP, active ? 1 : 0, 0)
   }
 
   // Alt+Enter and Print Screen are the page's, and work after the end too.
+  // Space and Enter on a button of the page are the button's.
   keyDown(e) {
-    if (this.elements.box.open || e.ctrlKey || e.metaKey) return
-    if (e.altKey) {
-      if (e.code === 'Enter' || e.code === 'NumpadEnter') {
-        e.preventDefault()
-        if (!e.repeat) this.toggleFullscreen()
-      }
+    if (this.elements.box.open) return
+    if (e.altKey && (e.code === 'Enter' || e.code === 'NumpadEnter')) {
+      e.preventDefault()
+      if (!e.repeat) this.toggleFullscreen()
       return
     }
-    if (e.code === 'PrintScreen' || e.code === 'KeyC') {
+    const plain = !e.ctrlKey && !e.metaKey && !e.altKey
+    if (e.code === 'PrintScreen' || (plain && e.code === 'KeyC')) {
       e.preventDefault()
       if (e.code === 'PrintScreen') this.printDown = true
       if (!e.repeat && this.stats.presents > 0) this.printScreen()
       return
     }
+    const control = e.target instanceof Element && e.target.closest('button, summary, a[href]')
+    if (control && (e.code === 'Space' || e.code === 'Enter' || e.code === 'NumpadEnter')) return
     if (!this.finished) this.input.key(e)
   }
 
+  // The whole page: on a phone the key buttons stay beside the picture; with
+  // a mouse only the picture shows (orbex.css).
   toggleFullscreen() {
-    const screen = this.elements.screen
+    const root = this.document.documentElement
     if (this.document.fullscreenElement) {
       this.document.exitFullscreen().catch(() => {})
-    } else if (screen.requestFullscreen) {
-      screen.requestFullscreen().catch((e) => console.warn('orbex: no full screen:', e.message))
+    } else if (root.requestFullscreen) {
+      root.requestFullscreen({ navigationUI: 'hide' }).catch((e) => console.warn('orbex: no full screen:', e.message))
     }
   }
 
@@ -251,7 +288,7 @@ export class Page {
       return
     }
     this.listen()
-    if (!this.document.hidden) this.input.post(WM.ACTIVATEAPP, 1, 0)
+    this.activate()
     // The files first: they and the program are on the way to the first frame.
     const files = fetchMagazine({
       folder: options.magazine.url, script: options.script, pageUrl: this.location.href, early: window.orbexFileList,
@@ -263,6 +300,7 @@ export class Page {
       preRun: [() => {
         Module.addRunDependency('orbex-files')
         files.then((loaded) => {
+          page.keptUrls = loaded.urls
           installFiles(Module, loaded, {
             scripted: options.script !== null, clock: options.clock, config: savedConfig(page.cfgKey),
           })

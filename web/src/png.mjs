@@ -29,11 +29,11 @@ function pngChunk(type, data) {
 }
 
 // The RGBA words as PNG rows: a filter byte 0, then R, G, B per pixel.
-function rgbaToRows(pixels) {
-  const raw = new Uint8Array(HEIGHT * (1 + WIDTH * 3))
-  for (let y = 0, o = 0, i = 0; y < HEIGHT; ++y) {
+function rgbaToRows(pixels, width, height) {
+  const raw = new Uint8Array(height * (1 + width * 3))
+  for (let y = 0, o = 0, i = 0; y < height; ++y) {
     raw[o++] = 0
-    for (let x = 0; x < WIDTH; ++x, ++i) {
+    for (let x = 0; x < width; ++x, ++i) {
       const p = pixels[i]
       raw[o++] = p & 0xff
       raw[o++] = (p >>> 8) & 0xff
@@ -74,18 +74,18 @@ async function zlib(raw) {
   return out
 }
 
-// The frame's RGBA words as a PNG file.
-export async function encodePng(pixels) {
+// RGBA words (a frame's, by default) as an RGB PNG file.
+export async function encodePng(pixels, width = WIDTH, height = HEIGHT) {
   const header = new Uint8Array(13)
   const view = new DataView(header.buffer)
-  view.setUint32(0, WIDTH)
-  view.setUint32(4, HEIGHT)
+  view.setUint32(0, width)
+  view.setUint32(4, height)
   header[8] = 8 // bits per channel
   header[9] = 2 // RGB
   const parts = [
     Uint8Array.of(0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a),
     pngChunk('IHDR', header),
-    pngChunk('IDAT', await zlib(rgbaToRows(pixels))),
+    pngChunk('IDAT', await zlib(rgbaToRows(pixels, width, height))),
     pngChunk('IEND', new Uint8Array(0)),
   ]
   return new Blob(parts, { type: 'image/png' })

@@ -4,8 +4,8 @@ import { execFileSync, spawnSync } from 'node:child_process'
 import fs from 'node:fs'
 import path from 'node:path'
 import { fileURLToPath } from 'node:url'
-import zlib from 'node:zlib'
 
+import { readPng } from '../read-png.mjs'
 import { CHROMIUM, launch } from './run-site.mjs'
 
 const webDir = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..')
@@ -82,57 +82,7 @@ export function buildSite(webDir, magazine, out, program = 'orbex-program') {
 
 // ---- PNG
 
-function paeth(a, b, c) {
-  const p = a + b - c
-  const pa = Math.abs(p - a)
-  const pb = Math.abs(p - b)
-  const pc = Math.abs(p - c)
-  return pa <= pb && pa <= pc ? a : pb <= pc ? b : c
-}
-
-// An 8-bit RGB or RGBA PNG as { width, height, colourType, rgb }.
-export function readPng(bytes) {
-  const signature = Buffer.from([0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a])
-  if (!bytes.subarray(0, 8).equals(signature)) throw new Error('not a PNG')
-  let width = 0
-  let height = 0
-  let colourType = -1
-  const idat = []
-  for (let o = 8; o < bytes.length;) {
-    const length = bytes.readUInt32BE(o)
-    const type = bytes.toString('latin1', o + 4, o + 8)
-    const data = bytes.subarray(o + 8, o + 8 + length)
-    if (type === 'IHDR') {
-      width = data.readUInt32BE(0)
-      height = data.readUInt32BE(4)
-      if (data[8] !== 8 || data[12] !== 0) throw new Error('only 8-bit, not interlaced')
-      colourType = data[9]
-    } else if (type === 'IDAT') {
-      idat.push(data)
-    }
-    o += 12 + length
-  }
-  const channels = colourType === 2 ? 3 : colourType === 6 ? 4 : 0
-  if (!channels) throw new Error('colour type ' + colourType)
-  const raw = zlib.inflateSync(Buffer.concat(idat))
-  const stride = width * channels
-  const pixels = Buffer.alloc(height * stride)
-  for (let y = 0; y < height; ++y) {
-    const filter = raw[y * (stride + 1)]
-    const line = raw.subarray(y * (stride + 1) + 1, (y + 1) * (stride + 1))
-    for (let x = 0; x < stride; ++x) {
-      const a = x >= channels ? pixels[y * stride + x - channels] : 0
-      const b = y > 0 ? pixels[(y - 1) * stride + x] : 0
-      const c = x >= channels && y > 0 ? pixels[(y - 1) * stride + x - channels] : 0
-      const v = line[x]
-      const add = [0, a, b, (a + b) >> 1, paeth(a, b, c)][filter]
-      pixels[y * stride + x] = (v + add) & 0xff
-    }
-  }
-  const rgb = Buffer.alloc(width * height * 3)
-  for (let i = 0; i < width * height; ++i) pixels.copy(rgb, i * 3, i * channels, i * channels + 3)
-  return { width, height, colourType, rgb }
-}
+export { readPng }
 
 export function readDataUrl(url) {
   return readPng(Buffer.from(url.slice(url.indexOf(',') + 1), 'base64'))
@@ -200,6 +150,52 @@ export function setHidden(page, hidden) {
   }, hidden)
 }
 
+// The page's window loses or gets the keyboard focus, as when another
+// window comes to the front (headless Chromium keeps every page focused).
+export function setFocused(page, focused) {
+  return page.evaluate((f) => window.dispatchEvent(new Event(f ? 'focus' : 'blur')), focused)
+}
+
+// Fingers and a pen on the page, through the DevTools protocol as a device
+// would give them (CSS pixels of the page). Each call waits until the page
+// has taken the event.
+export async function fingers(page) {
+  const cdp = await page.context().newCDPSession(page)
+  const touch = (type, points) => cdp.send('Input.dispatchTouchEvent', {
+    type, touchPoints: points.map(([x, y], id) => ({ x, y, id, radiusX: 4, radiusY: 4, force: 1 })),
+  })
+  const pen = (type, x, y, buttons) => cdp.send('Input.dispatchMouseEvent', {
+    type, x, y, button: type === 'mouseMoved' ? 'none' : 'left', buttons, clickCount: 1, pointerType: 'pen',
+  })
+  return {
+    down: (...points) => touch('touchStart', points),
+    move: (...points) => touch('touchMove', points),
+    up: () => touch('touchEnd', []),
+    async tap(x, y) {
+      await touch('touchStart', [[x, y]])
+      await touch('touchEnd', [])
+    },
+    // From (x, y) by dy in steps of stepMs each; still for restMs before
+    // the finger leaves, so that nothing of it is a fling.
+    async swipe(x, y, dy, { steps = 12, stepMs = 25, restMs = 200 } = {}) {
+      await touch('touchStart', [[x, y]])
+      for (let i = 1; i <= steps; ++i) {
+        await sleep(stepMs)
+        await touch('touchMove', [[x, y + (dy * i) / steps]])
+      }
+      await sleep(restMs)
+      await touch('touchEnd', [])
+    },
+    async penTap(x, y) {
+      await pen('mouseMoved', x, y, 0)
+      await pen('mousePressed', x, y, 1)
+      await pen('mouseReleased', x, y, 0)
+    },
+  }
+}
+
+const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms))
+
 // Samples the page's output (its volume node) every 25 ms into
 // window.levels, from the page's start on: [time, rms, peak, context state,
 // volume 0-100, FNV-1a of the module playing or 0].
@@ -246,8 +242,8 @@ export async function openBrowsers() {
   const quiet = await launch()
   const loud = await launch({ autoplay: true })
   return {
-    async newPage(loudly = false) {
-      const context = await (loudly ? loud : quiet).newContext({ acceptDownloads: true })
+    async newPage(loudly = false, options = {}) {
+      const context = await (loudly ? loud : quiet).newContext({ acceptDownloads: true, ...options })
       const page = await context.newPage()
       page.orbexContext = context
       return page

@@ -18,7 +18,11 @@ import path from 'node:path'
 import { after, before, describe, test } from 'node:test'
 import { fileURLToPath } from 'node:url'
 
-import { FILE_POLICY, serve } from '../server.mjs'
+import { Canvas, HEIGHT, WIDTH, frameToRgba } from '../src/canvas.mjs'
+import { ICON_SIZES, enlarge, iconSquare, siteFiles, siteVersion } from '../offline-site.mjs'
+import { readPng } from '../read-png.mjs'
+import { FILE_POLICY, WORKER_POLICY, serve } from '../server.mjs'
+import { FLING_SPEED, liftSpeed } from '../src/touch.mjs'
 import {
   MAX_FILES, MAX_FILE_BYTES, MAX_LIST_BYTES, fetchMagazine, magazineFolder, parseFileList, readCapped,
 } from '../src/files.mjs'
@@ -169,6 +173,9 @@ describe("web/serve.sh's server", () => {
     site = path.join(tmp, 'served-site')
     write(path.join(site, 'index.html'), '<!doctype html>')
     write(path.join(site, 'src', 'main.mjs'), '')
+    write(path.join(site, 'service-worker.js'), '')
+    write(path.join(site, 'manifest.webmanifest'), '{}')
+    write(path.join(site, 'magazine', 'service-worker.js'), '')
     write(path.join(site, 'magazine', 'pic.svg'), '<svg/>')
     write(path.join(site, 'magazine', 'text.txt'), '<html><script>alert(1)</script>')
     write(path.join(tmp, 'secret.txt'), 'secret')
@@ -189,6 +196,20 @@ describe("web/serve.sh's server", () => {
     assert.match(FILE_POLICY, /(^|; )sandbox(;|$)/)
     assert.match(FILE_POLICY, /default-src 'none'/)
     assert.equal((await get(server.url + 'magazine/text.txt')).headers['content-type'], 'text/plain; charset=utf-8')
+  })
+
+  test("the site's service worker may fetch from the site; no other file may, nor a worker in the magazine", async () => {
+    const worker = await get(server.url + 'service-worker.js')
+    assert.equal(worker.headers['content-security-policy'], WORKER_POLICY)
+    assert.equal(worker.headers['content-type'], 'text/javascript')
+    assert.equal(worker.headers['x-content-type-options'], 'nosniff')
+    // A sandbox would give the worker no storage of its own.
+    assert.doesNotMatch(WORKER_POLICY, /sandbox/)
+    assert.match(WORKER_POLICY, /default-src 'none'; connect-src 'self'$/)
+    assert.equal((await get(server.url + 'magazine/service-worker.js')).headers['content-security-policy'], FILE_POLICY)
+    const manifest = await get(server.url + 'manifest.webmanifest')
+    assert.equal(manifest.headers['content-type'], 'application/manifest+json')
+    assert.equal(manifest.headers['content-security-policy'], FILE_POLICY)
   })
 
   test('serves no link, nothing but regular files and nothing outside the site', async () => {
@@ -344,5 +365,92 @@ describe("the page's files", () => {
       assert.equal(script, null)
       assert.equal(foreign.requests.length, before)
     })
+  })
+})
+
+describe('offline and the home screen (web/offline-site.mjs)', () => {
+  test("the icons are the packaging's square of the start picture, each picture pixel a whole block", async () => {
+    const cmake = fs.readFileSync(path.join(webDir, '..', 'packaging', 'CMakeLists.txt'), 'utf8')
+    const square = iconSquare(cmake)
+    const picture = readPng(fs.readFileSync(path.join(webDir, '..', 'magazine', 'pictures', 'begin.png')))
+    for (const size of ICON_SIZES) {
+      const scale = size / square.side
+      assert.ok(Number.isInteger(scale), `${size} is no whole enlargement of ${square.side}`)
+      const icon = enlarge(picture, square, scale)
+      for (const [row, column] of [[0, 0], [size - 1, size - 1], [size / 2 + 1, Math.floor(size / 3)], [7, size - 3]]) {
+        const at = 3 * ((square.y + Math.floor(row / scale)) * picture.width + square.x + Math.floor(column / scale))
+        const rgb = icon[row * size + column]
+        assert.deepEqual([rgb & 0xff, (rgb >>> 8) & 0xff, (rgb >>> 16) & 0xff], [...picture.rgb.subarray(at, at + 3)])
+      }
+    }
+    assert.throws(() => enlarge(picture, { x: 600, y: 0, side: 128 }, 2), /not in the picture/)
+    assert.throws(() => iconSquare('set(ORBEX_ICON_SIZES 64)'), /no ORBEX_ICON_SQUARE/)
+  })
+
+  test("the worker's list is every file of the site but itself; its version changes with any of them", () => {
+    const site = path.join(tmp, 'offline-site')
+    write(path.join(site, 'index.html'), 'page')
+    write(path.join(site, 'service-worker.js'), 'worker')
+    write(path.join(site, 'magazine', 'data', 'orbex.dat'), 'archive')
+    write(path.join(site, 'magazine', 'sub dir', 'a.txt'), 'a')
+    const files = siteFiles(site)
+    assert.deepEqual(files, ['index.html', 'magazine/data/orbex.dat', 'magazine/sub dir/a.txt'])
+    const version = siteVersion(site, files)
+    assert.match(version, /^[0-9a-f]{16}$/)
+    assert.equal(siteVersion(site, files), version)
+    write(path.join(site, 'service-worker.js'), 'another worker')
+    assert.equal(siteVersion(site, siteFiles(site)), version, 'the worker itself is not part of its version')
+    write(path.join(site, 'magazine', 'sub dir', 'a.txt'), 'b')
+    assert.notEqual(siteVersion(site, files), version, "a magazine's file changed, the version did not")
+  })
+})
+
+describe('the page in node', () => {
+  test('a finger leaving the glass: its speed over its last movement, none when it had stopped', () => {
+    // 20 CSS pixels every 10 ms, upwards, then off the glass at once.
+    const flung = Array.from({ length: 8 }, (_, i) => [1000 + 10 * i, 500 - 20 * i])
+    flung.push([1075, 360])
+    assert.equal(liftSpeed(flung), -2)
+    // The same, but still for 80 ms before it left.
+    assert.equal(liftSpeed([...flung.slice(0, -1), [1150, 360]]), 0)
+    // Slow, as a reader drags a line at a time.
+    const dragged = Array.from({ length: 20 }, (_, i) => [1000 + 40 * i, 300 + 4 * i])
+    assert.ok(Math.abs(liftSpeed(dragged)) < FLING_SPEED)
+    assert.equal(liftSpeed([[1000, 300]]), 0)
+  })
+
+  // A canvas that records what is put on it.
+  function fakeCanvas() {
+    const puts = []
+    const context = {
+      createImageData: (w, h) => ({ data: new Uint8ClampedArray(w * h * 4) }),
+      putImageData: (image, x, y, dx, dy, dw, dh) => puts.push([dy, dh]),
+    }
+    return { puts, element: { getContext: () => context, style: {} } }
+  }
+
+  test('only the rows that changed are converted and put on the canvas; an unchanged frame not at all', () => {
+    const layouts = [[24, WIDTH * 3, 0], [24, WIDTH * 3 + 8, 0], [16, WIDTH * 2 + 6, 2], [24, WIDTH * 3 + 1, 1]]
+    for (const [depth, pitch, offset] of layouts) {
+      const heap = new Uint8Array(offset + pitch * HEIGHT + 8)
+      for (let i = 0; i < heap.length; ++i) heap[i] = (i * 7919) >>> 3
+      const { puts, element } = fakeCanvas()
+      const canvas = new Canvas(element)
+      const show = () => canvas.present(heap, offset, pitch, depth, 0xf800, 0x07e0, 0x001f)
+      assert.equal(show(), true)
+      assert.equal(show(), false, `an unchanged frame was put again at ${depth} bits`)
+      heap[offset + 100 * pitch + 5] ^= 0xff
+      heap[offset + 130 * pitch + (depth / 8) * WIDTH - 1] ^= 0xff
+      // Past a row's end, in its padding: no pixel.
+      if (pitch > (depth / 8) * WIDTH) heap[offset + 200 * pitch + (depth / 8) * WIDTH] ^= 0xff
+      assert.equal(show(), true)
+      assert.deepEqual(puts, [[0, HEIGHT], [100, 31]])
+      const whole = new Uint32Array(WIDTH * HEIGHT)
+      frameToRgba(heap, offset, pitch, depth, 0xf800, 0x07e0, 0x001f, whole)
+      assert.ok(whole.every((v, i) => v === canvas.pixels[i]), `the shown frame differs at ${depth} bits`)
+      // Another layout is shown whole.
+      canvas.present(heap, offset, pitch, depth, 0x7c00, 0x03e0, 0x001f)
+      assert.deepEqual(puts.at(-1), [0, HEIGHT])
+    }
   })
 })
