@@ -106,10 +106,15 @@ export function serve(dir, extra = {}, port = 0) {
     res.on('close', () => stream.destroy())
     stream.pipe(res)
   })
+  // Closed, it answers nothing more, on no connection a browser kept open.
+  const close = () => {
+    server.close()
+    server.closeAllConnections()
+  }
   return new Promise((resolve, reject) => {
     server.once('error', reject)
     server.listen(port, '127.0.0.1', () => {
-      resolve({ url: `http://127.0.0.1:${server.address().port}/`, requests, close: () => server.close() })
+      resolve({ url: `http://127.0.0.1:${server.address().port}/`, requests, close })
     })
   })
 }

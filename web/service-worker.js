@@ -5,9 +5,11 @@
 // under that version and answered from there; a rebuilt site is a new
 // version, which replaces the old one whole. Any other file of the site (a
 // magazine beside the built one) comes from the network while there is one,
-// and is kept for when there is none; the page names the files of the
-// magazine it shows, so that they are kept even before they are asked for
-// again.
+// and is kept for when there is none.
+//
+// It takes no messages: in Chromium, one that reached the worker in charge
+// while its successor installed at times kept the successor waiting for
+// good, and every navigation of the site with it.
 //
 // A response is given as the server sent it, its headers (the magazine's
 // files' security policy) included; the page itself is the only answer to
@@ -20,8 +22,6 @@ const SITE_FILES = '@SITE_FILES@'
 // on the same host are theirs.
 const PREFIX = `orbex5 ${self.registration.scope} `
 const CACHE = PREFIX + VERSION
-// The page loads no more files of a magazine than this.
-const MAX_KEPT = 4096
 
 const inScope = (url) => url.href.startsWith(self.registration.scope)
 const pageAddress = (url) => url.pathname === new URL(self.registration.scope).pathname ||
@@ -69,29 +69,4 @@ self.addEventListener('fetch', (event) => {
   if (request.method !== 'GET' || url.origin !== self.location.origin || !inScope(url)) return
   if (request.headers.has('range')) return
   event.respondWith(answer(request, url))
-})
-
-// The page's list of the magazine it shows: each file not kept yet.
-async function keep(urls) {
-  const cache = await caches.open(CACHE)
-  for (const href of urls.slice(0, MAX_KEPT)) {
-    let url
-    try {
-      url = new URL(href, self.registration.scope)
-    } catch {
-      continue
-    }
-    if (url.origin !== self.location.origin || !inScope(url) || await cache.match(url)) continue
-    try {
-      const response = await fetch(url, { cache: 'no-cache' })
-      if (keepable(response)) await cache.put(url, response)
-    } catch {
-      // Offline again: kept the next time.
-    }
-  }
-}
-
-self.addEventListener('message', (event) => {
-  const urls = event.data?.keep
-  if (Array.isArray(urls)) event.waitUntil(keep(urls.filter((u) => typeof u === 'string')))
 })

@@ -8,6 +8,8 @@
 //     --script FILE    the input script (served beside the site as ?script=)
 //     --timeout S      give up after S seconds (default 120)
 //     --autoplay       sound without a user gesture
+//     --cpu-slowdown N the page's processor N times slower (Chromium's CPU
+//                      throttling, as a phone's)
 //
 // Exit status: the program's, or 2 when no result came in time.
 // The functions are also used by the tests.
@@ -58,6 +60,12 @@ export async function open(page, siteUrl, query = '') {
   await page.goto(siteUrl + (query ? '?' + query : ''))
 }
 
+// The page's processor rate times slower, as on a phone.
+export async function slowDown(page, rate) {
+  const cdp = await page.context().newCDPSession(page)
+  await cdp.send('Emulation.setCPUThrottlingRate', { rate })
+}
+
 export async function waitResult(page, seconds = 120) {
   const pre = await page.waitForSelector('#orbex-result', { state: 'attached', timeout: seconds * 1000 })
   return JSON.parse(await pre.textContent())
@@ -86,17 +94,19 @@ export function writeResult(result, out, extra = {}) {
 
 async function main(argv) {
   const positional = []
-  const opts = { query: '', script: null, timeout: 120, autoplay: false }
+  const opts = { query: '', script: null, timeout: 120, autoplay: false, slowdown: 1 }
   for (let i = 0; i < argv.length; ++i) {
     const a = argv[i]
     if (a === '--query') opts.query = argv[++i]
     else if (a === '--script') opts.script = argv[++i]
     else if (a === '--timeout') opts.timeout = Number(argv[++i])
     else if (a === '--autoplay') opts.autoplay = true
+    else if (a === '--cpu-slowdown') opts.slowdown = Number(argv[++i])
     else positional.push(a)
   }
   if (positional.length !== 2) {
-    console.error('usage: run-site.mjs SITE_DIR OUT_DIR [--query Q] [--script FILE] [--timeout S] [--autoplay]')
+    console.error('usage: run-site.mjs SITE_DIR OUT_DIR [--query Q] [--script FILE] [--timeout S] [--autoplay] ' +
+      '[--cpu-slowdown N]')
     return 2
   }
   const [site, out] = positional
@@ -110,6 +120,7 @@ async function main(argv) {
   const browser = await launch({ autoplay: opts.autoplay })
   try {
     const page = await browser.newPage()
+    if (opts.slowdown !== 1) await slowDown(page, opts.slowdown)
     await open(page, server.url, query.toString())
     let result
     try {

@@ -21,7 +21,8 @@ import { after, before, describe, test } from 'node:test'
 import { fileURLToPath } from 'node:url'
 
 import {
-  buildSite, firstDifference, fnv1a, missingBrowserTool, openBrowsers, readDataUrl, readPng, sampleLevels, setHidden,
+  buildSite, fingers, firstDifference, fnv1a, missingBrowserTool, openBrowsers, readDataUrl, readPng, sampleLevels,
+  setFocused, setHidden,
 } from './fixtures.mjs'
 import { FOREIGN_SCRIPT, writeForeignMagazine } from './foreign.mjs'
 import { consoleLine, open, serve, waitResult } from './run-site.mjs'
@@ -109,7 +110,7 @@ describe('the viewer in the browser', { skip: skip ?? false, timeout: 900000 }, 
     if (tmp) fs.rmSync(tmp, { recursive: true, force: true })
   })
 
-  const newPage = (loudly = false) => browsers.newPage(loudly)
+  const newPage = (loudly = false, options = {}) => browsers.newPage(loudly, options)
 
   // Runs a scripted, virtual-clock run of the site (or of another magazine
   // folder served under /_served/); the result and the console.
@@ -390,6 +391,349 @@ describe('the viewer in the browser', { skip: skip ?? false, timeout: 900000 }, 
     assert.ok(volumes.includes(0) && volumes.some((v) => v > 0 && v < 100), 'no fade before the end')
     assert.match(await page.locator('#orbex-status').textContent(), /ended/)
     await page.orbexContext.close()
+  })
+
+  // ---- the reader's devices, and the desktop's ways
+
+  // Until an asynchronous check in the page holds (waitForFunction takes a
+  // promise for a true value).
+  async function eventually(page, fn, arg, seconds = 30) {
+    const deadline = Date.now() + seconds * 1000
+    while (!await page.evaluate(fn, arg)) {
+      if (Date.now() > deadline) throw new Error(`not within ${seconds} s: ${fn}`)
+      await sleep(100)
+    }
+  }
+
+  // A page read by hand without music, from its first frame on.
+  async function byHand(options = {}, query = 'args=n') {
+    const page = await newPage(false, options)
+    await open(page, server.url, query)
+    await waitFor(page, () => window.orbex.stats.presents > 0, null, 60)
+    return page
+  }
+
+  // Where frame pixel (x, y) is on the page.
+  async function onPage(page, x, y) {
+    const box = await page.locator('#orbex-canvas').boundingBox()
+    return [box.x + ((x + 0.5) * box.width) / 640, box.y + ((y + 0.5) * box.height) / 480]
+  }
+
+  // As a hand clicks: the pointer there first, frames, then the click (the
+  // viewer lays a page out with the pointer the frame before read).
+  async function pointAndClick(page, x, y, button = 'left') {
+    await page.mouse.move(...await onPage(page, x, y))
+    await sleep(100)
+    await page.mouse.down({ button })
+    await page.mouse.up({ button })
+  }
+
+  // The mouse off the canvas: the viewer's pointer away, drawn nowhere.
+  async function mouseAway(page) {
+    const box = await page.locator('#orbex-canvas').boundingBox()
+    await page.mouse.move(box.x + box.width + 5, box.y + box.height / 2)
+  }
+
+  // The frame's hash once it has stayed the same for a quarter of a second.
+  async function settled(page) {
+    let last = await frameHash(page)
+    for (let i = 0; i < 40; ++i) {
+      await sleep(250)
+      const now = await frameHash(page)
+      if (now === last) return now
+      last = now
+    }
+    throw new Error('the frame does not settle')
+  }
+
+  // A click the viewer lets go when it falls on the end of a frame-rate
+  // second, as the desktop does: tried again until the frame changes.
+  async function untilChanged(page, act, what) {
+    const before = await settled(page)
+    for (let i = 0; i < 3; ++i) {
+      await act()
+      const now = await settled(page)
+      if (now !== before) return now
+    }
+    throw new Error(`${what} changed nothing`)
+  }
+
+  // The same way through the magazine, by touch on a phone (the buttons
+  // below the picture for the keys) or by mouse and keyboard: the frame
+  // after each step, by name.
+  async function readThrough(way) {
+    const touch = way === 'touch'
+    const page = await byHand(touch
+      ? { viewport: { width: 851, height: 393 }, hasTouch: true, isMobile: true, deviceScaleFactor: 2 }
+      : {})
+    const finger = touch ? await fingers(page) : null
+    const tap = async (x, y) => {
+      if (touch) {
+        await finger.tap(...await onPage(page, x, y))
+      } else {
+        await pointAndClick(page, x, y)
+        await mouseAway(page)
+      }
+    }
+    const button = (name) => page.getByRole('group', { name: 'Keys' }).getByRole('button', { name, exact: true })
+    const key = async (name, keys) => {
+      if (touch) await button(name).tap()
+      else for (const k of keys) await page.keyboard.press(k)
+    }
+    const line = touch ? ((await page.locator('#orbex-canvas').boundingBox()).height * 16) / 480 : 0
+    const frames = {}
+    await sleep(1300)
+    await untilChanged(page, () => tap(320, 240), 'the click on the start picture')
+    frames.contents = await settled(page)
+    frames.article = await untilChanged(page, () => tap(100, 388), 'the article link')
+    if (touch) await finger.swipe(...await onPage(page, 320, 400), -3.5 * line)
+    else for (let i = 0; i < 3; ++i) await page.keyboard.press('ArrowDown')
+    frames.swiped = await settled(page)
+    if (touch) await finger.swipe(...await onPage(page, 320, 440), -10.5 * line, { steps: 2, stepMs: 8, restMs: 0 })
+    else for (const k of [...Array(10).fill('ArrowDown'), 'PageDown']) await page.keyboard.press(k)
+    frames.flung = await settled(page)
+    // Ctrl passes as on the desktop; a key with Alt is the system's.
+    await key('End', ['Control+End', 'Alt+Home'])
+    frames.end = await settled(page)
+    await key('Home', ['Home'])
+    frames.home = await settled(page)
+    await key('Page Down', ['PageDown'])
+    frames.pageDown = await settled(page)
+    await key('F1 help', ['F1'])
+    frames.help = await settled(page)
+    if (touch) {
+      const [x, y] = await onPage(page, 320, 300)
+      await finger.down([x, y])
+      await sleep(800)
+      await finger.up()
+    } else {
+      await pointAndClick(page, 320, 300, 'right')
+      await mouseAway(page)
+    }
+    frames.back = await settled(page)
+    await page.orbexContext.close()
+    return frames
+  }
+
+  test('read by hand on a phone held sideways: taps follow links, a long press goes back, a swipe scrolls by the lines the keys do, the key buttons are the keys', async () => {
+    const byTouch = await readThrough('touch')
+    const byKeys = await readThrough('keys')
+    assert.deepEqual(byTouch, byKeys, 'touch and keys went different ways')
+    const { contents, article, swiped, flung, end, home, pageDown, help, back } = byTouch
+    assert.equal(new Set([contents, article, swiped, flung, help]).size, 5, JSON.stringify(byTouch))
+    assert.equal(home, article)
+    assert.notEqual(pageDown, home)
+    assert.equal(back, contents)
+  })
+
+  test("the clock starts as the desktop's: a click before the frames' first second is over does not end the start picture", async () => {
+    for (let attempt = 1; ; ++attempt) {
+      const page = await byHand()
+      const intro = await frameHash(page)
+      const firstFrame = await page.evaluate(() => window.orbex.stats.firstFrameMs)
+      // Past the page's own first second, where a clock that counted from
+      // the page's start closed its first window.
+      await page.waitForFunction((t) => performance.now() > Math.max(t + 100, 1100), firstFrame, { polling: 10 })
+      await click(page, 320, 240)
+      const clicked = await page.evaluate(() => performance.now())
+      if (clicked - firstFrame > 700) {
+        // Too late to tell: the frames' first second may be over.
+        await page.orbexContext.close()
+        assert.ok(attempt < 3, `the click came ${clicked - firstFrame} ms after the first frame, three times`)
+        continue
+      }
+      await sleep(300)
+      const afterEarlyClick = await frameHash(page)
+      // A click after that second ends the start picture.
+      await page.waitForFunction((t) => performance.now() > t + 1300, firstFrame)
+      await click(page, 320, 240)
+      await waitFor(page, (h) => {
+        let x = 0
+        for (const p of window.orbex.pixels) x = (Math.imul(x, 31) + p) | 0
+        return x !== h
+      }, intro)
+      await page.orbexContext.close()
+      assert.equal(afterEarlyClick, intro, `a click ${(clicked - firstFrame).toFixed(0)} ms after the first frame ended the start picture`)
+      return
+    }
+  })
+
+  test('a right click while the left button is held goes back, a left click while the right is held follows a link, as on the desktop', async () => {
+    const page = await byHand()
+    await sleep(1300)
+    await untilChanged(page, async () => {
+      await pointAndClick(page, 320, 240)
+      await mouseAway(page)
+    }, 'the click on the start picture')
+    const contents = await settled(page)
+    const followLink = async () => {
+      await pointAndClick(page, 100, 388)
+      await mouseAway(page)
+    }
+    const article = await untilChanged(page, followLink, 'the article link')
+    // Left held where there is no link, and the right pressed meanwhile.
+    const back = await untilChanged(page, async () => {
+      await page.mouse.move(...await onPage(page, 638, 300))
+      await page.mouse.down()
+      await page.mouse.down({ button: 'right' })
+      await page.mouse.up({ button: 'right' })
+      await page.mouse.up()
+      await mouseAway(page)
+    }, 'the right button under the left')
+    assert.equal(back, contents)
+    await untilChanged(page, followLink, 'the article link')
+    // The right held (back to the contents), and the left pressed on the link.
+    await page.mouse.move(...await onPage(page, 638, 300))
+    await sleep(100)
+    await page.mouse.down({ button: 'right' })
+    assert.notEqual(await settled(page), article, 'the right button did not go back')
+    await page.mouse.move(...await onPage(page, 100, 388))
+    const hovering = await settled(page)
+    let now = hovering
+    for (let i = 0; i < 3 && now === hovering; ++i) {
+      await page.mouse.down()
+      await page.mouse.up()
+      now = await settled(page)
+    }
+    await page.mouse.up({ button: 'right' })
+    await mouseAway(page)
+    const followed = await settled(page)
+    assert.equal(followed, article)
+    await page.orbexContext.close()
+  })
+
+  test("the window's focus lost, the viewer draws nothing and waits, as on the desktop; the focus back, it draws", async () => {
+    const page = await byHand()
+    await setFocused(page, false)
+    await sleep(200)
+    const lost = await page.evaluate(() => ({
+      presents: window.orbex.stats.presents,
+      waitingForMessage: window.orbex.input.waiters.length,
+    }))
+    await sleep(500)
+    assert.equal(await page.evaluate(() => window.orbex.stats.presents), lost.presents, 'frames without the focus')
+    assert.equal(lost.waitingForMessage, 1, 'not waiting for a message without the focus')
+    await setFocused(page, true)
+    await waitFor(page, (p) => window.orbex.stats.presents > p + 3, lost.presents)
+    await page.orbexContext.close()
+  })
+
+  test('any screen: the picture fills the width upright and the height sideways with 4:3 kept, sharp or smooth; 320 pixels wide work; full screen keeps the buttons on a phone', async () => {
+    const screens = [
+      { name: 'phone-upright', width: 360, height: 640, scale: 3, touch: true },
+      { name: 'phone-sideways', width: 851, height: 393, scale: 2.75, touch: true },
+      { name: 'small-phone', width: 320, height: 568, scale: 2, touch: true },
+      { name: 'small-window', width: 480, height: 400, scale: 1, touch: false },
+      { name: 'desktop', width: 1280, height: 720, scale: 1, touch: false },
+    ]
+    for (const screen of screens) {
+      const page = await byHand({
+        viewport: { width: screen.width, height: screen.height }, deviceScaleFactor: screen.scale,
+        hasTouch: screen.touch, isMobile: screen.touch,
+      })
+      await sleep(300)
+      const look = await page.evaluate(() => ({
+        canvas: document.getElementById('orbex-canvas').getBoundingClientRect().toJSON(),
+        shrunk: document.getElementById('orbex-canvas').classList.contains('shrunk'),
+        scrollWidth: document.documentElement.scrollWidth,
+        buttons: [...document.querySelectorAll('#orbex-bar button')].map((b) => b.getBoundingClientRect().toJSON()),
+      }))
+      // Pictures to look at, never kept in the repository.
+      if (process.env.ORBEX_WEB_LOOK) {
+        await page.screenshot({ path: path.join(process.env.ORBEX_WEB_LOOK, `${screen.name}.png`) })
+      }
+      const { canvas } = look
+      const what = `${screen.name}: ${JSON.stringify(look)}`
+      assert.ok(Math.abs(canvas.width * 3 - canvas.height * 4) <= 4, `not 4:3, ${what}`)
+      if (screen.touch) {
+        if (screen.height > screen.width) assert.equal(canvas.width, screen.width, `not the width, ${what}`)
+        else assert.equal(canvas.height, screen.height, `not the height, ${what}`)
+      }
+      assert.ok(look.scrollWidth <= screen.width, `wider than the screen, ${what}`)
+      for (const b of look.buttons) {
+        assert.ok(b.width >= 44 && b.height >= 44, `a button too small for a finger, ${what}`)
+        assert.ok(b.right <= screen.width && b.bottom <= screen.height, `a button off the screen, ${what}`)
+      }
+      assert.equal(look.shrunk, canvas.width * screen.scale < 640, `sharp or smooth wrongly, ${what}`)
+      if (screen.name === 'phone-sideways' || screen.name === 'desktop') {
+        if (screen.touch) await page.getByRole('button', { name: 'Full screen' }).tap()
+        else await page.getByRole('button', { name: 'Full screen' }).click()
+        await waitFor(page, () => document.fullscreenElement === document.documentElement)
+        assert.equal(await page.getByRole('group', { name: 'Keys' }).isVisible(), screen.touch,
+          `${screen.name}: the key buttons in full screen`)
+        await page.keyboard.press('Escape')
+      }
+      await page.orbexContext.close()
+    }
+  })
+
+  test('offline: a magazine opened once opens again without a network, its files running no script; a rebuilt site replaces what was kept', async () => {
+    // A copy of the site on a server of its own, which the test stops; a
+    // magazine beside the built one, with a page of HTML among its files.
+    const copy = path.join(tmp, 'offline-site')
+    fs.cpSync(site, copy, { recursive: true })
+    const beside = path.join(copy, 'beside')
+    writeForeignMagazine(beside, 2)
+    fs.writeFileSync(path.join(beside, 'notes.txt'), '<html><script>console.log("script ran")</script></html>')
+    fs.writeFileSync(path.join(beside, 'files.txt'), ['data/orbex.dat', 'data/chars.168', 'data/begin.raw',
+      'data/BG_8b.pcx', 'data/ende.pcx', 'data/cursor.pcx', 'extreme2.xm', 'notes.txt', ''].join('\n'))
+    let online = await serve(copy)
+    const siteUrl = online.url
+    const page = await newPage()
+    await open(page, siteUrl, 'args=n')
+    const kept = (name) => page.evaluate((n) => caches.match(n).then((r) => r !== undefined), new URL(name, siteUrl).href)
+    const showsMagazine = async (query) => {
+      await page.goto(`${siteUrl}?${query}`)
+      await waitFor(page, () => window.orbex.stats.presents > 3, null, 60)
+      return page.evaluate(() => ({
+        missing: window.orbex.stats.missing, files: window.orbex.stats.files, status: document.getElementById('orbex-status').textContent,
+      }))
+    }
+    try {
+      const first = await showsMagazine('args=n')
+      await waitFor(page, () => navigator.serviceWorker.controller !== null, null, 30)
+      for (const name of ['index.html', 'orbex-program.wasm', 'chiptune3/libopenmpt.worklet.js', 'magazine/data/orbex.dat']) {
+        await eventually(page, (n) => caches.match(n).then((r) => r !== undefined), new URL(name, siteUrl).href)
+      }
+      await showsMagazine('args=n&magazine=beside/')
+      await eventually(page, (n) => caches.match(n).then((r) => r !== undefined), new URL('beside/notes.txt', siteUrl).href)
+      // What "Add to home screen" needs (a test's browser context is a
+      // private window, where nothing can be installed).
+      const cdp = await page.context().newCDPSession(page)
+      const { installabilityErrors } = await cdp.send('Page.getInstallabilityErrors')
+      assert.deepEqual(installabilityErrors.filter((e) => e.errorId !== 'in-incognito'), [])
+      const manifest = JSON.parse((await cdp.send('Page.getAppManifest')).data)
+      assert.equal(manifest.display, 'fullscreen')
+
+      online.close()
+      online = null
+      assert.deepEqual(await showsMagazine('args=n'), first, 'offline, the magazine is not as it was')
+      // With the music: its player comes from what was kept too.
+      await showsMagazine('')
+      await waitFor(page, () => window.orbex.stats.workletMs !== null, null, 15)
+      const besideOffline = await showsMagazine('args=n&magazine=beside/')
+      assert.deepEqual(besideOffline.missing, [])
+      // A file of the magazine opened by itself keeps its policy: no script.
+      await page.goto(new URL('beside/notes.txt', siteUrl).href)
+      await sleep(300)
+      assert.deepEqual(page.orbexConsole.filter((line) => line.includes('script ran')), [])
+
+      // Rebuilt, without the magazine beside and with a new file: another
+      // version, which replaces the old one whole.
+      fs.rmSync(beside, { recursive: true })
+      fs.writeFileSync(path.join(copy, 'magazine', 'notes.txt'), 'a new file')
+      execFileSync('node', [path.join(webDir, 'offline-site.mjs'), copy])
+      const version = /const VERSION = "([0-9a-f]+)"/.exec(fs.readFileSync(path.join(copy, 'service-worker.js'), 'utf8'))[1]
+      online = await serve(copy, {}, Number(new URL(siteUrl).port))
+      await showsMagazine('args=n')
+      await eventually(page, (v) => caches.keys().then((names) => names.length === 1 && names[0].endsWith(' ' + v)),
+        version)
+      assert.ok(await kept('magazine/notes.txt'), 'the new file is not kept')
+      assert.ok(!await kept('beside/notes.txt'), "the old version's files are kept still")
+    } finally {
+      online?.close()
+      await page.orbexContext.close()
+    }
   })
 })
 
