@@ -30,7 +30,4 @@ std::string shotsFolder();
 std::string shotsFolderFor(const std::string &start, bool bStartWritable, const char *xdgPicturesDir,
                            const char *xdgConfigHome, const char *home);
 
-// Forgets the start folder (backend resets).
-void resetPlaces();
-
 } // namespace orbex

@@ -14,6 +14,7 @@
 
 #include "images.h"
 #include "platform/headless/headless.h"
+#include "platform/install.h"
 #include "shell/startup.h"
 #include "support/modules.h"
 #include "support/viewer_test.h"
@@ -97,7 +98,7 @@ int runTourHere(const fs::path &folder) {
     ::setenv("ORBEX_SCRIPT", script.c_str(), 1);
     ::setenv("ORBEX_AUDIO_CAPTURE", "capture.wav", 1);
     resetViewer();
-    int result = headless::install(true) ? 0 : -1;
+    int result = installBackend(headless::BACKEND, true) ? 0 : -1;
     char commandLine[] = "l";
     if (result == 0)
         result = WinMain(nullptr, nullptr, commandLine, SW_SHOWDEFAULT);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -16,7 +17,8 @@
 #include "orbex_web.h"
 #include "platform/bass.h"
 #include "platform/clock.h"
-#include "platform/display.h"
+#include "platform/install.h"
+#include "platform/testing.h"
 #include "platform/web/web.h"
 #include "platform/windows.h"
 
@@ -113,13 +115,15 @@ class WebBackend : public ::testing::Test {
     void SetUp() override {
         for (const char *name : {"ORBEX_SCRIPT", "ORBEX_CLOCK"})
             ::unsetenv(name);
-        resetWindowSystem();
-        resetDisplayLayer();
-        resetSoundLayer();
-        resetClock();
+        resetPlatform();
         page = Page{};
     }
     void TearDown() override {
+        if (primary != nullptr)
+            primary->Release();
+        if (dd != nullptr)
+            dd->Release();
+        resetPlatform();
         for (const char *name : {"ORBEX_SCRIPT", "ORBEX_CLOCK"})
             ::unsetenv(name);
         if (!script.empty())
@@ -128,7 +132,7 @@ class WebBackend : public ::testing::Test {
 
     // The backend installed and a window open; false when install refused.
     bool start() {
-        if (!web::install())
+        if (!installBackend(web::BACKEND, true))
             return false;
         WNDCLASSA wc{};
         wc.lpfnWndProc = quietProc;
@@ -152,15 +156,46 @@ class WebBackend : public ::testing::Test {
         return std::to_string(msg.message) + " " + std::to_string(msg.wParam) + " " + std::to_string(msg.lParam);
     }
 
-    static void flip(std::vector<std::uint8_t> &pixels, int depth) {
-        const int pitch = 640 * depth / 8;
-        pixels.resize(static_cast<std::size_t>(pitch) * 480);
-        videoBackend()->presentFrame(FrameView{pixels.data(), 640, 480, pitch, depth, depth == 16 ? 0xF800u : 0,
-                                               depth == 16 ? 0x07E0u : 0, depth == 16 ? 0x001Fu : 0});
+    // A frame of this depth filled with byte, flipped as the viewer does.
+    void flip(int depth, std::uint8_t byte = 0) {
+        if (primary == nullptr || depth != chainDepth) {
+            if (primary != nullptr)
+                primary->Release();
+            if (dd == nullptr) {
+                ASSERT_EQ(DirectDrawCreate(nullptr, &dd, nullptr), DD_OK);
+            }
+            ASSERT_EQ(dd->SetDisplayMode(640, 480, static_cast<DWORD>(depth)), DD_OK);
+            DDSURFACEDESC desc{};
+            desc.dwSize = sizeof desc;
+            desc.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
+            desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX;
+            desc.dwBackBufferCount = 1;
+            ASSERT_EQ(dd->CreateSurface(&desc, &primary, nullptr), DD_OK);
+            DDSCAPS caps{DDSCAPS_BACKBUFFER};
+            ASSERT_EQ(primary->GetAttachedSurface(&caps, &back), DD_OK);
+            chainDepth = depth;
+            page.calls.clear();
+        }
+        DDSURFACEDESC desc{};
+        desc.dwSize = sizeof desc;
+        ASSERT_EQ(back->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr), DD_OK);
+        std::memset(desc.lpSurface, byte, static_cast<std::size_t>(desc.lPitch) * 480);
+        back->Unlock(nullptr);
+        ASSERT_EQ(primary->Flip(nullptr, 0), DD_OK);
+    }
+
+    // The flipping chain is gone, as when the viewer releases it.
+    void release() {
+        primary->Release();
+        primary = nullptr;
     }
 
     HWND hwnd = nullptr;
     fs::path script;
+    IDirectDraw *dd = nullptr;
+    IDirectDrawSurface *primary = nullptr;
+    IDirectDrawSurface *back = nullptr;
+    int chainDepth = 0;
 };
 
 TEST_F(WebBackend, PageEventsBecomeWindowMessagesInOrder) {
@@ -202,10 +237,10 @@ TEST_F(WebBackend, AnIdlePageSendsAnEmptyMessageNowAndThen) {
 
 TEST_F(WebBackend, AFlipShowsTheFrameThenWaitsForTheNextAnimationFrame) {
     ASSERT_TRUE(start());
-    std::vector<std::uint8_t> pixels;
-    flip(pixels, 24);
-    flip(pixels, 16);
-    EXPECT_EQ(page.calls, (std::vector<std::string>{"present 1920 24", "wait_frame", "present 1280 16", "wait_frame"}));
+    flip(24);
+    EXPECT_EQ(page.calls, (std::vector<std::string>{"present 1920 24", "wait_frame"}));
+    flip(16);
+    EXPECT_EQ(page.calls, (std::vector<std::string>{"present 1280 16", "wait_frame"}));
     SetCursor(nullptr);
     EXPECT_EQ(page.calls.back(), "show_cursor 0");
     MessageBoxA(hwnd, "Text", "ORBEX 5", MB_OK);
@@ -228,11 +263,10 @@ TEST_F(WebBackend, AScriptedRunTakesOnlyTheScriptAndMovesTheVirtualClock) {
     EXPECT_EQ(next(), "256 112 1");
     // "frames 1": the loop finds nothing once and draws.
     EXPECT_EQ(next(), "none");
-    std::vector<std::uint8_t> pixels(640 * 3 * 480, 0x5A);
-    flip(pixels, 24);
+    flip(24, 0x5A);
     EXPECT_EQ(timeGetTime() - started, 20u);
     // The shot is of the frame flipped, even after its memory is gone.
-    pixels.assign(pixels.size(), 0);
+    release();
     EXPECT_EQ(next(), "16 0 0");
     EXPECT_EQ(page.calls.back(), "shot one.png 24");
     ASSERT_EQ(page.shot.size(), 640u * 3 * 480);
@@ -243,10 +277,10 @@ TEST_F(WebBackend, AScriptedRunTakesOnlyTheScriptAndMovesTheVirtualClock) {
 
 TEST_F(WebBackend, AClockOrScriptThatCannotBeUsedStopsTheStart) {
     ::setenv("ORBEX_CLOCK", "fast", 1);
-    EXPECT_FALSE(web::install());
+    EXPECT_FALSE(installBackend(web::BACKEND, true));
     ::unsetenv("ORBEX_CLOCK");
     useScript("jump 3\n");
-    EXPECT_FALSE(web::install());
+    EXPECT_FALSE(installBackend(web::BACKEND, true));
 }
 
 TEST_F(WebBackend, TheSoundLibraryKeepsItsRulesOverThePagesPlayer) {

@@ -3,8 +3,8 @@
 // drawn yet waits for one, so that a tap is a click.
 #include <vector>
 
-#include "platform/display.h"
 #include "platform/headless/headless.h"
+#include "platform/testing.h"
 #include "platform/windows.h"
 #include "support/viewer_test.h"
 
@@ -25,7 +25,7 @@ class MessageQueueTest : public ViewerTest {
         ViewerTest::SetUp();
         seen.clear();
         // A script still running: the backend neither closes the window nor adds input.
-        ASSERT_TRUE(headless::loadScriptText("frames 100000\n", nullptr));
+        ASSERT_TRUE(loadScript("frames 100000\n", nullptr));
         WNDCLASSA wc{};
         wc.lpfnWndProc = recordingProc;
         wc.lpszClassName = "queue";

@@ -8,6 +8,7 @@
 #include "platform/bass.h"
 #include "platform/clock.h"
 #include "platform/headless/headless.h"
+#include "platform/testing.h"
 #include "present/frame.h"
 #include "present/input.h"
 #include "shell/assets.h"

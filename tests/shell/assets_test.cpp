@@ -11,6 +11,7 @@
 #include "picture/pcx.h"
 #include "picture/pixelformat.h"
 #include "platform/headless/headless.h"
+#include "platform/testing.h"
 #include "shell/startup.h"
 #include "shell/windowproc.h"
 #include "support/modules.h"
@@ -165,7 +166,7 @@ TEST_F(AssetsTest, SixteenBitsPacksEveryPictureAndThePointer) {
 
 TEST_F(AssetsTest, AnUnknownSixteenBitLayoutMakesEveryPictureBlack) {
     writeMagazine();
-    headless::setMasks16(0x0F00, 0x00F0, 0x000F);
+    setMasks16(0x0F00, 0x00F0, 0x000F);
     runSetUp({1, 3, 1});
     auto blackPacked = [](const TrueColourPicture &p) {
         return std::all_of(p.begin(), p.begin() + PACKED_SIZE, [](std::uint8_t b) { return b == 0; });

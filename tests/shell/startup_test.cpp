@@ -10,8 +10,8 @@
 #include "common/geometry.h"
 #include "display/display.h"
 #include "platform/bass.h"
-#include "platform/display.h"
 #include "platform/headless/headless.h"
+#include "platform/testing.h"
 #include "present/frame.h"
 #include "shell/startup.h"
 #include "support/viewer_test.h"
@@ -86,7 +86,7 @@ class RunTest : public ViewerTest {
     }
     static int run(const char *cmdLine, const std::string &script) {
         std::string error;
-        EXPECT_TRUE(headless::loadScriptText(script, &error)) << error;
+        EXPECT_TRUE(loadScript(script, &error)) << error;
         std::string text = cmdLine;
         return WinMain(nullptr, nullptr, text.data(), SW_SHOWDEFAULT);
     }
@@ -144,7 +144,7 @@ TEST_F(RunTest, NoLogWithoutTheLetter) {
 }
 
 TEST_F(RunTest, StartPictureIsShownBeforeTheArchiveLoads) {
-    headless::setPitchPadding(0);
+    setPitchPadding(0);
     EXPECT_EQ(initEngine(nullptr, nullptr, nullptr, SW_SHOWDEFAULT), 1);
     EXPECT_EQ(flipCount(), 1u);
     EXPECT_EQ(nTextLength, 0);
@@ -188,7 +188,7 @@ TEST_F(RunTest, QuitRequestDrawsFramesUntilTheNextMessage) {
 }
 
 TEST_F(RunTest, NoWindowEndsWinMainWithOne) {
-    headless::failWindowCreation();
+    failWindowCreation();
     EXPECT_EQ(run("ln", "frames 3\n"), 1);
     Lines log = logLines();
     ASSERT_GE(log.size(), 5u);
@@ -201,7 +201,7 @@ TEST_F(RunTest, NoWindowEndsWinMainWithOne) {
 }
 
 TEST_F(RunTest, FailingDisplayStillLoadsTheArchiveAndEnds) {
-    headless::offerDepths({});
+    offerDepths({});
     // Music on: the shutdown stops a library that never started, which fails.
     EXPECT_EQ(run("l", "frames 3\n"), 0);
 

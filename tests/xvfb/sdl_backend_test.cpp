@@ -8,11 +8,12 @@
 #include <filesystem>
 #include <vector>
 
-#include "platform/backend.h"
 #include "platform/bass.h"
+#include "platform/install.h"
 #include "platform/places.h"
 #include "platform/sdl/internal.h"
 #include "platform/sdl/sdl.h"
+#include "platform/testing.h"
 #include "support/modules.h"
 #include "support/viewer_test.h"
 
@@ -40,7 +41,7 @@ class SdlBackendTest : public ViewerTest {
         ViewerTest::SetUp();
         setenv("SDL_VIDEODRIVER", "offscreen", 1);
         setenv("ORBEX_SCALE", "2", 1);
-        ASSERT_TRUE(sdl::install(false));
+        ASSERT_TRUE(installBackend(sdl::WINDOW, false));
         seen.clear();
         WNDCLASSA wc{};
         wc.lpfnWndProc = recordingProc;
@@ -58,7 +59,7 @@ class SdlBackendTest : public ViewerTest {
     void TearDown() override {
         if (IsWindow(hwnd))
             DestroyWindow(hwnd);
-        sdl::shutdown();
+        shutdownBackend();
         unsetenv("SDL_VIDEODRIVER");
         unsetenv("ORBEX_SCALE");
         ViewerTest::TearDown();
@@ -311,7 +312,7 @@ struct PointerCase {
 void expectPointerMapping(std::initializer_list<PointerCase> cases) {
     for (PointerCase c : cases) {
         SCOPED_TRACE(std::to_string(c.wx) + "," + std::to_string(c.wy));
-        SDL_WarpMouseInWindow(sdl::pWindow.get(), c.wx, c.wy);
+        SDL_WarpMouseInWindow(sdl::installedBackend()->sdlWindow(), c.wx, c.wy);
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
             DispatchMessageA(&msg);
@@ -323,7 +324,7 @@ void expectPointerMapping(std::initializer_list<PointerCase> cases) {
 }
 
 TEST_F(SdlBackendTest, PointerInFrameCoordinatesOfTheScaledWindow) {
-    SDL_Window *window = sdl::pWindow.get();
+    SDL_Window *window = sdl::installedBackend()->sdlWindow();
     ASSERT_NE(window, nullptr);
     int w = 0, h = 0;
     SDL_GetWindowSize(window, &w, &h);
@@ -335,7 +336,7 @@ TEST_F(SdlBackendTest, PointerInFrameCoordinatesOfTheScaledWindow) {
 TEST_F(SdlBackendTest, PointerInFrameCoordinatesOfALetterboxedWindow) {
     // 1280x800 shows the frame 1066 pixels wide from x = 107, bars beside it;
     // a pointer on a bar is on the frame's nearest column.
-    SDL_SetWindowSize(sdl::pWindow.get(), 1280, 800);
+    SDL_SetWindowSize(sdl::installedBackend()->sdlWindow(), 1280, 800);
     drain();
     expectPointerMapping(
         {{608, 334, 300, 200}, {107, 0, 0, 0}, {1172, 799, 639, 479}, {40, 401, 0, 240}, {1250, 10, 639, 6}});
@@ -378,7 +379,7 @@ TEST_F(SdlAudioTest, ModulePlaysThroughTheDeviceIntoTheCapture) {
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     setenv("ORBEX_AUDIO_CAPTURE", wav.c_str(), 1);
-    ASSERT_TRUE(sdl::install(false));
+    ASSERT_TRUE(installBackend(sdl::WINDOW, false));
     ASSERT_NE(BASS_Init(-1, 22050, 0, nullptr), FALSE);
     HMUSIC music = BASS_MusicLoad(FALSE, module.c_str(), 0, 0, BASS_MUSIC_LOOP);
     ASSERT_NE(music, 0u);
@@ -387,7 +388,7 @@ TEST_F(SdlAudioTest, ModulePlaysThroughTheDeviceIntoTheCapture) {
     for (int i = 0; i < 100 && std::filesystem::file_size(wav) < 44 + 22050; ++i)
         SDL_Delay(20);
     BASS_Stop();
-    sdl::shutdown();
+    shutdownBackend();
     unsetenv("ORBEX_AUDIO_CAPTURE");
     unsetenv("SDL_AUDIODRIVER");
     unsetenv("SDL_VIDEODRIVER");

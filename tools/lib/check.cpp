@@ -8,6 +8,7 @@
 #include "files.h"
 #include "fontsource.h"
 #include "images.h"
+#include "platform/bass.h"
 #include "platform/sound/sound.h"
 #include "text/font.h"
 

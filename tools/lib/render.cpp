@@ -9,6 +9,7 @@
 #include "display/display.h"
 #include "display/update.h"
 #include "platform/headless/headless.h"
+#include "platform/install.h"
 #include "present/frame.h"
 #include "shell/startup.h"
 #include "text/archive.h"
@@ -24,7 +25,7 @@ bool renderArticle(const std::string &folder, int number, float line, const std:
         report.error(folder + ": cannot enter the folder");
         return false;
     }
-    headless::install(false);
+    installBackend(headless::BACKEND, false);
     bMusicOn = 0;
     bMouseOn = 0;
     bool ok = initEngine(nullptr, nullptr, nullptr, SW_SHOWDEFAULT) != 0;
