@@ -228,6 +228,25 @@ TEST_F(SdlBackendTest, KeysBecomeVirtualKeyCodesWithRepeats) {
     EXPECT_NE(seen[3].lParam & (LPARAM{1} << 30), 0);
 }
 
+// F10, the left Alt key and keys pressed with it are Windows' system keys;
+// the other keys sharing a code (both Enter keys, both Shift keys) give it.
+TEST_F(SdlBackendTest, SystemKeysNeverReachTheViewerAndTwinKeysShareACode) {
+    pushKey(SDLK_F10, SDL_SCANCODE_F10);
+    pushKey(SDLK_LALT, SDL_SCANCODE_LALT);
+    pushKey(SDLK_F4, SDL_SCANCODE_F4, KMOD_LALT);
+    pushKey(SDLK_RALT, SDL_SCANCODE_RALT);
+    pushKey(SDLK_KP_ENTER, SDL_SCANCODE_KP_ENTER);
+    pushKey(SDLK_RETURN, SDL_SCANCODE_RETURN);
+    pushKey(SDLK_RSHIFT, SDL_SCANCODE_RSHIFT);
+    pushKey(SDLK_LSHIFT, SDL_SCANCODE_LSHIFT);
+    pushKey(SDLK_UNKNOWN, SDL_SCANCODE_UNKNOWN);
+    drain();
+    std::vector<WPARAM> codes;
+    for (const Message &m : seen)
+        codes.push_back(m.wParam);
+    EXPECT_EQ(codes, (std::vector<WPARAM>{VK_MENU, VK_RETURN, VK_RETURN, VK_SHIFT, VK_SHIFT}));
+}
+
 TEST_F(SdlBackendTest, PrintScreenAndAltEnterStayWithTheBackend) {
     Chain chain(hwnd, 16);
     DDSURFACEDESC desc;
