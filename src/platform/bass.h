@@ -73,7 +73,7 @@ class SoundLibrary {
     std::set<HMUSIC> handles;
 };
 
-// Called by the music playback of the viewer.
+// Called by the music playback: startMusic, switchMusic, fadeMusicStep, stopMusic.
 BOOL BASS_Init(int device, DWORD freq, DWORD flags, HWND win);
 BOOL BASS_Start();
 HMUSIC BASS_MusicLoad(BOOL mem, const void *file, DWORD offset, DWORD length, DWORD flags);

@@ -82,9 +82,9 @@ std::string shotsFolder() {
                           std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
 }
 
-std::string shotsFolderFor(const std::string &start, bool bStartWritable, const char *xdgPicturesDir,
+std::string shotsFolderFor(const std::string &start, bool startWritable, const char *xdgPicturesDir,
                            const char *xdgConfigHome, const char *home) {
-    if (bStartWritable)
+    if (startWritable)
         return start;
     std::string pictures = picturesFolderFor(xdgPicturesDir, xdgConfigHome, home);
     // With nowhere else to go the start folder is tried all the same, and

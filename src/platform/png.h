@@ -1,4 +1,6 @@
-// Frames as PNG pictures: RGB, converted from the frame's depth.
+// Frames as PNG pictures: RGB, converted from the frame's depth. Called by
+// the platform's shot calls to the backends (Platform::writePng,
+// Platform::saveScreenshot); the browser build has no writer and fails.
 #pragma once
 
 #include <cstdint>

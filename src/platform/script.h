@@ -15,7 +15,8 @@ namespace orbex {
 class InputScript {
   public:
     // Parses script text (one command a line, # starts a comment). On an
-    // error, names the line in *error and keeps the script it had.
+    // error, names the line in *error and keeps the script it had. Called by
+    // startAutomation (ORBEX_SCRIPT) and loadScript (tests).
     bool load(const std::string &text, std::string *error);
     // Called by playScript at every look for a message: plays commands until
     // one posts a message or lets the loop find the queue empty once

@@ -67,33 +67,40 @@ constexpr int BLACK_BRUSH = 4;
 inline const char *const IDI_WINLOGO = reinterpret_cast<const char *>(32517);
 inline const char *const IDC_ARROW = reinterpret_cast<const char *>(32512);
 
-// Called by the start-up (doInit) and the window procedure.
+// Called by doInit: the viewer's window class and its one window.
 BOOL RegisterClassA(const WNDCLASSA *wc);
 HWND CreateWindowExA(DWORD exStyle, const char *className, const char *title, DWORD style, int x, int y, int width,
                      int height, HWND parent, HMENU menu, HINSTANCE instance, void *param);
 BOOL ShowWindow(HWND hwnd, int cmdShow);
 BOOL UpdateWindow(HWND hwnd);
-BOOL DestroyWindow(HWND hwnd);
-BOOL IsWindow(HWND hwnd);
 int GetSystemMetrics(int index);
 HICON LoadIconA(HINSTANCE instance, const char *name);
 HCURSOR LoadCursorA(HINSTANCE instance, const char *name);
 HGDIOBJ GetStockObject(int object);
+// Called by reportInitFailure; the default handling of WM_CLOSE uses it too.
+BOOL DestroyWindow(HWND hwnd);
+// Whether hwnd is the viewer's window and still there (tests).
+BOOL IsWindow(HWND hwnd);
+// Called by startMusic, as the original loaded its sound library.
 HMODULE LoadLibraryA(const char *name);
 
-// The message loop of the start-up.
+// Called by runMessageLoop.
 BOOL PeekMessageA(MSG *msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeFlag);
 BOOL GetMessageA(MSG *msg, HWND hwnd, UINT filterMin, UINT filterMax);
 BOOL TranslateMessage(const MSG *msg);
 LRESULT DispatchMessageA(const MSG *msg);
 BOOL WaitMessage();
+
+// Called by viewerWindowProc.
 BOOL PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 void PostQuitMessage(int exitCode);
 LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-
-// Input and messages boxes.
-BOOL GetCursorPos(POINT *point);
 HCURSOR SetCursor(HCURSOR cursor);
+
+// Called by readPointerPosition.
+BOOL GetCursorPos(POINT *point);
+// Called wherever a failure is shown: the start-up, the display set-up, the
+// font, the pictures and the music.
 int MessageBoxA(HWND owner, const char *text, const char *caption, UINT type);
 
 } // namespace orbex
