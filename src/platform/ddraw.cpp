@@ -160,7 +160,8 @@ class Surface final : public IDirectDrawSurface {
         // A scripted run's time: one step of the clock, and of the music, a flip.
         if (DWORD step = virtualClockStep(); step != 0) {
             advanceVirtualClock(step);
-            musicEngine()->advance(step);
+            if (MusicEngine *music = musicEngine())
+                music->advance(step);
         }
         return DD_OK;
     }

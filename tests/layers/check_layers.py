@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Checks the layers of src/: every #include "..." of a source there must
 name a header of its own folder or of a layer below its own, so that the
-folders include each other in one direction only (no circle).
+folders include each other in one direction only (no circle); and the
+platform's private headers (its inner calls, the test switches) stay in it.
 
     check_layers.py SRC_DIR      check the sources; status 1 on any fault
     check_layers.py --self-test  show that an upward include is caught
@@ -29,6 +30,10 @@ LAYERS = [
     ("contract", ["platform/backend.h"]),
     ("common", ["common"]),
 ]
+
+# Headers of the platform that no other folder of src/ includes: its units'
+# calls on each other, and what only tests use (the viewer never includes it).
+PRIVATE = {"platform/internal.h": "platform", "platform/testing.h": "platform"}
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
 SOURCE_ENDINGS = (".h", ".cpp", ".def")
@@ -77,6 +82,9 @@ def check(src):
                         continue
                     if there[0] != here[0]:
                         edges.setdefault(here[0], set()).add(there[0])
+                    if target in PRIVATE and here[0] != PRIVATE[target]:
+                        faults.append(f"src/{path}:{number}: includes {target}, which only {PRIVATE[target]} may")
+                        continue
                     if there[0] == here[0] or there[1] > here[1]:
                         continue
                     faults.append(
@@ -118,6 +126,7 @@ def self_test():
             {"platform/internal.h": "", "platform/web/v.cpp": '#include "platform/internal.h"\n'}, 1),
         "backends side by side": ({"platform/sdl/s.h": "", "platform/headless/h.cpp": '#include "platform/sdl/s.h"\n'}, 1),
         "unknown folder": ({"extra/e.cpp": ""}, 1),
+        "viewer with the test switches": ({"platform/testing.h": "", "music/m.cpp": '#include "platform/testing.h"\n'}, 1),
     }
     ok = True
     for name, (files, wanted) in cases.items():
