@@ -13,6 +13,7 @@
 #include "platform/clock.h"
 #include "platform/testing.h"
 #include "platform/windows.h"
+#include "support/chain.h"
 #include "support/viewer_test.h"
 
 namespace orbex::test {
@@ -105,30 +106,6 @@ class InstallTest : public ViewerTest {
             return "none";
         return std::to_string(msg.message);
     }
-
-    // A 24-bit chain: one frame of byte flipped, then released.
-    static void flipAndRelease(std::uint8_t byte) {
-        IDirectDraw *dd = nullptr;
-        ASSERT_EQ(DirectDrawCreate(nullptr, &dd, nullptr), DD_OK);
-        ASSERT_EQ(dd->SetDisplayMode(640, 480, 24), DD_OK);
-        DDSURFACEDESC desc{};
-        desc.dwSize = sizeof desc;
-        desc.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
-        desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX;
-        desc.dwBackBufferCount = 1;
-        IDirectDrawSurface *primary = nullptr, *back = nullptr;
-        ASSERT_EQ(dd->CreateSurface(&desc, &primary, nullptr), DD_OK);
-        DDSCAPS caps{DDSCAPS_BACKBUFFER};
-        ASSERT_EQ(primary->GetAttachedSurface(&caps, &back), DD_OK);
-        DDSURFACEDESC locked{};
-        locked.dwSize = sizeof locked;
-        ASSERT_EQ(back->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr), DD_OK);
-        static_cast<std::uint8_t *>(locked.lpSurface)[0] = byte;
-        back->Unlock(nullptr);
-        ASSERT_EQ(primary->Flip(nullptr, 0), DD_OK);
-        primary->Release();
-        dd->Release();
-    }
 };
 
 TEST_F(InstallTest, ABackendIsClosedBeforeTheNextAndItsMusicStopsFirst) {
@@ -178,7 +155,9 @@ TEST_F(InstallTest, AScriptPlaysInsteadWithTheVirtualClockAndTheKeptFrame) {
     ASSERT_TRUE(GetCursorPos(&at));
     EXPECT_EQ(at.x, 3);
     EXPECT_EQ(next(), "none");
-    flipAndRelease(0x5A);
+    Chain chain(24);
+    ASSERT_EQ(chain.flip(0x5A), DD_OK);
+    chain.release();
     EXPECT_EQ(timeGetTime() - started, 20u);
     EXPECT_EQ(next(), std::to_string(WM_CLOSE));
     // The backend was never asked for input; the shot after the release is
@@ -201,10 +180,7 @@ TEST_F(InstallTest, AResetLeavesNoFailureCallOfferClockOrScriptBehind) {
     EXPECT_TRUE(soundCalls().empty());
     EXPECT_NE(BASS_Init(-1, 44100, 0, nullptr), FALSE);
     EXPECT_NE(openWindow(), nullptr);
-    IDirectDraw *dd = nullptr;
-    ASSERT_EQ(DirectDrawCreate(nullptr, &dd, nullptr), DD_OK);
-    EXPECT_EQ(dd->SetDisplayMode(640, 480, 24), DD_OK);
-    dd->Release();
+    Chain chain(24);
     EXPECT_EQ(displayCalls().front(), "DirectDrawCreate");
     EXPECT_NE(timeGetTime(), 1000u);
     EXPECT_EQ(next(), std::to_string(WM_NULL)) << "the backend's own input, no script";

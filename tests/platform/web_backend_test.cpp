@@ -6,10 +6,10 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,6 +21,7 @@
 #include "platform/testing.h"
 #include "platform/web/web.h"
 #include "platform/windows.h"
+#include "support/chain.h"
 
 namespace {
 
@@ -119,10 +120,7 @@ class WebBackend : public ::testing::Test {
         page = Page{};
     }
     void TearDown() override {
-        if (primary != nullptr)
-            primary->Release();
-        if (dd != nullptr)
-            dd->Release();
+        chain.reset();
         resetPlatform();
         for (const char *name : {"ORBEX_SCRIPT", "ORBEX_CLOCK"})
             ::unsetenv(name);
@@ -158,43 +156,18 @@ class WebBackend : public ::testing::Test {
 
     // A frame of this depth filled with byte, flipped as the viewer does.
     void flip(int depth, std::uint8_t byte = 0) {
-        if (primary == nullptr || depth != chainDepth) {
-            if (primary != nullptr)
-                primary->Release();
-            if (dd == nullptr) {
-                ASSERT_EQ(DirectDrawCreate(nullptr, &dd, nullptr), DD_OK);
-            }
-            ASSERT_EQ(dd->SetDisplayMode(640, 480, static_cast<DWORD>(depth)), DD_OK);
-            DDSURFACEDESC desc{};
-            desc.dwSize = sizeof desc;
-            desc.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
-            desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX;
-            desc.dwBackBufferCount = 1;
-            ASSERT_EQ(dd->CreateSurface(&desc, &primary, nullptr), DD_OK);
-            DDSCAPS caps{DDSCAPS_BACKBUFFER};
-            ASSERT_EQ(primary->GetAttachedSurface(&caps, &back), DD_OK);
+        if (!chain || depth != chainDepth) {
+            chain.reset();
+            chain.emplace(static_cast<DWORD>(depth));
             chainDepth = depth;
             page.calls.clear();
         }
-        DDSURFACEDESC desc{};
-        desc.dwSize = sizeof desc;
-        ASSERT_EQ(back->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr), DD_OK);
-        std::memset(desc.lpSurface, byte, static_cast<std::size_t>(desc.lPitch) * 480);
-        back->Unlock(nullptr);
-        ASSERT_EQ(primary->Flip(nullptr, 0), DD_OK);
-    }
-
-    // The flipping chain is gone, as when the viewer releases it.
-    void release() {
-        primary->Release();
-        primary = nullptr;
+        ASSERT_EQ(chain->flip(byte), DD_OK);
     }
 
     HWND hwnd = nullptr;
     fs::path script;
-    IDirectDraw *dd = nullptr;
-    IDirectDrawSurface *primary = nullptr;
-    IDirectDrawSurface *back = nullptr;
+    std::optional<test::Chain> chain;
     int chainDepth = 0;
 };
 
@@ -266,7 +239,7 @@ TEST_F(WebBackend, AScriptedRunTakesOnlyTheScriptAndMovesTheVirtualClock) {
     flip(24, 0x5A);
     EXPECT_EQ(timeGetTime() - started, 20u);
     // The shot is of the frame flipped, even after its memory is gone.
-    release();
+    chain->release();
     EXPECT_EQ(next(), "16 0 0");
     EXPECT_EQ(page.calls.back(), "shot one.png 24");
     ASSERT_EQ(page.shot.size(), 640u * 3 * 480);

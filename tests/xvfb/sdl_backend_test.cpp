@@ -14,6 +14,7 @@
 #include "platform/sdl/internal.h"
 #include "platform/sdl/sdl.h"
 #include "platform/testing.h"
+#include "support/chain.h"
 #include "support/modules.h"
 #include "support/viewer_test.h"
 
@@ -106,44 +107,6 @@ std::vector<std::uint8_t> readPngRgb(const std::filesystem::path &path) {
     return rgb;
 }
 
-DDSURFACEDESC emptyDesc() {
-    DDSURFACEDESC desc{};
-    desc.dwSize = sizeof desc;
-    return desc;
-}
-
-// A primary surface with its back buffer at the given depth (0: no mode set).
-struct Chain {
-    IDirectDraw *dd = nullptr;
-    IDirectDrawSurface *primary = nullptr;
-    IDirectDrawSurface *back = nullptr;
-
-    explicit Chain(HWND hwnd, DWORD depth) {
-        EXPECT_EQ(DirectDrawCreate(nullptr, &dd, nullptr), DD_OK);
-        EXPECT_EQ(dd->SetCooperativeLevel(hwnd, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), DD_OK);
-        if (depth != 0) {
-            EXPECT_EQ(dd->SetDisplayMode(640, 480, depth), DD_OK);
-        }
-        DDSURFACEDESC desc = emptyDesc();
-        desc.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
-        desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX;
-        desc.dwBackBufferCount = 1;
-        EXPECT_EQ(dd->CreateSurface(&desc, &primary, nullptr), DD_OK);
-        DDSCAPS caps{DDSCAPS_BACKBUFFER};
-        EXPECT_EQ(primary->GetAttachedSurface(&caps, &back), DD_OK);
-    }
-    ~Chain() {
-        primary->Release();
-        dd->Release();
-    }
-
-    HRESULT lock(DDSURFACEDESC *desc) {
-        RECT all{0, 0, 640, 480};
-        *desc = emptyDesc();
-        return back->Lock(&all, desc, DDLOCK_WAIT, nullptr);
-    }
-};
-
 TEST_F(SdlBackendTest, DisplayOffers16And24BitsAt640x480Only) {
     IDirectDraw *dd = nullptr;
     ASSERT_EQ(DirectDrawCreate(nullptr, &dd, nullptr), DD_OK);
@@ -162,7 +125,7 @@ TEST_F(SdlBackendTest, FormatsAndLockAtBothDepthsAndTheDesktopDepth) {
     for (Case c : {Case{16, 16, 0xF800, 0x07E0, 0x001F}, Case{24, 24, 0xFF0000, 0x00FF00, 0x0000FF},
                    Case{0, 16, 0xF800, 0x07E0, 0x001F}}) {
         SCOPED_TRACE(c.mode);
-        Chain chain(hwnd, c.mode);
+        Chain chain(c.mode, hwnd);
         DDPIXELFORMAT format{};
         format.dwSize = sizeof format;
         ASSERT_EQ(chain.primary->GetPixelFormat(&format), DD_OK);
@@ -188,7 +151,7 @@ TEST_F(SdlBackendTest, FormatsAndLockAtBothDepthsAndTheDesktopDepth) {
 }
 
 TEST_F(SdlBackendTest, RendererResetLosesSurfacesUntilRestored) {
-    Chain chain(hwnd, 24);
+    Chain chain(24, hwnd);
     for (Uint32 type : {SDL_RENDER_TARGETS_RESET, SDL_RENDER_DEVICE_RESET}) {
         SCOPED_TRACE(type);
         SDL_Event event{};
@@ -248,7 +211,7 @@ TEST_F(SdlBackendTest, SystemKeysNeverReachTheViewerAndTwinKeysShareACode) {
 }
 
 TEST_F(SdlBackendTest, PrintScreenAndAltEnterStayWithTheBackend) {
-    Chain chain(hwnd, 16);
+    Chain chain(16, hwnd);
     DDSURFACEDESC desc;
     ASSERT_EQ(chain.lock(&desc), DD_OK);
     // A white pixel at (1, 0) of an otherwise black frame.
@@ -281,7 +244,7 @@ TEST_F(SdlBackendTest, PrintScreenSavesInTheStartFolder) {
     std::filesystem::create_symlink(folder / "elsewhere.png", "orbex-shot-0001.png");
     std::filesystem::create_directory("magazine");
     std::filesystem::current_path("magazine");
-    Chain chain(hwnd, 24);
+    Chain chain(24, hwnd);
     ASSERT_EQ(chain.primary->Flip(nullptr, 0), DD_OK);
     pushKey(SDLK_PRINTSCREEN, SDL_SCANCODE_PRINTSCREEN);
     drain();
