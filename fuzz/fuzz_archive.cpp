@@ -43,7 +43,7 @@ void drawOne(std::uint8_t depth, const fuzz::Choices &choices, float scroll, std
     bLeftButton = 1;
     bLinkTaken = 0;
     ViewerMode = MODE_VIEWING;
-    drawFrame(frame.data(), pitch);
+    drawFrame(LockedFrame(frame.data(), pitch));
 }
 
 } // namespace

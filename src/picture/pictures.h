@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "base/geometry.h"
+#include "picture/lockedframe.h"
 #include "platform/windows.h"
 
 namespace orbex {
@@ -36,6 +37,15 @@ inline constexpr auto &picConvert16 = pictures.picConvert16;
 inline constexpr auto &abCursorColour = pictures.abCursorColour;
 inline constexpr auto &abCursorMask = pictures.abCursorMask;
 
+// Where the pointer picture keeps its pixel (x, y): the mask byte; at 24 bits
+// its red, green and blue bytes, at 16 bits its packed low and high byte.
+constexpr std::size_t cursorCell(std::int32_t x, std::int32_t y) { return static_cast<std::size_t>(32 * x + y); }
+constexpr std::size_t cursorRed(std::int32_t x, std::int32_t y) { return static_cast<std::size_t>(96 * x + y); }
+constexpr std::size_t cursorGreen(std::int32_t x, std::int32_t y) { return static_cast<std::size_t>(96 * x + 32 + y); }
+constexpr std::size_t cursorBlue(std::int32_t x, std::int32_t y) { return static_cast<std::size_t>(96 * x + 64 + y); }
+constexpr std::size_t cursorLow(std::int32_t x, std::int32_t y) { return static_cast<std::size_t>(64 * x + y); }
+constexpr std::size_t cursorHigh(std::int32_t x, std::int32_t y) { return static_cast<std::size_t>(64 * x + 32 + y); }
+
 // "data/begin.raw" into picIntro, packed at 16 bits; missing, it stays black.
 void prepareStartPicture();
 // "data/ende.pcx" into picOutro, packed at 16 bits through picConvert16.
@@ -47,5 +57,8 @@ void prepareBackground();
 void checkBackground(HWND hWnd);
 // "data/cursor.pcx" into the pointer colours and mask, packed at 16 bits.
 void buildPointer();
+// Called by drawPointer: the pointer's pixel (x, y) as the frame's pixels
+// hold it, once buildPointer has run.
+PixelColour pointerColour(std::int32_t x, std::int32_t y);
 
 } // namespace orbex
