@@ -13,6 +13,7 @@
 #include "platform/headless/headless.h"
 #include "shell/startup.h"
 #include "shell/windowproc.h"
+#include "support/magazine.h"
 #include "support/modules.h"
 #include "support/pictures.h"
 #include "text/font.h"
@@ -81,11 +82,15 @@ Rgb paletteColour(const Bytes &palette, std::uint8_t k) {
 class AssetsTest : public ViewerTest {
   protected:
     void writeMagazine() {
-        writeFile("data/begin.raw", startPicture());
-        writeFile("data/ende.pcx", encodePcx(640, 480, indexPattern(640, 480, 3), testPalette()));
-        writeFile("data/BG_8b.pcx", encodePcx(640, 480, indexPattern(640, 480, 11), reversedPalette()));
-        writeFile("data/cursor.pcx", encodePcx(32, 32, cursorIndices(), cursorPalette()));
-        writeFile("data/chars.168", fontFile(FONT_FILE_SIZE, [](int g, int, int r) { return g == 'A' && r == 3; }));
+        TestMagazine magazine;
+        magazine.startPicture = startPicture();
+        magazine.endPicture = encodePcx(640, 480, indexPattern(640, 480, 3), testPalette());
+        magazine.background = encodePcx(640, 480, indexPattern(640, 480, 11), reversedPalette());
+        magazine.pointer = encodePcx(32, 32, cursorIndices(), cursorPalette());
+        magazine.font = fontFile(FONT_FILE_SIZE, [](int g, int, int r) { return g == 'A' && r == 3; });
+        // Each test's own, with the set-up.
+        magazine.config.reset();
+        magazine.write();
     }
     // The display as the start-up makes it, then the set-up.
     void runSetUp(Bytes config) {
