@@ -75,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     loadArchive();
     std::int32_t articles = 1;
-    for (std::size_t p = 0; p < archiveState.nArchiveEnd; ++p)
+    for (std::size_t p = 0; p < archiveState.archiveEnd; ++p)
         if (ArticleArchive[p] == ARTICLE_SEPARATOR)
             ++articles;
     // Every article is selected; the first ones are drawn too.

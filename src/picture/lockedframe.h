@@ -27,11 +27,12 @@ struct LockedFrame {
     std::int32_t pitch;
     std::int32_t bytesPerPixel;
 
-    // The back buffer as its lock gave it, at the depth of SCREENCOLORS.
+    // Made by updateFrame from its lock of the back buffer, at the depth of
+    // SCREENCOLORS.
     LockedFrame(std::uint8_t *framePixels, std::int32_t framePitch)
         : pixels(framePixels), pitch(framePitch), bytesPerPixel(bytesPerPixelAt(SCREENCOLORS)) {}
-    // A buffer of another layout than the screen's, as the conversions at
-    // start-up read and write their pictures.
+    // Made by the conversions at start-up: a picture in another layout than
+    // the screen's.
     LockedFrame(std::uint8_t *framePixels, std::int32_t framePitch, std::int32_t pixelBytes)
         : pixels(framePixels), pitch(framePitch), bytesPerPixel(pixelBytes) {}
 
@@ -73,7 +74,8 @@ struct LockedFrame {
     }
 };
 
-// A prepared picture of the current depth (pictures.h) seen as a frame.
+// Used by drawScrollBar: a prepared picture of the current depth
+// (pictures.h) seen as a frame.
 inline LockedFrame pictureFrame(std::uint8_t *picture) {
     return {picture, SCREENWIDTH * bytesPerPixelAt(SCREENCOLORS)};
 }

@@ -117,21 +117,21 @@ void buildPointer() {
     for (int x = 0; x < CURSOR_SIZE; ++x)
         for (int y = 0; y < CURSOR_SIZE; ++y) {
             std::size_t k = abCursorMask[cursorCell(x, y)];
-            abCursorColour[cursorRed(x, y)] = palPcx[3 * k];
-            abCursorColour[cursorGreen(x, y)] = palPcx[3 * k + 1];
-            abCursorColour[cursorBlue(x, y)] = palPcx[3 * k + 2];
+            cursorColours[cursorRed(x, y)] = palPcx[3 * k];
+            cursorColours[cursorGreen(x, y)] = palPcx[3 * k + 1];
+            cursorColours[cursorBlue(x, y)] = palPcx[3 * k + 2];
         }
     // The first two pixels of the top row are always black, so transparent.
     for (int x = 0; x < 2; ++x) {
-        abCursorColour[cursorRed(x, 0)] = 0;
-        abCursorColour[cursorGreen(x, 0)] = 0;
-        abCursorColour[cursorBlue(x, 0)] = 0;
+        cursorColours[cursorRed(x, 0)] = 0;
+        cursorColours[cursorGreen(x, 0)] = 0;
+        cursorColours[cursorBlue(x, 0)] = 0;
     }
     // Pure black is the transparent colour; the mask replaces the indices.
     for (int x = 0; x < CURSOR_SIZE; ++x)
         for (int y = 0; y < CURSOR_SIZE; ++y) {
             int sum =
-                abCursorColour[cursorRed(x, y)] + abCursorColour[cursorGreen(x, y)] + abCursorColour[cursorBlue(x, y)];
+                cursorColours[cursorRed(x, y)] + cursorColours[cursorGreen(x, y)] + cursorColours[cursorBlue(x, y)];
             abCursorMask[cursorCell(x, y)] = sum == 0 ? 0 : 1;
         }
     if (SCREENCOLORS != 16)
@@ -140,17 +140,17 @@ void buildPointer() {
     // before a packed byte lands on it.
     for (int x = 0; x < CURSOR_SIZE; ++x)
         for (int y = 0; y < CURSOR_SIZE; ++y) {
-            packColour(abCursorColour[cursorRed(x, y)], abCursorColour[cursorGreen(x, y)],
-                       abCursorColour[cursorBlue(x, y)]);
-            abCursorColour[cursorLow(x, y)] = bPackedLow;
-            abCursorColour[cursorHigh(x, y)] = bPackedHigh;
+            packColour(cursorColours[cursorRed(x, y)], cursorColours[cursorGreen(x, y)],
+                       cursorColours[cursorBlue(x, y)]);
+            cursorColours[cursorLow(x, y)] = bPackedLow;
+            cursorColours[cursorHigh(x, y)] = bPackedHigh;
         }
 }
 
 PixelColour pointerColour(std::int32_t x, std::int32_t y) {
     if (SCREENCOLORS == 16)
-        return {abCursorColour[cursorLow(x, y)], abCursorColour[cursorHigh(x, y)], 0};
-    return {abCursorColour[cursorBlue(x, y)], abCursorColour[cursorGreen(x, y)], abCursorColour[cursorRed(x, y)]};
+        return {cursorColours[cursorLow(x, y)], cursorColours[cursorHigh(x, y)], 0};
+    return {cursorColours[cursorBlue(x, y)], cursorColours[cursorGreen(x, y)], cursorColours[cursorRed(x, y)]};
 }
 
 } // namespace orbex

@@ -23,7 +23,7 @@ struct Pictures {
     // CursorPicture: colour column by column (24 bits: 96 bytes a column,
     // red, green, blue rows; 16 bits: 64 bytes a column, low then high
     // bytes), and the mask at 32*x + y, which first holds the palette indices.
-    std::array<std::uint8_t, 3072> abCursorColour{};
+    std::array<std::uint8_t, 3072> cursorColours{};
     std::array<std::uint8_t, 1024> abCursorMask{};
 };
 
@@ -34,7 +34,7 @@ inline constexpr TrueColourPicture &picOutro = pictures.picOutro;
 inline constexpr TrueColourPicture &picBackground = pictures.picBackground;
 inline constexpr TrueColourPicture &picBackgroundCopy = pictures.picBackgroundCopy;
 inline constexpr auto &picConvert16 = pictures.picConvert16;
-inline constexpr auto &abCursorColour = pictures.abCursorColour;
+inline constexpr auto &cursorColours = pictures.cursorColours;
 inline constexpr auto &abCursorMask = pictures.abCursorMask;
 
 // Where the pointer picture keeps its pixel (x, y): the mask byte; at 24 bits

@@ -49,14 +49,14 @@ void measureFrameRate() {
         ++dwWindowCount;
         // Only a press that a frame has already seen is let go: one that came
         // just before this frame still gets looked at, so no click is lost.
-        if (bPressSeen == 1) {
+        if (pressSeen == 1) {
             bLeftButton = 0;
             bLinkTaken = 0;
-            bPressSeen = 0;
+            pressSeen = 0;
         }
     }
     if (bLeftButton == 1)
-        bPressSeen = 1;
+        pressSeen = 1;
 }
 
 void drawFrame(LockedFrame frame) {

@@ -32,7 +32,7 @@ inline constexpr float &fScrollStep = frameState.fScrollStep;
 
 // Called by updateFrame once per locked frame.
 void drawFrame(LockedFrame frame);
-// First step of every frame: counts, and once a second the rate and the end
+// Called first by drawFrame: counts, and once a second the rate and the end
 // of a press this frame's predecessors have seen.
 void measureFrameRate();
 

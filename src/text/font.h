@@ -25,10 +25,12 @@ inline constexpr auto &FontBitmap = fontState.FontBitmap;
 
 // Called by initAssets after the pointer picture.
 void loadFont();
-// One glyph's set pixels in one colour; clipped to the 640x480 frame.
+// Called by drawArticle for every character and by drawString: one glyph's
+// set pixels in one colour, clipped to the 640x480 frame.
 void drawGlyph(std::uint8_t code, std::int32_t x, std::int32_t y, LockedFrame frame, std::uint8_t blue,
                std::uint8_t green, std::uint8_t red);
-// Up to 80 glyphs 8 pixels apart, stopping at "$".
+// Called by drawHeaderLines and drawFrameRate: up to 80 glyphs 8 pixels
+// apart, stopping at "$".
 void drawString(const std::uint8_t *text, std::int32_t x, std::int32_t y, LockedFrame frame, std::uint8_t blue,
                 std::uint8_t green, std::uint8_t red);
 

@@ -100,14 +100,14 @@ TEST_F(LockedFrameTest, PicturesAreFramesWithRowsOfExactlySixHundredFortyPixels)
 TEST_F(LockedFrameTest, PointerPixelsComeAsTheFramesPixelsHoldThem) {
     // Before packing: red, green and blue rows of each column.
     SCREENCOLORS = 24;
-    abCursorColour[cursorRed(3, 4)] = 200;
-    abCursorColour[cursorGreen(3, 4)] = 100;
-    abCursorColour[cursorBlue(3, 4)] = 50;
+    cursorColours[cursorRed(3, 4)] = 200;
+    cursorColours[cursorGreen(3, 4)] = 100;
+    cursorColours[cursorBlue(3, 4)] = 50;
     EXPECT_EQ(pointerColour(3, 4), (PixelColour{50, 100, 200}));
     // After: the packed bytes in two rows.
     use565();
-    abCursorColour[cursorLow(3, 4)] = 0x12;
-    abCursorColour[cursorHigh(3, 4)] = 0x34;
+    cursorColours[cursorLow(3, 4)] = 0x12;
+    cursorColours[cursorHigh(3, 4)] = 0x34;
     EXPECT_EQ(pointerColour(3, 4), (PixelColour{0x12, 0x34, 0}));
 }
 

@@ -51,9 +51,9 @@ class OverlayTest : public ViewerTest {
         abCursorMask.fill(1);
         for (int x = 0; x < 32; ++x)
             for (int y = 0; y < 32; ++y) {
-                abCursorColour[static_cast<std::size_t>(96 * x + y)] = red;
-                abCursorColour[static_cast<std::size_t>(96 * x + 32 + y)] = green;
-                abCursorColour[static_cast<std::size_t>(96 * x + 64 + y)] = blue;
+                cursorColours[static_cast<std::size_t>(96 * x + y)] = red;
+                cursorColours[static_cast<std::size_t>(96 * x + 32 + y)] = green;
+                cursorColours[static_cast<std::size_t>(96 * x + 64 + y)] = blue;
             }
     }
 
@@ -313,8 +313,8 @@ TEST_F(OverlayTest, PointerAt16BitsIsCopiedPacked) {
     nPointerChoice = 1;
     abCursorMask.fill(0);
     abCursorMask[32 * 3 + 4] = 1;
-    abCursorColour[64 * 3 + 4] = 0x34;
-    abCursorColour[64 * 3 + 32 + 4] = 0x12;
+    cursorColours[64 * 3 + 4] = 0x34;
+    cursorColours[64 * 3 + 32 + 4] = 0x12;
     dwTotalFrames = 1;
     TestFrame frame(16, 6);
     std::fill(frame.pixels.begin(), frame.pixels.end(), 0xFF);

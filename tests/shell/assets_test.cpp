@@ -104,7 +104,7 @@ class AssetsTest : public ViewerTest {
         return static_cast<std::uint16_t>(p[2 * i] | p[2 * i + 1] << 8);
     }
     static Rgb cursorPixel(int x, int y) {
-        auto at = [](int offset) { return abCursorColour[static_cast<std::size_t>(offset)]; };
+        auto at = [](int offset) { return cursorColours[static_cast<std::size_t>(offset)]; };
         return {at(96 * x + y), at(96 * x + 32 + y), at(96 * x + 64 + y)};
     }
     static std::uint8_t mask(int x, int y) { return abCursorMask[static_cast<std::size_t>(32 * x + y)]; }
@@ -162,8 +162,8 @@ TEST_F(AssetsTest, SixteenBitsPacksEveryPictureAndThePointer) {
     for (int x = 0; x < 32; ++x)
         for (int y = 0; y < 32; ++y) {
             std::uint16_t want = pack565(wantedCursor(x, y));
-            ASSERT_EQ(abCursorColour[static_cast<std::size_t>(64 * x + y)], want & 0xFF) << x << "," << y;
-            ASSERT_EQ(abCursorColour[static_cast<std::size_t>(64 * x + 32 + y)], want >> 8) << x << "," << y;
+            ASSERT_EQ(cursorColours[static_cast<std::size_t>(64 * x + y)], want & 0xFF) << x << "," << y;
+            ASSERT_EQ(cursorColours[static_cast<std::size_t>(64 * x + 32 + y)], want >> 8) << x << "," << y;
             ASSERT_EQ(mask(x, y), wantedCursor(x, y) == (Rgb{0, 0, 0}) ? 0 : 1) << x << "," << y;
         }
 }
@@ -178,7 +178,7 @@ TEST_F(AssetsTest, AnUnknownSixteenBitLayoutMakesEveryPictureBlack) {
     EXPECT_TRUE(blackPacked(picIntro));
     EXPECT_TRUE(blackPacked(picOutro));
     EXPECT_TRUE(blackPacked(picBackground));
-    EXPECT_TRUE(std::all_of(abCursorColour.begin(), abCursorColour.begin() + 2048, [](std::uint8_t b) { return !b; }));
+    EXPECT_TRUE(std::all_of(cursorColours.begin(), cursorColours.begin() + 2048, [](std::uint8_t b) { return !b; }));
     // The mask still comes from the pointer's true colours.
     for (int x = 0; x < 32; ++x)
         for (int y = 0; y < 32; ++y)
