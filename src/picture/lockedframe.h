@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "base/geometry.h"
+#include "common/geometry.h"
 #include "picture/pixelformat.h"
 
 namespace orbex {

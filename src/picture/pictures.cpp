@@ -4,9 +4,9 @@
 #include <cstring>
 
 #include "base/settings.h"
+#include "common/files.h"
 #include "picture/pcx.h"
 #include "picture/pixelformat.h"
-#include "platform/files.h"
 
 namespace orbex {
 

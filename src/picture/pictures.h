@@ -6,7 +6,7 @@
 #include <array>
 #include <cstdint>
 
-#include "base/geometry.h"
+#include "common/geometry.h"
 #include "picture/lockedframe.h"
 #include "platform/windows.h"
 

@@ -3,8 +3,8 @@
 #include <array>
 #include <cstdio>
 
-#include "base/geometry.h"
 #include "base/settings.h"
+#include "common/geometry.h"
 #include "picture/lockedframe.h"
 #include "picture/pictures.h"
 #include "present/frame.h"

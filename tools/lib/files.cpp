@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <utility>
 
-#include "platform/files.h"
+#include "common/files.h"
 
 namespace orbex {
 

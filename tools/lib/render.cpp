@@ -4,8 +4,8 @@
 
 #include <climits>
 
-#include "base/codepage.h"
 #include "base/settings.h"
+#include "common/codepage.h"
 #include "display/display.h"
 #include "display/update.h"
 #include "platform/headless/headless.h"
