@@ -60,9 +60,12 @@ void drawGlyph(std::uint8_t code, std::int32_t x, std::int32_t y, LockedFrame fr
     const PixelColour ink = frame.colour(red, green, blue);
     // A cell across the frame's edges is clipped there, and the pixels inside
     // are drawn as if nothing were clipped; one wholly inside, as nearly every
-    // one is, needs no test per pixel.
-    const bool inside =
-        frame.contains(x, y) && frame.contains(std::int64_t{x} + GLYPH_WIDTH - 1, std::int64_t{y} + GLYPH_HEIGHT - 1);
+    // one is, needs no test per pixel, and one wholly outside (the end of a
+    // long title line) none at all.
+    const std::int64_t right = std::int64_t{x} + GLYPH_WIDTH - 1, bottom = std::int64_t{y} + GLYPH_HEIGHT - 1;
+    if (right < 0 || x >= SCREENWIDTH || bottom < 0 || y >= SCREENHEIGHT)
+        return;
+    const bool inside = frame.contains(x, y) && frame.contains(right, bottom);
     for (int column = 0; column < GLYPH_WIDTH; ++column)
         for (int row = 0; row < GLYPH_HEIGHT; ++row)
             if (glyph[column * 32 + row] != 0 &&
