@@ -147,10 +147,4 @@ void buildPointer() {
         }
 }
 
-PixelColour pointerColour(std::int32_t x, std::int32_t y) {
-    if (SCREENCOLORS == 16)
-        return {cursorColours[cursorLow(x, y)], cursorColours[cursorHigh(x, y)], 0};
-    return {cursorColours[cursorBlue(x, y)], cursorColours[cursorGreen(x, y)], cursorColours[cursorRed(x, y)]};
-}
-
 } // namespace orbex

@@ -59,6 +59,10 @@ void checkBackground(HWND hWnd);
 void buildPointer();
 // Called by drawPointer: the pointer's pixel (x, y) as the frame's pixels
 // hold it, once buildPointer has run.
-PixelColour pointerColour(std::int32_t x, std::int32_t y);
+inline PixelColour pointerColour(std::int32_t x, std::int32_t y) {
+    if (SCREENCOLORS == 16)
+        return {cursorColours[cursorLow(x, y)], cursorColours[cursorHigh(x, y)], 0};
+    return {cursorColours[cursorBlue(x, y)], cursorColours[cursorGreen(x, y)], cursorColours[cursorRed(x, y)]};
+}
 
 } // namespace orbex
