@@ -141,10 +141,16 @@ class Compiler {
         lineHasLink = false;
     }
 
-    void rawBytes(const std::vector<std::string> &w);
     bool header(std::string &text, std::string &value, const char *key);
     std::string toCp1252(const std::string &utf8, bool inHeader);
     void tag(const std::string &content);
+    // One handler per tag family, given the tag's words.
+    void colourTag(const std::vector<std::string> &w);
+    void linkTag(const std::vector<std::string> &w);
+    void rawBytes(const std::vector<std::string> &w);
+    void closingTag(const std::vector<std::string> &w);
+    void musicTarget(ArticleLink &link, const std::string &name);
+    void articleTarget(const ArticleLink &link);
     void closeLink(Open kind);
 };
 
@@ -201,93 +207,120 @@ bool Compiler::header(std::string &text, std::string &value, const char *key) {
     return true;
 }
 
+// The tag families; the first word of a tag chooses one.
 void Compiler::tag(const std::string &content) {
+    struct Family {
+        const char *name;
+        void (Compiler::*handle)(const std::vector<std::string> &);
+    };
+    static constexpr Family FAMILIES[] = {
+        {"colour", &Compiler::colourTag},  {"color", &Compiler::colourTag}, {"link", &Compiler::linkTag},
+        {"music", &Compiler::linkTag},     {"raw", &Compiler::rawBytes},    {"/link", &Compiler::closingTag},
+        {"/music", &Compiler::closingTag},
+    };
     std::vector<std::string> w = words(content);
     if (w.empty()) {
         error("empty {}");
         return;
     }
-    const std::string &name = w[0];
-    if (name == "colour" || name == "color") {
-        int rgb[3] = {0, 0, 0};
-        std::array<std::uint8_t, 3> hex{};
-        if (w.size() == 2 && parseHexColour(w[1], hex)) {
-            for (int c = 0; c < 3; ++c)
-                rgb[c] = hex[c];
-        } else if (w.size() != 4 || !parseNumber(w[1], 255, rgb[0]) || !parseNumber(w[2], 255, rgb[1]) ||
-                   !parseNumber(w[3], 255, rgb[2])) {
-            error("expected {colour R G B} with values 0..255, or {colour #RRGGBB}");
+    for (const Family &family : FAMILIES)
+        if (w[0] == family.name) {
+            (this->*family.handle)(w);
             return;
         }
-        if (open != Open::None) {
-            error("a colour code cannot stand inside a link's text");
-            return;
-        }
-        article.text.push_back(COLOUR_CODE);
+    error("unknown markup {" + content + "}");
+}
+
+void Compiler::colourTag(const std::vector<std::string> &w) {
+    int rgb[3] = {0, 0, 0};
+    std::array<std::uint8_t, 3> hex{};
+    if (w.size() == 2 && parseHexColour(w[1], hex)) {
         for (int c = 0; c < 3; ++c)
-            article.text.push_back(colourByte(rgb[c], false));
-    } else if (name == "link" || name == "music") {
-        if (open != Open::None) {
-            error("a link inside a link");
-            return;
-        }
-        ArticleLink link;
-        link.music = name == "music";
-        bool good = w.size() == (link.music ? 4u : 5u);
-        std::size_t colours = link.music ? 2 : 3;
-        if (good && !link.music)
-            good = parseNumber(w[1], 99, link.target) && link.target >= 1 && parseNumber(w[2], 99, link.line);
-        if (good)
-            good = parseHexColour(w[colours], link.normal) && parseHexColour(w[colours + 1], link.hover);
-        if (!good) {
-            error(link.music ? "expected {music FILE #RRGGBB #RRGGBB}"
-                             : "expected {link N L #RRGGBB #RRGGBB} with article N 1..99 and line L 0..99");
-            return;
-        }
-        std::vector<std::uint8_t> &out = article.text;
-        if (link.music) {
-            link.file = toCp1252(w[1], false);
-            if (link.file.size() > MAX_MODULE_NAME)
-                error("the module name \"" + w[1] + "\" is longer than " + std::to_string(MAX_MODULE_NAME) + " bytes");
-            if (link.file.find('"') != std::string::npos)
-                error("a module name cannot hold a double quote");
-            out.push_back(MUSIC_LINK_CODE);
-            out.insert(out.end(), link.file.begin(), link.file.end());
-            out.push_back('"');
-            rawColumns += 2 + static_cast<int>(link.file.size()) + 6;
-        } else {
-            // "(N) L)" for one digit, "(NN] LL]" for two: the viewer looks for
-            // "]" two bytes after each number's first digit.
-            std::string numbers = "(" + std::to_string(link.target) + (link.target < 10 ? ") " : "] ") +
-                                  std::to_string(link.line) + (link.line < 10 ? ")" : "]");
-            out.push_back(ARTICLE_LINK_CODE);
-            out.insert(out.end(), numbers.begin(), numbers.end());
-            rawColumns += 2 + static_cast<int>(numbers.size()) + 6;
-        }
-        bool oneDigitLine = !link.music && link.line < 10;
-        out.push_back(colourByte(link.normal[2], oneDigitLine));
-        out.push_back(colourByte(link.normal[1], false));
-        out.push_back(colourByte(link.normal[0], false));
-        out.push_back(colourByte(link.hover[2], false));
-        out.push_back(colourByte(link.hover[1], false));
-        out.push_back(colourByte(link.hover[0], false));
-        open = link.music ? Open::Music : Open::Article;
-        openLine = line;
-        linkTextStart = out.size();
-        lineHasLink = true;
-        article.links.push_back(link);
-    } else if (name == "raw") {
-        rawBytes(w);
-    } else if (name == "/link" || name == "/music") {
-        Open kind = name == "/link" ? Open::Article : Open::Music;
-        if (open != kind) {
-            error("{" + name + "} without its opening tag");
-            return;
-        }
-        closeLink(kind);
-    } else {
-        error("unknown markup {" + content + "}");
+            rgb[c] = hex[c];
+    } else if (w.size() != 4 || !parseNumber(w[1], 255, rgb[0]) || !parseNumber(w[2], 255, rgb[1]) ||
+               !parseNumber(w[3], 255, rgb[2])) {
+        error("expected {colour R G B} with values 0..255, or {colour #RRGGBB}");
+        return;
     }
+    if (open != Open::None) {
+        error("a colour code cannot stand inside a link's text");
+        return;
+    }
+    article.text.push_back(COLOUR_CODE);
+    for (int c = 0; c < 3; ++c)
+        article.text.push_back(colourByte(rgb[c], false));
+}
+
+// {link N L #normal #hover} and {music FILE #normal #hover}: the link's code,
+// its target and its colours; the text follows up to the closing tag.
+void Compiler::linkTag(const std::vector<std::string> &w) {
+    if (open != Open::None) {
+        error("a link inside a link");
+        return;
+    }
+    ArticleLink link;
+    link.music = w[0] == "music";
+    bool good = w.size() == (link.music ? 4u : 5u);
+    std::size_t colours = link.music ? 2 : 3;
+    if (good && !link.music)
+        good = parseNumber(w[1], 99, link.target) && link.target >= 1 && parseNumber(w[2], 99, link.line);
+    if (good)
+        good = parseHexColour(w[colours], link.normal) && parseHexColour(w[colours + 1], link.hover);
+    if (!good) {
+        error(link.music ? "expected {music FILE #RRGGBB #RRGGBB}"
+                         : "expected {link N L #RRGGBB #RRGGBB} with article N 1..99 and line L 0..99");
+        return;
+    }
+    if (link.music)
+        musicTarget(link, w[1]);
+    else
+        articleTarget(link);
+    std::vector<std::uint8_t> &out = article.text;
+    bool oneDigitLine = !link.music && link.line < 10;
+    out.push_back(colourByte(link.normal[2], oneDigitLine));
+    out.push_back(colourByte(link.normal[1], false));
+    out.push_back(colourByte(link.normal[0], false));
+    out.push_back(colourByte(link.hover[2], false));
+    out.push_back(colourByte(link.hover[1], false));
+    out.push_back(colourByte(link.hover[0], false));
+    open = link.music ? Open::Music : Open::Article;
+    openLine = line;
+    linkTextStart = out.size();
+    lineHasLink = true;
+    article.links.push_back(link);
+}
+
+void Compiler::musicTarget(ArticleLink &link, const std::string &name) {
+    std::vector<std::uint8_t> &out = article.text;
+    link.file = toCp1252(name, false);
+    if (link.file.size() > MAX_MODULE_NAME)
+        error("the module name \"" + name + "\" is longer than " + std::to_string(MAX_MODULE_NAME) + " bytes");
+    if (link.file.find('"') != std::string::npos)
+        error("a module name cannot hold a double quote");
+    out.push_back(MUSIC_LINK_CODE);
+    out.insert(out.end(), link.file.begin(), link.file.end());
+    out.push_back('"');
+    rawColumns += 2 + static_cast<int>(link.file.size()) + 6;
+}
+
+void Compiler::articleTarget(const ArticleLink &link) {
+    std::vector<std::uint8_t> &out = article.text;
+    // "(N) L)" for one digit, "(NN] LL]" for two: the viewer looks for "]"
+    // two bytes after each number's first digit.
+    std::string numbers = "(" + std::to_string(link.target) + (link.target < 10 ? ") " : "] ") +
+                          std::to_string(link.line) + (link.line < 10 ? ")" : "]");
+    out.push_back(ARTICLE_LINK_CODE);
+    out.insert(out.end(), numbers.begin(), numbers.end());
+    rawColumns += 2 + static_cast<int>(numbers.size()) + 6;
+}
+
+void Compiler::closingTag(const std::vector<std::string> &w) {
+    Open kind = w[0] == "/link" ? Open::Article : Open::Music;
+    if (open != kind) {
+        error("{" + w[0] + "} without its opening tag");
+        return;
+    }
+    closeLink(kind);
 }
 
 // Bytes as they are, for what the markup cannot say; only the separator
