@@ -1,7 +1,5 @@
 #include "articles.h"
 
-#include <dirent.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -85,16 +83,15 @@ const char *reservedTextByte(int b) {
 class Compiler {
   public:
     Compiler(const ArticleSource &source, Article &article, Report &report)
-        : source(source), article(article), report(report) {}
+        : source(source), article(article), problems(report, source.name, ":") {}
 
     bool run();
 
   private:
     const ArticleSource &source;
     Article &article;
-    Report &report;
+    Listed problems;
     int line = 1;
-    std::size_t errorsBefore = 0;
 
     enum class Open { None, Article, Music } open = Open::None;
     std::size_t linkTextStart = 0;
@@ -106,9 +103,13 @@ class Compiler {
     bool warnedCarriageReturn = false;
     bool warnedEndOfFile = false;
 
-    std::string where() const { return source.name + ":" + std::to_string(line) + ": "; }
-    void error(const std::string &text) { report.error(where() + text); }
-    void warn(const std::string &text) { report.warn(where() + text); }
+    void error(const std::string &text) {
+        if (problems.listing())
+            problems.error(std::to_string(line) + ": " + text);
+        else
+            problems.countError();
+    }
+    void warn(const std::string &text) { problems.warn(std::to_string(line) + ": " + text); }
 
     std::uint8_t colourByte(int value, bool avoidBracket) {
         int b = value;
@@ -374,7 +375,6 @@ void Compiler::closeLink(Open kind) {
 }
 
 bool Compiler::run() {
-    errorsBefore = report.errors.size();
     std::string text = source.text;
     if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
         text.erase(0, 3);
@@ -407,15 +407,27 @@ bool Compiler::run() {
     text.erase(0, blank);
     line += static_cast<int>(blank);
 
+    // The next line end and the next "}" are looked for only once pos has
+    // passed the last ones found, so a long line full of "{" costs no more
+    // than its length.
+    std::size_t lineEnd = 0, nextClose = 0;
+    auto nextAt = [&](char wanted, std::size_t from) {
+        std::size_t at = text.find(wanted, from);
+        return at == std::string::npos ? text.size() : at;
+    };
     for (std::size_t pos = 0; pos < text.size();) {
         char c = text[pos];
         if (c == '{' && pos + 1 < text.size() && text[pos + 1] == '{') {
             emitText('{');
             pos += 2;
         } else if (c == '{') {
-            std::size_t close = text.find('}', pos);
-            std::size_t lineEnd = text.find('\n', pos);
-            if (close == std::string::npos || close > lineEnd) {
+            // Neither can stand at pos, which holds the "{".
+            if (lineEnd <= pos)
+                lineEnd = nextAt('\n', pos);
+            if (nextClose <= pos)
+                nextClose = nextAt('}', pos);
+            std::size_t close = nextClose;
+            if (close == text.size() || close > lineEnd) {
                 error("\"{\" without \"}\" on its line (write \"{{\" for a \"{\")");
                 ++pos;
                 continue;
@@ -464,7 +476,7 @@ bool Compiler::run() {
     if (viewed.textCut)
         warn("the text is longer than the " + std::to_string(TEXT_SIZE) +
              " bytes the viewer holds; it shows the first");
-    return report.errors.size() == errorsBefore;
+    return problems.errors() == 0;
 }
 
 } // namespace
@@ -499,44 +511,74 @@ std::vector<std::uint8_t> recordBytes(const Article &article) {
     return out;
 }
 
-bool loadArticleSources(const std::string &folder, std::vector<ArticleSource> &sources, Report &report) {
-    DIR *dir = opendir(folder.c_str());
-    if (dir == nullptr) {
-        report.error(folder + ": cannot open the folder");
+bool loadArticleSources(const Folder &folder, std::vector<ArticleSource> &sources, Report &report) {
+    std::vector<std::string> names;
+    if (!folder.list(names)) {
+        report.error(folder.path() + ": cannot read the folder");
         return false;
     }
     std::vector<std::pair<int, std::string>> found;
-    while (dirent *entry = readdir(dir)) {
-        std::string name = entry->d_name;
-        if (name.size() < 5 || name.compare(name.size() - 4, 4, ".txt") != 0)
-            continue;
-        std::size_t digits = 0;
-        int number = 0;
-        while (digits < name.size() && name[digits] >= '0' && name[digits] <= '9' && number < 10000000)
-            number = number * 10 + (name[digits++] - '0');
-        if (digits == 0 || number == 0 || (digits < name.size() && name[digits] >= '0' && name[digits] <= '9')) {
-            report.error(folder + "/" + name + ": an article source's name starts with its number, e.g. 01-inhalt.txt");
-            continue;
+    {
+        Listed misnamed(report, folder.path());
+        for (const std::string &name : names) {
+            if (name.size() < 5 || name.compare(name.size() - 4, 4, ".txt") != 0)
+                continue;
+            std::size_t digits = 0;
+            int number = 0;
+            while (digits < name.size() && name[digits] >= '0' && name[digits] <= '9' && number < 10000000)
+                number = number * 10 + (name[digits++] - '0');
+            if (digits == 0 || number == 0 || (digits < name.size() && name[digits] >= '0' && name[digits] <= '9')) {
+                misnamed.error(name + ": an article source's name starts with its number, e.g. 01-inhalt.txt");
+                continue;
+            }
+            found.emplace_back(number, name);
         }
-        found.emplace_back(number, name);
     }
-    closedir(dir);
+    if (found.size() > MAX_ARTICLES) {
+        report.error(folder.path() + ": " + std::to_string(found.size()) +
+                     " article sources; a link reaches no article past " + std::to_string(MAX_ARTICLES));
+        return false;
+    }
     std::sort(found.begin(), found.end());
+    std::size_t total = 0;
     for (std::size_t i = 0; i < found.size(); ++i) {
+        std::string path = folder.pathOf(found[i].second);
         if (found[i].first != static_cast<int>(i) + 1) {
-            report.error(folder + "/" + found[i].second + ": article numbers must run 1, 2, 3, ... without gaps; " +
-                         "expected " + std::to_string(i + 1));
+            report.error(path + ": article numbers must run 1, 2, 3, ... without gaps; expected " +
+                         std::to_string(i + 1));
             return false;
         }
+        // Nothing beyond the limit for all of them together is ever read.
         std::vector<std::uint8_t> bytes;
-        std::string path = folder + "/" + found[i].second;
-        if (!readInput(path, bytes, report))
+        FileRead read = folder.read(found[i].second, bytes, MAX_SOURCE_BYTES - total);
+        if (read.result == ReadResult::TooBig) {
+            report.error(read.size > MAX_SOURCE_BYTES
+                             ? path + ": larger than " + std::to_string(MAX_SOURCE_BYTES) +
+                                   " bytes, more than the sources of a full archive need"
+                             : folder.path() + ": the sources hold more than " + std::to_string(MAX_SOURCE_BYTES) +
+                                   " bytes together, more than the sources of a full archive need");
             return false;
+        }
+        if (read.result != ReadResult::Ok) {
+            report.error(folder.problem(read));
+            return false;
+        }
+        total += bytes.size();
         sources.push_back({path, std::string(bytes.begin(), bytes.end())});
     }
     if (sources.empty())
-        report.error(folder + ": no article sources (NN-name.txt)");
+        report.error(folder.path() + ": no article sources (NN-name.txt)");
     return report.ok();
+}
+
+bool loadArticleSources(const std::string &path, std::vector<ArticleSource> &sources, Report &report) {
+    Folder folder;
+    std::string why;
+    if (!Folder::given(path, folder, why)) {
+        report.error(why);
+        return false;
+    }
+    return loadArticleSources(folder, sources, report);
 }
 
 bool buildArchive(const std::vector<ArticleSource> &sources, std::vector<std::uint8_t> &archive, Report &report) {
