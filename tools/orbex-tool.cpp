@@ -191,7 +191,8 @@ Command archiveCommand(CLI::App &app) {
                                "Link texts hold at most 80 characters and stay on one line. Lines longer\n"
                                "than 76 columns are cut by the viewer in mid-word; the tool warns.\n"
                                "The escapes are what `orbex-tool unpack` writes where the markup cannot say\n"
-                               "an archive's bytes; `unpack --help` tells more.\n");
+                               "an archive's bytes; `unpack --help` tells more. At most 2277 sources (the last\n"
+                               "article a link can reach) of 8 MiB together; none may be a symbolic link.\n");
     sub->add_option("SRC_DIR", o->source, "the folder of article sources")->required();
     sub->add_option("OUT.dat", o->target, "the archive to write")->required();
     return {sub, [o](Report &report) { return makeArchive(o->source, o->target, report); }};
@@ -220,7 +221,8 @@ Command unpackCommand(CLI::App &app) {
                                "                   50-byte fields, missing empty line)\n"
                                "  {no-separator}   ends the last source: no 0x9E follows its record (the\n"
                                "                   bytes after the archive's last separator)\n"
-                               "Archives larger than the viewer reads (1,048,575 bytes) are refused.\n");
+                               "Archives larger than the viewer reads (1,048,575 bytes), or of more than the\n"
+                               "2277 articles a link can reach, are refused.\n");
     sub->add_option("ARCHIVE", o->source, "the archive, e.g. data/orbex.dat")->required();
     sub->add_option("SRC_DIR", o->target, "the folder to write the sources into")->required();
     return {sub, [o](Report &report) { return orbex::unpackArchiveFile(o->source, o->target, report) ? 0 : PROBLEM; }};
@@ -231,7 +233,8 @@ Command checkCommand(CLI::App &app) {
     CLI::App *sub = subcommand(app, "check", "Checks a magazine folder",
                                "Checks a magazine folder: every file present with the size and form the\n"
                                "viewer expects, every link pointing at an existing article or module, and\n"
-                               "every module loaded as the viewer loads it.\n");
+                               "every module loaded as the viewer loads it, once however many links name it.\n"
+                               "Symbolic links and modules outside DIR are errors.\n");
     sub->add_option("DIR", *folder, "the magazine folder")->required();
     return {sub, [folder](Report &report) { return checkFolder(*folder, report); }};
 }
@@ -309,7 +312,8 @@ Command buildCommand(CLI::App &app) {
                    "Makes every file the viewer reads from the sources in DIR/src, as\n"
                    "`orbex-tool new` lays them out (see new --help), then checks the magazine\n"
                    "as `orbex-tool check DIR` does. A step whose source has a problem writes\n"
-                   "nothing; the others go on.\n");
+                   "nothing; the others go on. Nothing inside DIR is taken through a symbolic\n"
+                   "link: a linked data, src, source or module is refused.\n");
     sub->add_option("DIR", o->folder, "the magazine folder")->required();
     sub->add_flag("--dither", o->dither, "dither pictures reduced to 256 colours (default: off)");
     return {sub, [o](Report &report) {

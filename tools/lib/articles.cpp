@@ -519,7 +519,7 @@ bool loadArticleSources(const Folder &folder, std::vector<ArticleSource> &source
     }
     std::vector<std::pair<int, std::string>> found;
     {
-        Listed misnamed(report, folder.path());
+        Listed misnamed(report, folder.path(), "/");
         for (const std::string &name : names) {
             if (name.size() < 5 || name.compare(name.size() - 4, 4, ".txt") != 0)
                 continue;
