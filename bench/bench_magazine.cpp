@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "base/config.h"
-#include "base/geometry.h"
 #include "base/settings.h"
+#include "common/geometry.h"
 #include "display/display.h"
 #include "music/music.h"
 #include "picture/pcx.h"

@@ -9,8 +9,8 @@
 #include <limits>
 #include <vector>
 
-#include "base/geometry.h"
 #include "base/settings.h"
+#include "common/geometry.h"
 #include "demo_module.h"
 #include "picture/pictures.h"
 #include "picture/pixelformat.h"

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "base/geometry.h"
+#include "common/geometry.h"
 #include "picture/pcx.h"
 #include "picture/pictures.h"
 #include "picture/pixelformat.h"

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/files.h"
+#include "common/files.h"
 #include "platform/places.h"
 
 namespace orbex {

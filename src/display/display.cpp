@@ -3,8 +3,8 @@
 #include <string>
 
 #include "base/config.h"
-#include "base/geometry.h"
 #include "base/log.h"
+#include "common/geometry.h"
 #include "picture/pixelformat.h"
 
 namespace orbex {

@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
-#include "base/geometry.h"
 #include "base/log.h"
 #include "base/settings.h"
+#include "common/geometry.h"
 #include "display/display.h"
 #include "present/frame.h"
 

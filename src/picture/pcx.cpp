@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "common/files.h"
 #include "picture/pictures.h"
-#include "platform/files.h"
 
 namespace orbex {
 

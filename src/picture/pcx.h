@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "base/geometry.h"
+#include "common/geometry.h"
 
 namespace orbex {
 

@@ -5,9 +5,9 @@
 #include <utility>
 
 #include "base/settings.h"
+#include "common/files.h"
 #include "picture/pcx.h"
 #include "picture/pixelformat.h"
-#include "platform/files.h"
 
 namespace orbex {
 

@@ -6,7 +6,7 @@
 #include <array>
 #include <cstdint>
 
-#include "base/geometry.h"
+#include "common/geometry.h"
 #include "platform/windows.h"
 
 namespace orbex {

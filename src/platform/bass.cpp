@@ -10,7 +10,7 @@
 #include <map>
 #include <new>
 
-#include "platform/files.h"
+#include "common/files.h"
 
 namespace orbex {
 

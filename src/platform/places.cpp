@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "platform/files.h"
+#include "common/files.h"
 
 namespace orbex {
 

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/files.h"
+#include "common/files.h"
 
 namespace orbex {
 

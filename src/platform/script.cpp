@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "common/files.h"
 #include "platform/clock.h"
-#include "platform/files.h"
 #include "platform/places.h"
 
 namespace orbex {

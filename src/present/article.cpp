@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "base/geometry.h"
+#include "common/geometry.h"
 #include "present/input.h"
 #include "present/navigation.h"
 #include "text/archive.h"

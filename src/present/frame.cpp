@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "base/geometry.h"
 #include "base/settings.h"
+#include "common/geometry.h"
 #include "music/music.h"
 #include "picture/pictures.h"
 #include "picture/pixelformat.h"

@@ -1,9 +1,9 @@
 #include "present/navigation.h"
 
-#include "base/geometry.h"
 #include "base/settings.h"
+#include "common/files.h"
+#include "common/geometry.h"
 #include "music/music.h"
-#include "platform/files.h"
 #include "present/frame.h"
 #include "present/input.h"
 #include "text/archive.h"

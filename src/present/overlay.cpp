@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "base/geometry.h"
 #include "base/settings.h"
+#include "common/geometry.h"
 #include "picture/pictures.h"
 #include "picture/pixelformat.h"
 #include "present/frame.h"

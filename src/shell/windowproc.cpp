@@ -1,8 +1,8 @@
 #include "shell/windowproc.h"
 
-#include "base/geometry.h"
 #include "base/log.h"
 #include "base/settings.h"
+#include "common/geometry.h"
 #include "display/display.h"
 #include "music/music.h"
 #include "present/frame.h"

@@ -2,9 +2,9 @@
 
 #include <cstdint>
 
-#include "base/geometry.h"
 #include "base/settings.h"
 #include "base/textfile.h"
+#include "common/geometry.h"
 #include "picture/pixelformat.h"
 
 namespace orbex {

@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "base/geometry.h"
 #include "base/log.h"
 #include "base/settings.h"
+#include "common/geometry.h"
 #include "display/display.h"
 #include "platform/headless/headless.h"
 #include "shell/startup.h"

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "base/geometry.h"
 #include "base/settings.h"
+#include "common/geometry.h"
 #include "display/display.h"
 #include "picture/pixelformat.h"
 #include "platform/display.h"

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "base/geometry.h"
 #include "base/settings.h"
+#include "common/geometry.h"
 #include "display/display.h"
 #include "display/update.h"
 #include "picture/pictures.h"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the Debian package with cpack and checks its control fields, that it
 # depends on the package of every library the programs link, and that it
-# holds the programs and the demo magazine and nothing of the tests.
+# holds the programs, the demo magazine and the copyright notice and nothing
+# of the tests, and that lintian finds no error in it.
 #   check_deb.sh BUILD_DIR VERSION
 # Exits 77 (skipped) where a tool is missing: cpack needs dpkg-shlibdeps
 # (dpkg-dev) and file to work out the dependencies.
@@ -39,7 +40,7 @@ dpkg-deb -f "$deb"
 field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Package)" = orbex ] || fail "Package is \"$(field Package)\""
 [ "$(field Version)" = "$version" ] || fail "Version is \"$(field Version)\", not $version"
-[ "$(field Section)" = games ] || fail "Section is \"$(field Section)\""
+[ "$(field Section)" = misc ] || fail "Section is \"$(field Section)\""
 [ "$(field Architecture)" = "$(dpkg --print-architecture)" ] || fail "Architecture is \"$(field Architecture)\""
 [[ "$(field Maintainer)" =~ ^[^\<]+\ \<[^\>]+@[^\>]+\>$ ]] || fail "Maintainer \"$(field Maintainer)\" is no name <address>"
 [ -n "$(field Description)" ] || fail "no Description"
@@ -80,12 +81,27 @@ done
 dpkg-deb -c "$deb" | awk '{ print $NF }' | sed 's|^\./||' >"$work/contents.txt"
 for file in usr/share/orbex/magazine/data/orbex.dat usr/share/orbex/magazine/data/BG_8b.pcx \
   usr/share/orbex/magazine/extreme2.xm usr/share/applications/io.github.orbex5.orbex.desktop \
-  usr/share/metainfo/io.github.orbex5.orbex.metainfo.xml usr/share/man/man6/orbex.6 \
+  usr/share/metainfo/io.github.orbex5.orbex.metainfo.xml usr/share/man/man6/orbex.6.gz usr/share/doc/orbex/copyright usr/share/doc/orbex/changelog.gz \
   usr/share/icons/hicolor/256x256/apps/orbex.png; do
   grep -qx "$file" "$work/contents.txt" || fail "$file is not in the package"
 done
 if stray=$(grep -E '(test|bench|fuzz|xprobe)[^/]*$|^usr/local/|^usr/lib/' "$work/contents.txt"); then
   fail "in the package but not part of the program: $(echo "$stray" | tr '\n' ' ')"
+fi
+
+# Debian's own checks: no errors (warnings are shown, not counted).
+if command -v lintian >/dev/null; then
+  lintian --fail-on error --no-tag-display-limit "$deb" >"$work/lintian.txt" 2>&1 || fail "lintian found errors"
+  grep -v 'running with root privileges' "$work/lintian.txt" || true
+  copyright="$work/root/usr/share/doc/orbex/copyright"
+  head -n 1 "$copyright" | grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+    fail "usr/share/doc/orbex/copyright is not in the machine-readable format"
+  # Every third-party part the package or the web edition ships is named.
+  for part in 'GNU Unifont' CLI11 chiptune3 libopenmpt SDL2 libpng libimagequant libzip; do
+    grep -q "$part" "$copyright" || fail "the copyright file does not name $part"
+  done
+else
+  echo "SKIP: lintian is not installed: the package's policy checks did not run"
 fi
 
 if [ "$failures" -gt 0 ]; then

@@ -27,7 +27,8 @@ app=io.github.orbex5.orbex
 magazine="$prefix/share/orbex/magazine"
 required=(bin/orbex bin/orbex-tool bin/orbex-modgen
   "share/applications/$app.desktop" "share/metainfo/$app.metainfo.xml"
-  share/man/man6/orbex.6 share/man/man1/orbex-tool.1 share/man/man1/orbex-modgen.1
+  share/man/man6/orbex.6.gz share/man/man1/orbex-tool.1.gz share/man/man1/orbex-modgen.1.gz
+  share/doc/orbex/copyright share/doc/orbex/changelog.gz
   share/icons/hicolor/64x64/apps/orbex.png share/icons/hicolor/128x128/apps/orbex.png
   share/icons/hicolor/256x256/apps/orbex.png
   share/orbex/magazine/data/orbex.dat share/orbex/magazine/data/chars.168 share/orbex/magazine/data/begin.raw
@@ -92,14 +93,16 @@ for size in 64 128 256; do
 done
 
 # ---- Manual pages -----------------------------------------------------------------
+# Installed compressed, as Debian wants them; man reads them so.
 for page in man6/orbex.6 man1/orbex-tool.1 man1/orbex-modgen.1; do
-  file="$prefix/share/man/$page"
+  file="$prefix/share/man/$page.gz"
   [ -s "$file" ] || continue
-  if grep -n '@[A-Z_]*@' "$file"; then
+  gzip -dc "$file" >"$work/page.roff" || fail "$page.gz is not gzip data"
+  if grep -n '@[A-Z_]*@' "$work/page.roff"; then
     fail "$page has a placeholder the build did not fill in"
   fi
   if command -v groff >/dev/null; then
-    groff -man -ww -z "$file" >"$work/groff.txt" 2>&1 || true
+    groff -man -ww -z "$work/page.roff" >"$work/groff.txt" 2>&1 || true
     [ ! -s "$work/groff.txt" ] || fail "groff -man -ww -z $page: $(cat "$work/groff.txt")"
   else
     skip groff "$page"
@@ -112,7 +115,8 @@ for page in man6/orbex.6 man1/orbex-tool.1 man1/orbex-modgen.1; do
   fi
 done
 # Every command that the installed orbex-tool offers has its section.
-tool_page="$prefix/share/man/man1/orbex-tool.1"
+tool_page="$work/orbex-tool.1"
+gzip -dc "$prefix/share/man/man1/orbex-tool.1.gz" >"$tool_page" || true
 "$prefix/bin/orbex-tool" --help >"$work/help.txt" 2>&1 || true
 commands=$(awk '/^Subcommands:/ { listed = 1; next }
   listed && /^[^ ]/ { listed = 0 }

@@ -1,8 +1,8 @@
 #include "picture/pixelformat.h"
 
 #include "base/config.h"
-#include "base/geometry.h"
 #include "base/settings.h"
+#include "common/geometry.h"
 #include "display/display.h"
 #include "platform/display.h"
 #include "platform/headless/headless.h"

@@ -1,6 +1,6 @@
 // How the port writes (never through a link, only regular files) and where
 // Print Screen puts its pictures.
-#include "platform/files.h"
+#include "common/files.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

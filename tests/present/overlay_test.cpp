@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "base/config.h"
-#include "base/geometry.h"
 #include "base/settings.h"
+#include "common/geometry.h"
 #include "picture/pictures.h"
 #include "picture/pixelformat.h"
 #include "present/frame.h"

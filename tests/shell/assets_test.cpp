@@ -4,8 +4,8 @@
 #include <filesystem>
 
 #include "base/config.h"
-#include "base/geometry.h"
 #include "base/settings.h"
+#include "common/geometry.h"
 #include "display/display.h"
 #include "music/music.h"
 #include "picture/pcx.h"

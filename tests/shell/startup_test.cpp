@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "base/geometry.h"
 #include "base/settings.h"
+#include "common/geometry.h"
 #include "display/display.h"
 #include "platform/bass.h"
 #include "platform/display.h"

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "base/config.h"
-#include "base/geometry.h"
 #include "base/settings.h"
+#include "common/geometry.h"
 #include "display/display.h"
 #include "platform/bass.h"
 #include "platform/headless/headless.h"

@@ -4,7 +4,7 @@
 #include <array>
 #include <functional>
 
-#include "base/geometry.h"
+#include "common/geometry.h"
 #include "encoding.h"
 
 namespace orbex {

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "articles.h"
-#include "base/geometry.h"
+#include "common/geometry.h"
 #include "files.h"
 #include "fontsource.h"
 #include "images.h"

@@ -1,11 +1,11 @@
 // UTF-8 decoding for the article sources; the code page itself is the
-// viewer's (base/codepage.h).
+// viewer's (common/codepage.h).
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-#include "base/codepage.h"
+#include "common/codepage.h"
 
 namespace orbex {
 

@@ -1,6 +1,6 @@
 #include "images.h"
 
-#include "base/geometry.h"
+#include "common/geometry.h"
 
 #include <libimagequant.h>
 #include <png.h>

@@ -2,9 +2,9 @@
 
 #include <unistd.h>
 
-#include "base/codepage.h"
-#include "base/geometry.h"
 #include "base/settings.h"
+#include "common/codepage.h"
+#include "common/geometry.h"
 #include "display/display.h"
 #include "display/update.h"
 #include "files.h"

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "base/codepage.h"
-#include "base/geometry.h"
+#include "common/codepage.h"
+#include "common/geometry.h"
 #include "platform/backend.h"
 #include "platform/bass.h"
 #include "platform/clock.h"

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "base/geometry.h"
+#include "common/geometry.h"
 #include "platform/display.h"
 #include "platform/places.h"
 #include "platform/png.h"

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "base/codepage.h"
-#include "base/geometry.h"
+#include "common/codepage.h"
+#include "common/geometry.h"
 #include "platform/backend.h"
 #include "platform/display.h"
 #include "platform/sdl/internal.h"

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/files.h"
+#include "common/files.h"
 
 namespace orbex::sound {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "base/geometry.h"
+#include "common/geometry.h"
 #include "orbex_web.h"
 #include "platform/backend.h"
 #include "platform/bass.h"

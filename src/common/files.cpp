@@ -1,4 +1,4 @@
-#include "platform/files.h"
+#include "common/files.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

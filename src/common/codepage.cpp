@@ -1,4 +1,4 @@
-#include "base/codepage.h"
+#include "common/codepage.h"
 
 namespace orbex {
 
