@@ -264,6 +264,17 @@ TEST_F(HostileProject, ProblemsAreListedUpToFiftyThenCounted) {
     EXPECT_EQ(count(run.err, "error:"), MAX_LISTED + 1) << run.err.substr(0, 400);
     EXPECT_TRUE(contains(run.err, "src/01-a.txt:1: \"{\" without \"}\" on its line")) << run.err.substr(0, 400);
     EXPECT_TRUE(contains(run.err, "src/01-a.txt: and 524240 more problems")) << run.err.substr(run.err.size() - 200);
+
+    // A thousand links to an article that is not there.
+    std::string links;
+    for (int n = 0; n < 1000; ++n)
+        links += "{link 9 0 #FFFFFF #FFFFFF}x{/link}\n";
+    writeFile("src/01-a.txt", links);
+    run = tool({"archive", "src", "out.dat"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(count(run.err, "error:"), MAX_LISTED + 1) << run.err.substr(0, 400);
+    EXPECT_TRUE(contains(run.err, "src/01-a.txt: a link to article 9, but there are 1")) << run.err.substr(0, 400);
+    EXPECT_TRUE(contains(run.err, "src/01-a.txt: and 950 more problems")) << run.err.substr(run.err.size() - 200);
 }
 
 } // namespace

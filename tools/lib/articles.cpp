@@ -592,18 +592,20 @@ bool buildArchive(const std::vector<ArticleSource> &sources, std::vector<std::ui
     }
     if (!articles.empty() && !articles[0].headerless)
         report.warn(sources[0].name + ": the contents page usually has no Title/Author header");
-    for (std::size_t i = 0; i < articles.size(); ++i)
+    for (std::size_t i = 0; i < articles.size(); ++i) {
+        Listed links(report, sources[i].name);
         for (const ArticleLink &link : articles[i].links) {
             if (link.music)
                 continue;
             if (link.target > static_cast<int>(articles.size()))
-                report.error(sources[i].name + ": a link to article " + std::to_string(link.target) +
-                             ", but there are " + std::to_string(articles.size()));
+                links.error("a link to article " + std::to_string(link.target) + ", but there are " +
+                            std::to_string(articles.size()));
             else if (link.line > articles[link.target - 1].lineCount)
-                report.warn(sources[i].name + ": a link to line " + std::to_string(link.line) + " of article " +
-                            std::to_string(link.target) + ", which has " +
-                            std::to_string(articles[link.target - 1].lineCount) + " lines");
+                links.warn("a link to line " + std::to_string(link.line) + " of article " +
+                           std::to_string(link.target) + ", which has " +
+                           std::to_string(articles[link.target - 1].lineCount) + " lines");
         }
+    }
     if (!report.ok())
         return false;
     archive.clear();
