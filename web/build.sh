@@ -4,9 +4,10 @@
 # OUT_DIR gets the page, its scripts, the viewer's .js and .wasm (built with
 # emcmake from the same CMake lists as the desktop, -DORBEX_WEB=ON),
 # chiptune3's runtime and a copy of the magazine in OUT_DIR/magazine/ with a
-# files.txt listing it (the magazine's own files.txt is kept when it has one).
-# The log and save file a desktop run may have left in the folder are not
-# copied.
+# files.txt listing what was copied (web/copy-magazine.mjs: folders and
+# regular files only, no links, nothing a browser would run as a page; each
+# file left out is named). OUT_DIR may neither be the magazine nor hold it,
+# nor lie inside it.
 #
 # MAGAZINE_DIR defaults to build/magazine (made by the desktop build), OUT_DIR
 # to build-web/site. Needs Debian's emscripten and npm (for chiptune3).
@@ -23,6 +24,21 @@ magazine=${1:-$root/build/magazine}
 out=${2:-$root/build-web/site}
 build=${ORBEX_WEB_BUILD:-$root/build-web}
 program=${ORBEX_WEB_PROGRAM:-orbex-program}
+
+# The site's magazine/ is emptied first: it must not be the magazine or
+# hold it, and the site must not be copied into the magazine itself.
+if [ -e "$magazine" ]; then
+    m=$(realpath -e "$magazine")
+    o=$(realpath -m "$out")
+    case "$o/" in "$m/"*)
+        echo "web/build.sh: the site folder $out is the magazine $magazine or lies inside it: choose another" >&2
+        exit 1 ;;
+    esac
+    case "$m/" in "$o/"*)
+        echo "web/build.sh: the site folder $out holds the magazine $magazine: choose another" >&2
+        exit 1 ;;
+    esac
+fi
 
 if ! command -v emcc >/dev/null 2>&1; then
     echo "web/build.sh: emcc is missing: apt-get install -y emscripten" >&2
@@ -42,7 +58,10 @@ cmake --build "$build" -j 2 --target "$program" >/dev/null
 
 mkdir -p "$out"
 cp "$build/$program.js" "$build/$program.wasm" "$out/"
-cp "$web/orbex.js" "$web/orbex.css" "$out/"
+cp "$web/orbex.css" "$out/"
+rm -rf "$out/src"
+mkdir -p "$out/src"
+cp "$web/src/"*.mjs "$out/src/"
 sed "s/orbex-program\./$program./g" "$web/index.html" >"$out/index.html"
 mkdir -p "$out/chiptune3"
 for f in chiptune3.js chiptune3.worklet.js LICENSE; do
@@ -65,15 +84,11 @@ if (worklet.startsWith('function atob(') && end > 0) {
 END
 
 rm -rf "$out/magazine"
-mkdir -p "$out/magazine"
 if [ -d "$magazine" ]; then
-    cp -R "$magazine/." "$out/magazine/"
-    rm -f "$out/magazine/orbex.log" "$out/magazine/save.txt"
-    if [ ! -f "$out/magazine/files.txt" ]; then
-        (cd "$out/magazine" && find . -type f ! -name files.txt | sed 's|^\./||' | LC_ALL=C sort >files.txt)
-    fi
+    node "$web/copy-magazine.mjs" "$magazine" "$out/magazine"
 else
     echo "web/build.sh: no magazine at $magazine; the site has an empty one" >&2
+    mkdir -p "$out/magazine"
     : >"$out/magazine/files.txt"
 fi
 echo "web/build.sh: site in $out"

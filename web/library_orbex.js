@@ -1,6 +1,6 @@
 // The functions of orbex_web.h, linked into the program with --js-library.
 // They only move bytes between the program's memory and the page glue
-// (orbex.js, Module.orbexPage); the page does the work. The waiting ones
+// (src/page.mjs, Module.orbexPage); the page does the work. The waiting ones
 // suspend the program through Asyncify and must be in ASYNCIFY_IMPORTS.
 
 mergeInto(LibraryManager.library, {

@@ -1,6 +1,6 @@
 /* What the page offers the program in the browser build. The functions are
  * implemented in JavaScript (library_orbex.js, linked with --js-library) over
- * the page glue (orbex.js). The ones marked "waits" suspend the program with
+ * the page (web/src/page.mjs). The ones marked "waits" suspend the program with
  * Asyncify until the browser has what they wait for, and must be listed in
  * ASYNCIFY_IMPORTS; all others return at once.
  *

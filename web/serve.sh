@@ -2,7 +2,8 @@
 # Builds the demo site and serves it: web/serve.sh [MAGAZINE_DIR] [PORT]
 # Then open http://127.0.0.1:PORT/ (default port 8000). Ctrl+C stops it.
 # Without MAGAZINE_DIR the sample magazine is built first where it is missing
-# (the desktop build's target magazine, in build/).
+# (the desktop build's target magazine, in build/). Served by web/server.mjs
+# with the headers web/README.md asks of a real host.
 set -eu
 
 web=$(cd "$(dirname "$0")" && pwd)
@@ -17,4 +18,4 @@ if [ $# -eq 0 ] && [ ! -f "$magazine/data/orbex.dat" ]; then
 fi
 "$web/build.sh" "$magazine" "$out"
 echo "web/serve.sh: http://127.0.0.1:$port/"
-exec python3 -m http.server "$port" --bind 127.0.0.1 --directory "$out"
+exec node "$web/server.mjs" "$out" "$port"

@@ -1,6 +1,6 @@
 // What the browser tests build on: a small magazine, a tracker module made
 // here, a PNG reader, and the pixels the stub draws, worked out afresh.
-import { execFileSync } from 'node:child_process'
+import { execFileSync, spawnSync } from 'node:child_process'
 import fs from 'node:fs'
 import path from 'node:path'
 import { fileURLToPath } from 'node:url'
@@ -66,14 +66,18 @@ export function writeMagazine(dir, archive = ARCHIVE) {
 
 // Builds the site with web/build.sh into out, with program (orbex-program,
 // the viewer; orbex-stub; orbex-frame-timing) as the page's program; returns
-// the seconds it took. ORBEX_WEB_BUILD, when set, is the CMake build folder.
+// the seconds it took and what the build said (also shown). ORBEX_WEB_BUILD,
+// when set, is the CMake build folder.
 export function buildSite(webDir, magazine, out, program = 'orbex-program') {
   const started = Date.now()
-  execFileSync(path.join(webDir, 'build.sh'), [magazine, out], {
-    stdio: ['ignore', 'ignore', 'inherit'],
+  const run = spawnSync(path.join(webDir, 'build.sh'), [magazine, out], {
+    stdio: ['ignore', 'ignore', 'pipe'],
+    encoding: 'utf8',
     env: { ...process.env, ORBEX_WEB_PROGRAM: program },
   })
-  return (Date.now() - started) / 1000
+  process.stderr.write(run.stderr)
+  if (run.status !== 0) throw new Error(`web/build.sh failed (${run.status ?? run.signal})`)
+  return { seconds: (Date.now() - started) / 1000, said: run.stderr }
 }
 
 // ---- PNG

@@ -12,65 +12,16 @@
 // Exit status: the program's, or 2 when no result came in time.
 // The functions are also used by the tests.
 import fs from 'node:fs'
-import http from 'node:http'
 import path from 'node:path'
 import { fileURLToPath, pathToFileURL } from 'node:url'
+
+import { serve } from '../server.mjs'
 
 const here = path.dirname(fileURLToPath(import.meta.url))
 export const CHROMIUM = process.env.ORBEX_CHROMIUM || '/usr/bin/chromium'
 
-const TYPES = {
-  '.html': 'text/html; charset=utf-8',
-  '.js': 'text/javascript',
-  '.mjs': 'text/javascript',
-  '.css': 'text/css',
-  '.wasm': 'application/wasm',
-  '.json': 'application/json',
-  '.txt': 'text/plain; charset=utf-8',
-  '.png': 'image/png',
-}
-
-// A static server for dir on a free loopback port; extra maps URL paths to
-// files outside it, or, for a path ending in /, to a folder. The paths asked
-// for are kept in requests.
-export function serve(dir, extra = {}) {
-  const root = path.resolve(dir)
-  const requests = []
-  const server = http.createServer((req, res) => {
-    const url = new URL(req.url, 'http://localhost')
-    let name = decodeURIComponent(url.pathname)
-    requests.push(name)
-    let file = extra[name]
-    for (const [prefix, folder] of Object.entries(extra)) {
-      if (!file && prefix.endsWith('/') && name.startsWith(prefix) && !name.slice(prefix.length).includes('..')) {
-        file = path.join(folder, name.slice(prefix.length))
-      }
-    }
-    if (!file) {
-      if (name.endsWith('/')) name += 'index.html'
-      file = path.join(root, path.normalize(name))
-      if (!file.startsWith(root + path.sep)) file = null
-    }
-    fs.stat(file || '', (error, st) => {
-      if (error || !st.isFile()) {
-        res.writeHead(404, { 'Content-Type': 'text/plain' })
-        res.end('not found')
-        return
-      }
-      res.writeHead(200, {
-        'Content-Type': TYPES[path.extname(file)] || 'application/octet-stream',
-        'Content-Length': st.size,
-        'Cache-Control': 'no-cache',
-      })
-      fs.createReadStream(file).pipe(res)
-    })
-  })
-  return new Promise((resolve) => {
-    server.listen(0, '127.0.0.1', () => {
-      resolve({ url: `http://127.0.0.1:${server.address().port}/`, requests, close: () => server.close() })
-    })
-  })
-}
+// The site is served as web/serve.sh serves it, with its headers.
+export { serve }
 
 export async function loadPlaywright() {
   try {
@@ -94,11 +45,16 @@ export async function launch({ autoplay = false } = {}) {
 }
 
 // Opens the site with the query in page and waits for the result; the
-// console lines are collected in page.orbexConsole.
+// console lines are collected in page.orbexConsole, each refusal of the
+// page's security policy among them as "policy violation: ...".
 export async function open(page, siteUrl, query = '') {
   page.orbexConsole = []
   page.on('console', (m) => page.orbexConsole.push(m.text()))
   page.on('pageerror', (e) => page.orbexConsole.push('pageerror: ' + e.message))
+  // What the page's own policy refused, as a console line.
+  await page.addInitScript(() => document.addEventListener('securitypolicyviolation', (e) => {
+    console.error(`policy violation: ${e.violatedDirective} ${e.blockedURI}`)
+  }))
   await page.goto(siteUrl + (query ? '?' + query : ''))
 }
 

@@ -8,6 +8,7 @@
 // is missing.
 import assert from 'node:assert/strict'
 import fs from 'node:fs'
+import http from 'node:http'
 import os from 'node:os'
 import path from 'node:path'
 import { after, before, describe, test } from 'node:test'
@@ -17,11 +18,14 @@ import {
   ARCHIVE, ARCHIVE2, SPACED, buildSite, expectedAll16, expectedAll24, firstDifference, fnv1a, readDataUrl, readPng,
   missingBrowserTool, openBrowsers, sampleLevels, setHidden, widen, writeMagazine,
 } from './fixtures.mjs'
+import { MAX_FILES, MAX_FILE_BYTES } from '../src/files.mjs'
 import { consoleLine, open, serve, waitResult } from './run-site.mjs'
 
 const webDir = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..')
 
 const skip = missingBrowserTool(!process.env.ORBEX_WEB_SITE)
+// An SVG that would write to the console, were its script run.
+const SCRIPTED_SVG = '<svg xmlns="http://www.w3.org/2000/svg"><script>console.log("script ran")</script></svg>'
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms))
 
 // Events the stub logged, as { message, wParam, lParam, frame } with the
@@ -50,20 +54,36 @@ describe('web page with the stub program', { skip: skip ?? false, timeout: 60000
   let server
   let browsers
 
+  let built = null // what web/build.sh said, when this suite built the site
+
   before(async () => {
     tmp = fs.mkdtempSync(path.join(os.tmpdir(), 'orbex-web-'))
+    const magazine = path.join(tmp, 'magazine')
+    writeMagazine(magazine)
+    // What a downloaded magazine may hold that the site must not take.
+    fs.mkdirSync(path.join(tmp, 'secret'))
+    fs.writeFileSync(path.join(tmp, 'secret', 'id_rsa'), 'secret key')
+    fs.symlinkSync(path.join(tmp, 'secret', 'id_rsa'), path.join(magazine, 'notes.txt'))
+    fs.symlinkSync(path.join(tmp, 'secret'), path.join(magazine, 'etc'))
+    fs.writeFileSync(path.join(magazine, 'sub dir', 'pic.svg'), SCRIPTED_SVG)
     site = process.env.ORBEX_WEB_SITE
     if (!site) {
-      const magazine = path.join(tmp, 'magazine')
-      writeMagazine(magazine)
       site = path.join(tmp, 'site')
-      const seconds = buildSite(webDir, magazine, site, 'orbex-stub')
+      const { seconds, said } = buildSite(webDir, magazine, site, 'orbex-stub')
+      built = said
       console.log(`# site built in ${seconds.toFixed(1)} s`)
     }
     // A second magazine beside the first, for ?magazine=.
     writeMagazine(path.join(tmp, 'mag2'), ARCHIVE2)
     fs.mkdirSync(path.join(tmp, 'scripts'))
-    server = await serve(site, { '/_scripts/': path.join(tmp, 'scripts'), '/mag2/': path.join(tmp, 'mag2') })
+    // The magazine's own list as the page gets it, with a file that is not
+    // there and one outside the folder (the build leaves both out).
+    server = await serve(site, {
+      '/magazine/files.txt': path.join(magazine, 'files.txt'),
+      '/_scripts/': path.join(tmp, 'scripts'),
+      '/mag2/': path.join(tmp, 'mag2'),
+      '/_tmp/': tmp,
+    })
     browsers = await openBrowsers()
   })
 
@@ -80,6 +100,23 @@ describe('web page with the stub program', { skip: skip ?? false, timeout: 60000
   }
 
   const newPage = (loudly = false) => browsers.newPage(loudly)
+
+  test("the build copies the magazine's folders and regular files only, without links or pages", {
+    skip: process.env.ORBEX_WEB_SITE ? 'a site built already' : false,
+  }, () => {
+    const copied = path.join(site, 'magazine')
+    for (const name of ['notes.txt', 'etc', 'sub dir/pic.svg']) {
+      assert.ok(!fs.existsSync(path.join(copied, name)), `${name} is in the site`)
+    }
+    const entries = fs.readdirSync(copied, { recursive: true, withFileTypes: true })
+    assert.deepEqual(entries.filter((e) => !e.isFile() && !e.isDirectory()).map((e) => e.name), [])
+    assert.equal(fs.readFileSync(path.join(copied, 'files.txt'), 'utf8'),
+      'data/orbex.dat\nextreme2.xm\nbad.xm\nsub dir/with space.txt\n')
+    for (const line of ['left out etc: a link', 'left out notes.txt: a link',
+      'left out sub dir/pic.svg: a browser would run it as a page']) {
+      assert.ok(built.includes(line), `the build did not say "${line}":\n${built}`)
+    }
+  })
 
   test('frames, files, arguments and clock reach the program; shots and frames are exact', async () => {
     const query = new URLSearchParams({
@@ -111,6 +148,9 @@ describe('web page with the stub program', { skip: skip ?? false, timeout: 60000
     const stats = await page.evaluate(() => window.orbex.stats)
     assert.deepEqual(stats.missing, ['data/missing.bin'])
     assert.ok(!server.requests.some((r) => r.includes('escape')), 'a path out of the folder was fetched')
+    assert.deepEqual(page.orbexConsole.filter((line) => line.startsWith('policy violation')), [],
+      'the page broke its own policy')
+    assert.equal(await page.locator('#orbex-notices').isVisible(), false)
 
     assert.deepEqual(Object.keys(result.shots).sort(),
       ['all24.png', 'all555.png', 'all565.png', 'allbgr.png', 'moving-a.png', 'moving-b.png'])
@@ -435,6 +475,84 @@ describe('web page with the stub program', { skip: skip ?? false, timeout: 60000
     assert.match(result.log, /^cat orbex.cfg missing/m)
     const hash = fnv1a(ARCHIVE2).toString(16).padStart(8, '0')
     assert.match(result.log, new RegExp(`^archive found ${ARCHIVE2.length} bytes fnv 0x${hash}`, 'm'))
+    await page.orbexContext.close()
+  })
+
+  test("another site's magazine is refused on the page: nothing of it is asked for or kept", async () => {
+    // Served as the other site would, open to every origin.
+    const asked = []
+    const other = http.createServer((req, res) => {
+      asked.push(req.url)
+      const file = path.join(tmp, 'mag2', decodeURIComponent(new URL(req.url, 'http://x').pathname).slice(1))
+      const found = fs.existsSync(file) && fs.statSync(file).isFile()
+      res.writeHead(found ? 200 : 404, { 'Access-Control-Allow-Origin': '*' })
+      res.end(found ? fs.readFileSync(file) : '')
+    })
+    await new Promise((resolve) => other.listen(0, '127.0.0.1', resolve))
+    try {
+      const elsewhere = `http://127.0.0.1:${other.address().port}/`
+      for (const query of [{ magazine: elsewhere, script: script('foreign.txt', 'exit 0\n') }, { magazine: elsewhere }]) {
+        const page = await newPage()
+        await open(page, server.url, new URLSearchParams(query).toString())
+        const result = await waitResult(page, 30)
+        assert.equal(result.exit, -1)
+        assert.match(await page.locator('#orbex-status').textContent(),
+          new RegExp(`^This page shows only magazines from its own site, not from ${elsewhere.slice(0, -1)}\\.$`))
+        assert.ok(await page.locator('#orbex-status').isVisible())
+        assert.ok(!page.orbexConsole.some((line) => line.startsWith('stub:')), 'the program started')
+        assert.deepEqual(await page.evaluate(() => Object.keys(localStorage)), [])
+        await page.orbexContext.close()
+      }
+      assert.deepEqual(asked, [], 'the other site was asked')
+    } finally {
+      other.close()
+    }
+  })
+
+  test('a list of too many files and a file over the limit: the rest is loaded, and the page says so', async () => {
+    const folder = path.join(tmp, 'limits')
+    fs.mkdirSync(path.join(folder, 'data'), { recursive: true })
+    fs.writeFileSync(path.join(folder, 'data', 'orbex.dat'), ARCHIVE)
+    // Sparse: no disk space taken.
+    fs.closeSync(fs.openSync(path.join(folder, 'huge.xm'), 'w'))
+    fs.truncateSync(path.join(folder, 'huge.xm'), MAX_FILE_BYTES + 1)
+    const names = ['data/orbex.dat', 'huge.xm', ...Array.from({ length: MAX_FILES + 1000 }, (_, i) => `gone-${i}`)]
+    fs.writeFileSync(path.join(folder, 'files.txt'), names.join('\n'))
+    const page = await newPage()
+    const before = server.requests.length
+    await open(page, server.url, new URLSearchParams({
+      magazine: '_tmp/limits/', script: script('limits.txt', 'cat huge.xm\nexit 0\n'),
+    }).toString())
+    const result = await waitResult(page, 120)
+    assert.equal(result.exit, 0)
+    assert.match(result.log, /^archive found/m)
+    assert.match(result.log, /^cat huge.xm missing/m)
+    const asked = server.requests.slice(before).filter((r) => r.startsWith('/_tmp/limits/') && !r.endsWith('files.txt'))
+    assert.equal(asked.length, MAX_FILES)
+    assert.deepEqual(await page.locator('#orbex-notices li').allTextContents(), [
+      `The magazine lists too many files: only the first ${MAX_FILES.toLocaleString('en')} are loaded.`,
+      'huge.xm is larger than 64 MiB and is not loaded.',
+    ])
+    assert.ok(await page.locator('#orbex-notices').isVisible())
+    await page.orbexContext.close()
+  })
+
+  test('a file of the magazine opened as a document runs no script', async () => {
+    const folder = path.join(tmp, 'documents')
+    fs.mkdirSync(folder)
+    fs.writeFileSync(path.join(folder, 'pic.svg'), SCRIPTED_SVG)
+    fs.writeFileSync(path.join(folder, 'page.html'), '<!doctype html><script>console.log("script ran")</script>')
+    fs.writeFileSync(path.join(folder, 'notes.txt'), '<html><script>console.log("script ran")</script></html>')
+    fs.writeFileSync(path.join(folder, 'notes.dat'), '<html><script>console.log("script ran")</script></html>')
+    const page = await newPage()
+    page.orbexConsole = []
+    page.on('console', (m) => page.orbexConsole.push(m.text()))
+    page.on('download', (d) => d.cancel())
+    for (const name of ['pic.svg', 'page.html', 'notes.txt', 'notes.dat']) {
+      await page.goto(`${server.url}_tmp/documents/${name}`).catch(() => {})
+      await sleep(200)
+    }
+    assert.deepEqual(page.orbexConsole.filter((line) => line.includes('script ran')), [])
     await page.orbexContext.close()
   })
 

@@ -93,7 +93,7 @@ describe('the viewer in the browser', { skip: skip ?? false, timeout: 900000 }, 
     const magazine = path.join(tmp, 'sample')
     copySample(magazine)
     site = path.join(tmp, 'site')
-    const seconds = buildSite(webDir, magazine, site)
+    const { seconds } = buildSite(webDir, magazine, site)
     console.log(`# site built in ${seconds.toFixed(1)} s`)
     fs.mkdirSync(path.join(tmp, 'served'))
     server = await serve(site, {
@@ -132,6 +132,7 @@ describe('the viewer in the browser', { skip: skip ?? false, timeout: 900000 }, 
       args: 'l', clock: 'step:20', script: '_tour/tour.txt',
     })
     assert.equal(result.exit, 0, lines.join('\n'))
+    assert.deepEqual(lines.filter((line) => line.startsWith('policy violation')), [], 'the page broke its own policy')
     assert.deepEqual(boxes, [], 'no message box on the tour')
     assert.equal(cfg, '010101', 'a first start keeps the default configuration')
     const logDifference = compareLogs(fs.readFileSync(path.join(regression, 'tour.log'), 'latin1'), result.log)

@@ -1,0 +1,6 @@
+// The page's entry: one Page, as window.orbex for tests and for the curious.
+import { Page } from './page.mjs'
+
+const page = new Page(document, location)
+window.orbex = page
+page.start()

@@ -1,0 +1,317 @@
+// The page: starts the program (orbex-program.js, built by emcc with
+// library_orbex.js) and gives it what orbex_web.h promises through
+// Module.orbexPage: the frame, the input queue, dialogs, downloads, shots and
+// the sound. When the program ends, its log and shots go into #orbex-result.
+import { Canvas, HEIGHT, WIDTH, frameToRgba } from './canvas.mjs'
+import {
+  FOLDER, decode1252, fetchMagazine, installFiles, keepConfig, magazineFolder, savedConfig, watchWrites,
+} from './files.mjs'
+import { Input } from './input.mjs'
+import { WM } from './keys.mjs'
+import { dataUrl, encodePng } from './png.mjs'
+import { Sound } from './sound.mjs'
+
+// The query and the program's script tag as the page's options.
+function readOptions(location, document) {
+  const params = new URLSearchParams(location.search)
+  const programTag = document.querySelector('script[data-program]')
+  return {
+    magazine: magazineFolder(params.get('magazine'), location.href),
+    args: params.get('args') || '',
+    script: params.get('script'),
+    clock: params.get('clock'),
+    program: new URL(programTag?.dataset.program || 'orbex-program.js', location.href).href,
+  }
+}
+
+export class Page {
+  constructor(document, location) {
+    const byId = (id) => document.getElementById(id)
+    this.elements = {
+      screen: byId('orbex-screen'),
+      status: byId('orbex-status'),
+      notices: byId('orbex-notices'),
+      fullscreen: byId('orbex-fullscreen'),
+      box: byId('orbex-box'),
+      boxCaption: byId('orbex-box-caption'),
+      boxText: byId('orbex-box-text'),
+    }
+    this.document = document
+    this.location = location
+    this.options = readOptions(location, document)
+    // A scripted run nobody watches: boxes confirm themselves.
+    this.automated = this.options.script !== null
+    // With a virtual clock the frames need not wait for the display.
+    this.unpaced = /^step:/.test(this.options.clock || '')
+    this.input = new Input()
+    this.sound = new Sound(new URL('../chiptune3/chiptune3.js', import.meta.url).href, byId('orbex-sound-hint'))
+    this.canvas = new Canvas(byId('orbex-canvas'))
+    this.stats = { firstFrameMs: null, presents: 0, filesMs: null, files: 0, missing: [], workletMs: null }
+    this.shots = {}
+    this.pendingShots = []
+    this.downloads = []
+    this.shotNumber = 0
+    this.finished = false
+    this.channel = new MessageChannel()
+    this.turns = []
+    this.channel.port1.onmessage = () => this.turns.shift()?.()
+    this.visibleWaiters = []
+    this.cfgKey = 'orbex5:cfg:' + this.options.magazine.url
+    this.logShown = 0 // bytes of orbex.log already echoed to the console
+  }
+
+  get cursor() {
+    return this.input.cursor
+  }
+
+  get pixels() {
+    return this.canvas.pixels
+  }
+
+  decode1252(bytes) {
+    return decode1252(bytes)
+  }
+
+  // ---- display
+
+  present(heap, ptr, pitch, depth, red, green, blue) {
+    this.canvas.present(heap, ptr, pitch, depth, red, green, blue)
+    if (this.stats.firstFrameMs === null) {
+      this.stats.firstFrameMs = performance.now()
+      this.elements.status.textContent = ''
+    }
+    ++this.stats.presents
+    this.input.presented()
+  }
+
+  nextFrame() {
+    if (this.unpaced) return new Promise((resolve) => {
+      this.turns.push(resolve)
+      this.channel.port2.postMessage(0)
+    })
+    return this.whenVisible().then(() => new Promise((resolve) => requestAnimationFrame(() => resolve())))
+  }
+
+  whenVisible() {
+    if (!this.document.hidden) return Promise.resolve()
+    return new Promise((resolve) => this.visibleWaiters.push(resolve))
+  }
+
+  showCursor(visible) {
+    this.canvas.showCursor(visible)
+  }
+
+  // ---- input
+
+  pollEvent() {
+    return this.input.poll()
+  }
+
+  nextEvent() {
+    return this.input.next()
+  }
+
+  listen() {
+    this.input.listen(this.canvas.element, (e) => this.canvas.framePoint(e))
+    window.addEventListener('keydown', (e) => this.keyDown(e))
+    window.addEventListener('keyup', (e) => {
+      // Some systems send Print Screen only as a release.
+      if (e.code === 'PrintScreen' && !this.printDown) this.printScreen()
+      if (e.code === 'PrintScreen') this.printDown = false
+    })
+    for (const type of ['pointerdown', 'pointerup', 'keydown', 'click', 'touchend']) {
+      window.addEventListener(type, () => this.sound.gesture(), true)
+    }
+    this.document.addEventListener('visibilitychange', () => {
+      this.input.post(WM.ACTIVATEAPP, this.document.hidden ? 0 : 1, 0)
+      if (!this.document.hidden) for (const resolve of this.visibleWaiters.splice(0)) resolve()
+    })
+    this.elements.fullscreen.addEventListener('click', () => this.toggleFullscreen())
+  }
+
+  // Alt+Enter and Print Screen are the page's, and work after the end too.
+  keyDown(e) {
+    if (this.elements.box.open || e.ctrlKey || e.metaKey) return
+    if (e.altKey) {
+      if (e.code === 'Enter' || e.code === 'NumpadEnter') {
+        e.preventDefault()
+        if (!e.repeat) this.toggleFullscreen()
+      }
+      return
+    }
+    if (e.code === 'PrintScreen' || e.code === 'KeyC') {
+      e.preventDefault()
+      if (e.code === 'PrintScreen') this.printDown = true
+      if (!e.repeat && this.stats.presents > 0) this.printScreen()
+      return
+    }
+    if (!this.finished) this.input.key(e)
+  }
+
+  toggleFullscreen() {
+    const screen = this.elements.screen
+    if (this.document.fullscreenElement) {
+      this.document.exitFullscreen().catch(() => {})
+    } else if (screen.requestFullscreen) {
+      screen.requestFullscreen().catch((e) => console.warn('orbex: no full screen:', e.message))
+    }
+  }
+
+  // The frame last shown, as the desktop's Print Screen saves it.
+  printScreen() {
+    const name = `orbex-shot-${String(++this.shotNumber).padStart(4, '0')}.png`
+    encodePng(this.canvas.pixels).then((blob) => this.offer(name, blob))
+  }
+
+  // ---- page services
+
+  messageBox(text, caption) {
+    const title = caption || 'ORBEX 5'
+    if (this.automated) {
+      console.log(`${title}: ${text}`)
+      return Promise.resolve()
+    }
+    const { box, boxCaption, boxText } = this.elements
+    boxCaption.textContent = title
+    boxText.textContent = text
+    return new Promise((resolve) => {
+      box.addEventListener('close', () => {
+        this.canvas.element.focus({ preventScroll: true })
+        resolve()
+      }, { once: true })
+      box.showModal()
+    })
+  }
+
+  log(line) {
+    console.log(line.replace(/\r?\n$/, ''))
+  }
+
+  download(name, bytes) {
+    this.offer(name, new Blob([bytes]))
+  }
+
+  offer(name, blob) {
+    this.downloads.push({ name, size: blob.size })
+    const url = URL.createObjectURL(blob)
+    const a = this.document.createElement('a')
+    a.href = url
+    a.download = name
+    this.document.body.append(a)
+    a.click()
+    a.remove()
+    setTimeout(() => URL.revokeObjectURL(url), 60000)
+  }
+
+  // Converted now, while the frame is as the program left it; encoded on the
+  // side, and waited for before the result is written.
+  shot(name, heap, ptr, pitch, depth, red, green, blue) {
+    const pixels = new Uint32Array(WIDTH * HEIGHT)
+    frameToRgba(heap, ptr, pitch, depth, red, green, blue, pixels)
+    const done = encodePng(pixels).then(dataUrl).then((url) => { this.shots[name] = url })
+    this.pendingShots.push(done)
+  }
+
+  // What the reader should know about the magazine: below the frame, and in
+  // the console.
+  notice(text) {
+    const item = this.document.createElement('li')
+    item.textContent = text
+    this.elements.notices.append(item)
+    this.elements.notices.hidden = false
+    console.warn('orbex: ' + text)
+  }
+
+  // ---- files
+
+  // The viewer writes save.txt and orbex.cfg itself; the page acts when such
+  // a file is closed after writing.
+  fileWritten(FS, path) {
+    if (path === `${FOLDER}/save.txt`) this.download('save.txt', FS.readFile(path))
+    if (path === `${FOLDER}/orbex.cfg`) keepConfig(this.cfgKey, FS.readFile(path))
+    if (path === `${FOLDER}/orbex.log`) this.echoLog(FS.readFile(path))
+  }
+
+  // The log (letter l) goes to the console too, entry by entry: the viewer
+  // opens and closes the file for every one.
+  echoLog(bytes) {
+    if (bytes.length < this.logShown) this.logShown = 0
+    const text = decode1252(bytes.subarray(this.logShown))
+    this.logShown = bytes.length
+    for (const line of text.split(/\r?\n/)) if (line !== '') console.log(line)
+  }
+
+  // ---- start and end
+
+  async start() {
+    const options = this.options
+    if (options.magazine.error) {
+      // Nothing of it is asked for, and nothing kept for it.
+      this.finish(-1, options.magazine.error, options.magazine.error)
+      return
+    }
+    this.listen()
+    if (!this.document.hidden) this.input.post(WM.ACTIVATEAPP, 1, 0)
+    // The files first: they and the program are on the way to the first frame.
+    const files = fetchMagazine({
+      folder: options.magazine.url, script: options.script, pageUrl: this.location.href, early: window.orbexFileList,
+    }, this.stats, (text) => this.notice(text))
+    const page = this
+    const Module = {
+      arguments: options.args ? [options.args] : [],
+      orbexPage: this,
+      preRun: [() => {
+        Module.addRunDependency('orbex-files')
+        files.then((loaded) => {
+          installFiles(Module, loaded, {
+            scripted: options.script !== null, clock: options.clock, config: savedConfig(page.cfgKey),
+          })
+          watchWrites(Module.FS, (path) => page.fileWritten(Module.FS, path))
+          Module.removeRunDependency('orbex-files')
+        }).catch((e) => page.finish(-1, 'files: ' + e))
+      }],
+      print: (line) => console.log(line),
+      printErr: (line) => console.warn(line),
+      locateFile: (name) => new URL(name, options.program).href,
+      onExit: (status) => page.finish(status),
+      onAbort: (what) => page.finish(-1, String(what)),
+    }
+    window.Module = Module
+    this.module = Module
+    const tag = this.document.createElement('script')
+    tag.src = options.program
+    tag.onerror = () => this.finish(-1, 'cannot load ' + options.program)
+    this.document.body.append(tag)
+    // The usual rate, made ready while the program loads: its first module
+    // load then need not wait for the worklet. The program cannot call for
+    // sound before its files are in.
+    if (!/n/.test(options.args) && this.sound.init(44100)) {
+      this.sound.ready.then(() => { this.stats.workletMs = performance.now() })
+    }
+  }
+
+  // The program ended (or never started): its log and shots go into
+  // #orbex-result, and the status line says so.
+  async finish(status, error, shown = 'The magazine stopped: ' + error) {
+    if (this.finished) return
+    this.finished = true
+    this.sound.close()
+    await Promise.allSettled(this.pendingShots)
+    let log = ''
+    try {
+      log = decode1252(this.module.FS.readFile(`${FOLDER}/orbex.log`))
+    } catch {
+      // No log written.
+    }
+    const result = { log, shots: this.shots, exit: status }
+    if (error !== undefined) {
+      result.error = error
+      console.error('orbex: ' + error)
+    }
+    const pre = this.document.createElement('pre')
+    pre.id = 'orbex-result'
+    pre.textContent = JSON.stringify(result)
+    this.document.body.append(pre)
+    this.elements.status.textContent = error !== undefined ? shown : 'The magazine has ended.'
+  }
+}

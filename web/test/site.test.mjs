@@ -1,0 +1,348 @@
+// The site's own defences, without a browser: node --test web/test/site.test.mjs
+// - web/build.sh never empties or writes into the magazine it copies, and
+//   its copy (web/copy-magazine.mjs) takes folders and regular files only,
+//   nothing a browser would run, and lists what it took;
+// - web/serve.sh's server sends the headers a real host should, and serves
+//   no link and nothing outside the site;
+// - the page's policy lets its own inline script run, and it preloads every
+//   module it has;
+// - the page's file handling (src/files.mjs): its own site only, the list
+//   and every file within their limits.
+import assert from 'node:assert/strict'
+import { execFileSync, spawnSync } from 'node:child_process'
+import crypto from 'node:crypto'
+import fs from 'node:fs'
+import http from 'node:http'
+import os from 'node:os'
+import path from 'node:path'
+import { after, before, describe, test } from 'node:test'
+import { fileURLToPath } from 'node:url'
+
+import { FILE_POLICY, serve } from '../server.mjs'
+import {
+  MAX_FILES, MAX_FILE_BYTES, MAX_LIST_BYTES, fetchMagazine, magazineFolder, parseFileList, readCapped,
+} from '../src/files.mjs'
+
+const webDir = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..')
+const PAGE = 'http://127.0.0.1:8000/index.html'
+
+let tmp
+before(() => {
+  tmp = fs.mkdtempSync(path.join(os.tmpdir(), 'orbex-site-'))
+})
+after(() => fs.rmSync(tmp, { recursive: true, force: true }))
+
+function write(file, data = 'x') {
+  fs.mkdirSync(path.dirname(file), { recursive: true })
+  fs.writeFileSync(file, data)
+}
+
+// A magazine someone else made: its files, and everything a site must not
+// take from it.
+function hostileMagazine(dir, secret) {
+  write(path.join(dir, 'data', 'orbex.dat'), 'archive')
+  write(path.join(dir, 'extreme2.xm'), 'module')
+  write(path.join(dir, 'sub dir', 'ok.txt'), 'fine')
+  write(path.join(secret, 'id_rsa'), 'secret key')
+  fs.symlinkSync(path.join(secret, 'id_rsa'), path.join(dir, 'notes.txt'))
+  fs.symlinkSync(secret, path.join(dir, 'etc'))
+  fs.symlinkSync('extreme2.xm', path.join(dir, 'data', 'same.xm'))
+  for (const name of ['pic.svg', 'page.html', 'old.HTM', 'run.js', 'mod.mjs', 'doc.xhtml', 'feed.XML']) {
+    write(path.join(dir, 'sub dir', name), '<script>alert(1)</script>')
+  }
+  spawnSync('mkfifo', [path.join(dir, 'pipe')])
+  write(path.join(dir, 'two\nlines.txt'))
+  write(path.join(dir, '#hash.txt'))
+  write(path.join(dir, 'orbex.log'), 'a desktop run')
+  write(path.join(dir, 'save.txt'), 'a desktop run')
+  fs.writeFileSync(Buffer.from(path.join(dir, 'latin-\xe9.txt'), 'latin1'), 'x')
+  // Sparse: no disk space taken.
+  fs.closeSync(fs.openSync(path.join(dir, 'huge.xm'), 'w'))
+  fs.truncateSync(path.join(dir, 'huge.xm'), MAX_FILE_BYTES + 1)
+}
+
+// Every path under dir, folders with a trailing /, links marked with @.
+function tree(dir, prefix = '') {
+  const out = []
+  for (const entry of fs.readdirSync(dir, { withFileTypes: true }).sort((a, b) => (a.name < b.name ? -1 : 1))) {
+    const rel = prefix + entry.name
+    if (entry.isSymbolicLink()) out.push(rel + '@')
+    else if (entry.isDirectory()) out.push(rel + '/', ...tree(path.join(dir, entry.name), rel + '/'))
+    else out.push(rel)
+  }
+  return out
+}
+
+describe('web/build.sh', () => {
+  test('refuses a site folder that is the magazine, lies inside it or holds it, and leaves the magazine as it was',
+    () => {
+      const dir = path.join(tmp, 'refuse')
+      const magazine = path.join(dir, 'magazine')
+      write(path.join(magazine, 'data', 'orbex.dat'), 'archive')
+      write(path.join(magazine, 'files.txt'), 'data/orbex.dat\n')
+      fs.symlinkSync(magazine, path.join(dir, 'link'))
+      const before = tree(magazine)
+      for (const out of [dir, magazine, path.join(magazine, 'site'), path.join(dir, 'link', 'site'), `${dir}/./`]) {
+        const run = spawnSync(path.join(webDir, 'build.sh'), [magazine, out], { encoding: 'utf8' })
+        assert.equal(run.status, 1, `${out}: ${run.stderr}`)
+        assert.match(run.stderr, /choose another/, out)
+        assert.deepEqual(tree(magazine), before, `${out}: the magazine changed`)
+      }
+      assert.equal(fs.readFileSync(path.join(magazine, 'data', 'orbex.dat'), 'utf8'), 'archive')
+    })
+
+  test('copies folders and regular files only, nothing a browser runs, naming each file left out', () => {
+    const magazine = path.join(tmp, 'hostile')
+    hostileMagazine(magazine, path.join(tmp, 'secret'))
+    const out = path.join(tmp, 'hostile-site')
+    const run = spawnSync('node', [path.join(webDir, 'copy-magazine.mjs'), magazine, out], {
+      encoding: 'utf8', timeout: 30000,
+    })
+    assert.equal(run.status, 0, run.stderr)
+    assert.deepEqual(tree(out), ['data/', 'data/orbex.dat', 'extreme2.xm', 'files.txt', 'sub dir/', 'sub dir/ok.txt'])
+    assert.equal(fs.readFileSync(path.join(out, 'files.txt'), 'utf8'), 'data/orbex.dat\nextreme2.xm\nsub dir/ok.txt\n')
+    const said = run.stderr.split('\n').filter(Boolean).sort()
+    const expect = [
+      /^web\/build.sh: left out latin-\ufffd.txt: its name is not UTF-8$/,
+      /^web\/build.sh: left out #hash.txt: files.txt cannot name it$/,
+      /^web\/build.sh: left out data\/same.xm: a link$/,
+      /^web\/build.sh: left out etc: a link$/,
+      /^web\/build.sh: left out huge.xm: larger than 64 MiB/,
+      /^web\/build.sh: left out notes.txt: a link$/,
+      /^web\/build.sh: left out pipe: not a regular file$/,
+      /^web\/build.sh: left out sub dir\/doc.xhtml: a browser would run it as a page$/,
+      /^web\/build.sh: left out sub dir\/feed.XML: a browser/,
+      /^web\/build.sh: left out sub dir\/mod.mjs: a browser/,
+      /^web\/build.sh: left out sub dir\/old.HTM: a browser/,
+      /^web\/build.sh: left out sub dir\/page.html: a browser/,
+      /^web\/build.sh: left out sub dir\/pic.svg: a browser/,
+      /^web\/build.sh: left out sub dir\/run.js: a browser/,
+      /^web\/build.sh: left out "two\\nlines.txt": files.txt cannot name it$/,
+    ]
+    for (const pattern of expect) assert.ok(said.some((line) => pattern.test(line)), `${pattern} not in\n${run.stderr}`)
+    assert.equal(said.length, expect.length, run.stderr)
+  })
+
+  test("a magazine's own files.txt keeps its order and lists only what was copied", () => {
+    const magazine = path.join(tmp, 'listed')
+    write(path.join(magazine, 'b.xm'))
+    write(path.join(magazine, 'a.xm'))
+    write(path.join(magazine, 'notes.src'))
+    write(path.join(magazine, 'pic.svg'))
+    fs.symlinkSync('/etc/passwd', path.join(magazine, 'passwd'))
+    write(path.join(magazine, 'files.txt'), '# the music\r\nb.xm\r\n\r\na.xm\r\nb.xm\r\npic.svg\r\npasswd\r\ngone.xm\r\n')
+    const out = path.join(tmp, 'listed-site')
+    const run = spawnSync('node', [path.join(webDir, 'copy-magazine.mjs'), magazine, out], { encoding: 'utf8' })
+    assert.equal(run.status, 0, run.stderr)
+    assert.equal(fs.readFileSync(path.join(out, 'files.txt'), 'utf8'), 'b.xm\na.xm\n')
+    for (const name of ['pic.svg', 'passwd', 'gone.xm']) {
+      assert.match(run.stderr, new RegExp(`files.txt names ${name}, which is not in the site`))
+    }
+    // Copied, though not listed: the maker left it out of the list.
+    assert.ok(fs.existsSync(path.join(out, 'notes.src')))
+
+    // A list that is a link is no list of the magazine's.
+    const linked = path.join(tmp, 'linked-list')
+    write(path.join(linked, 'a.xm'))
+    write(path.join(tmp, 'elsewhere.txt'), '../../etc/passwd\n')
+    fs.symlinkSync(path.join(tmp, 'elsewhere.txt'), path.join(linked, 'files.txt'))
+    execFileSync('node', [path.join(webDir, 'copy-magazine.mjs'), linked, path.join(tmp, 'linked-site')])
+    assert.equal(fs.readFileSync(path.join(tmp, 'linked-site', 'files.txt'), 'utf8'), 'a.xm\n')
+  })
+})
+
+// The headers of a response, and its status.
+function get(url) {
+  return new Promise((resolve, reject) => {
+    http.get(url, (res) => {
+      res.resume()
+      res.on('end', () => resolve({ status: res.statusCode, headers: res.headers }))
+    }).on('error', reject)
+  })
+}
+
+describe("web/serve.sh's server", () => {
+  let site
+  let server
+
+  before(async () => {
+    site = path.join(tmp, 'served-site')
+    write(path.join(site, 'index.html'), '<!doctype html>')
+    write(path.join(site, 'src', 'main.mjs'), '')
+    write(path.join(site, 'magazine', 'pic.svg'), '<svg/>')
+    write(path.join(site, 'magazine', 'text.txt'), '<html><script>alert(1)</script>')
+    write(path.join(tmp, 'secret.txt'), 'secret')
+    fs.symlinkSync(path.join(tmp, 'secret.txt'), path.join(site, 'magazine', 'notes.txt'))
+    fs.symlinkSync(tmp, path.join(site, 'magazine', 'up'))
+    spawnSync('mkfifo', [path.join(site, 'magazine', 'pipe')])
+    server = await serve(site)
+  })
+  after(() => server?.close())
+
+  test('sends nosniff everywhere, and a policy that runs no script with every file but the page', async () => {
+    for (const name of ['', 'index.html', 'src/main.mjs', 'magazine/pic.svg', 'magazine/text.txt', 'nothing']) {
+      const { headers } = await get(server.url + name)
+      assert.equal(headers['x-content-type-options'], 'nosniff', name)
+      const page = name === '' || name === 'index.html'
+      assert.equal(headers['content-security-policy'], page ? undefined : FILE_POLICY, name)
+    }
+    assert.match(FILE_POLICY, /(^|; )sandbox(;|$)/)
+    assert.match(FILE_POLICY, /default-src 'none'/)
+    assert.equal((await get(server.url + 'magazine/text.txt')).headers['content-type'], 'text/plain; charset=utf-8')
+  })
+
+  test('serves no link, nothing but regular files and nothing outside the site', async () => {
+    assert.equal((await get(server.url + 'magazine/pic.svg')).status, 200)
+    for (const name of ['magazine/notes.txt', 'magazine/up/secret.txt', 'magazine/pipe', 'magazine/', '../secret.txt',
+      '%2e%2e/secret.txt', 'magazine/%2e%2e/%2e%2e/secret.txt']) {
+      assert.equal((await get(server.url + name)).status, 404, name)
+    }
+  })
+})
+
+describe('the page', () => {
+  const html = fs.readFileSync(path.join(webDir, 'index.html'), 'utf8')
+  const policy = /<meta http-equiv="Content-Security-Policy" content="([^"]*)">/.exec(html)?.[1]
+
+  test('carries a policy that lets its own inline script run and no other', () => {
+    assert.ok(policy, 'no policy in index.html')
+    assert.ok(html.indexOf('Content-Security-Policy') < html.indexOf('<script'), 'the policy comes after a script')
+    const scripts = [...html.matchAll(/<script>([\s\S]*?)<\/script>/g)].map((m) => m[1])
+    const allowed = [...policy.matchAll(/'sha256-([^']+)'/g)].map((m) => m[1])
+    const hashes = scripts.map((s) => crypto.createHash('sha256').update(s).digest('base64'))
+    assert.deepEqual(allowed, hashes, `the policy's hashes are not those of the inline scripts: ${hashes}`)
+    assert.match(policy, /script-src 'self' 'wasm-unsafe-eval' 'sha256-/)
+    assert.doesNotMatch(policy, /unsafe-inline|'unsafe-eval'|\*/)
+  })
+
+  test('preloads every module it has, and only those', () => {
+    const preloaded = [...html.matchAll(/<link rel="modulepreload" href="src\/([^"]+)">/g)].map((m) => m[1]).sort()
+    assert.deepEqual(preloaded, fs.readdirSync(path.join(webDir, 'src')).filter((f) => f.endsWith('.mjs')).sort())
+  })
+})
+
+describe("the page's files", () => {
+  test('a magazine only from its own site', () => {
+    for (const param of [null, '', 'magazine', 'other/', '/issues/2/', '?x', 'http://127.0.0.1:8000/m/']) {
+      assert.ok(magazineFolder(param, PAGE).url?.startsWith('http://127.0.0.1:8000/'), String(param))
+    }
+    assert.equal(magazineFolder(null, PAGE).url, 'http://127.0.0.1:8000/magazine/')
+    assert.equal(magazineFolder('other', PAGE).url, 'http://127.0.0.1:8000/other/')
+    for (const param of ['http://elsewhere/', '//elsewhere/m/', 'https://127.0.0.1:8000/', 'http://127.0.0.1:8001/',
+      'data:text/plain,x', 'javascript:alert(1)', 'blob:http://127.0.0.1:8000/x', 'http://[']) {
+      const { url, error } = magazineFolder(param, PAGE)
+      assert.equal(url, undefined, param)
+      assert.match(error, /^This page (shows only magazines from its own site|cannot show a magazine)/, param)
+    }
+    assert.match(magazineFolder('http://elsewhere:81/x/', PAGE).error, /not from http:\/\/elsewhere:81\.$/)
+  })
+
+  test('the list: each usable path once, in order, no more than MAX_FILES', () => {
+    assert.deepEqual(parseFileList('a\r\n b \n#c\n\n/d\n../e\nf/../g\nh\\i\na\nj/k\n'), { names: ['a', 'b', 'j/k'], cut: false })
+    const many = Array.from({ length: MAX_FILES + 5 }, (_, i) => `f${i}`)
+    const { names, cut } = parseFileList(many.join('\n'))
+    assert.equal(cut, true)
+    assert.deepEqual(names, many.slice(0, MAX_FILES))
+    assert.equal(parseFileList(many.slice(0, MAX_FILES).join('\n')).cut, false)
+  })
+
+  // A response whose body comes in chunks of size bytes, up to total;
+  // pulled counts the bytes the reader took.
+  function chunked(total, size, headers = {}) {
+    const counter = { pulled: 0 }
+    const body = new ReadableStream({
+      pull(controller) {
+        const n = Math.min(size, total - counter.pulled)
+        if (n <= 0) return controller.close()
+        counter.pulled += n
+        controller.enqueue(new Uint8Array(n).fill(7))
+      },
+    }, { highWaterMark: 0 })
+    return { response: new Response(body, { headers }), counter }
+  }
+
+  test('a file larger than the limit is not read, whether its length is declared or not', async () => {
+    const small = chunked(1000, 300, { 'content-length': '1000' })
+    const bytes = await readCapped(small.response, 1000)
+    assert.equal(bytes.length, 1000)
+    assert.ok(bytes.every((b) => b === 7))
+    assert.equal((await readCapped(chunked(1000, 300).response, 1000)).length, 1000)
+
+    const declared = chunked(1 << 30, 1 << 16, { 'content-length': String(1 << 30) })
+    assert.equal(await readCapped(declared.response, 1 << 20), null)
+    assert.equal(declared.counter.pulled, 0, 'a body declared too long was read')
+
+    for (const headers of [{}, { 'content-length': '1000', 'content-encoding': 'gzip' }]) {
+      const unknown = chunked(1 << 30, 1 << 16, headers)
+      assert.equal(await readCapped(unknown.response, 1 << 20), null)
+      assert.ok(unknown.counter.pulled <= (1 << 20) + (1 << 17), `${unknown.counter.pulled} bytes read`)
+    }
+  })
+
+  describe('fetched from a site', () => {
+    let site
+    let server
+    let foreign
+    const notices = []
+    const report = (text) => notices.push(text)
+
+    before(async () => {
+      site = path.join(tmp, 'fetched')
+      write(path.join(site, 'many', 'a.bin'), 'first')
+      const names = ['a.bin', ...Array.from({ length: MAX_FILES + 100 }, (_, i) => `gone-${i}.bin`)]
+      write(path.join(site, 'many', 'files.txt'), names.join('\n'))
+      write(path.join(site, 'big', 'ok.bin'), 'fine')
+      fs.closeSync(fs.openSync(path.join(site, 'big', 'huge.xm'), 'w'))
+      fs.truncateSync(path.join(site, 'big', 'huge.xm'), MAX_FILE_BYTES + 1)
+      write(path.join(site, 'big', 'files.txt'), 'huge.xm\nok.bin\n')
+      // Longer than the list may be: its first whole lines count.
+      const line = 'x'.repeat(1000) + '\n'
+      write(path.join(site, 'long', 'files.txt'), 'ok.bin\n' + line.repeat(Math.ceil(MAX_LIST_BYTES / line.length) + 10))
+      write(path.join(site, 'long', 'ok.bin'), 'fine')
+      server = await serve(site)
+      foreign = await serve(site)
+    })
+    after(() => {
+      server?.close()
+      foreign?.close()
+    })
+
+    const run = (folder, script = null) => {
+      const stats = { missing: [] }
+      notices.length = 0
+      return fetchMagazine({ folder: server.url + folder, script, pageUrl: server.url + 'index.html' }, stats, report)
+        .then((loaded) => ({ ...loaded, stats }))
+    }
+
+    test('a list longer than MAX_FILES names is cut, and the reader told', async () => {
+      const before = server.requests.length
+      const { files, stats } = await run('many/')
+      const asked = server.requests.slice(before).filter((r) => r !== '/many/files.txt')
+      assert.equal(asked.length, MAX_FILES)
+      assert.deepEqual([...files.keys()], ['a.bin'])
+      assert.equal(stats.missing.length, MAX_FILES - 1)
+      assert.deepEqual(notices, [`The magazine lists too many files: only the first ${MAX_FILES.toLocaleString('en')} are loaded.`])
+    })
+
+    test('a listed file over the limit is missing, and the reader told', async () => {
+      const { files, stats } = await run('big/')
+      assert.deepEqual([...files.keys()], ['ok.bin'])
+      assert.deepEqual(stats.missing, ['huge.xm'])
+      assert.deepEqual(notices, ['huge.xm is larger than 64 MiB and is not loaded.'])
+    })
+
+    test('a files.txt over its limit gives its first lines', async () => {
+      const { files } = await run('long/')
+      assert.equal(new TextDecoder().decode(files.get('ok.bin')), 'fine')
+      assert.equal(notices.length, 1)
+      assert.match(notices[0], /lists too many files/)
+    })
+
+    test("another site's script is not asked for", async () => {
+      const before = foreign.requests.length
+      const { script } = await run('big/', foreign.url + 'script.txt')
+      assert.equal(script, null)
+      assert.equal(foreign.requests.length, before)
+    })
+  })
+})
