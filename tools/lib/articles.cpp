@@ -573,12 +573,7 @@ bool loadArticleSources(const Folder &folder, std::vector<ArticleSource> &source
 
 bool loadArticleSources(const std::string &path, std::vector<ArticleSource> &sources, Report &report) {
     Folder folder;
-    std::string why;
-    if (!Folder::given(path, folder, why)) {
-        report.error(why);
-        return false;
-    }
-    return loadArticleSources(folder, sources, report);
+    return givenFolder(path, folder, report) && loadArticleSources(folder, sources, report);
 }
 
 bool buildArchive(const std::vector<ArticleSource> &sources, std::vector<std::uint8_t> &archive, Report &report) {

@@ -252,12 +252,7 @@ bool checkMagazine(const Folder &folder, Report &report) {
 
 bool checkMagazine(const std::string &path, Report &report) {
     Folder folder;
-    std::string why;
-    if (!Folder::given(path, folder, why)) {
-        report.error(why);
-        return false;
-    }
-    return checkMagazine(folder, report);
+    return givenFolder(path, folder, report) && checkMagazine(folder, report);
 }
 
 } // namespace orbex

@@ -218,21 +218,19 @@ Folder &Folder::operator=(Folder &&other) noexcept {
     return *this;
 }
 
-bool Folder::given(const std::string &path, Folder &folder, std::string &why) {
+bool Folder::named(const std::string &path, bool create, Folder &folder, std::string &why) {
     Descriptor fd;
-    if (!openGiven(path, false, fd, why))
+    if (!openGiven(path, create, fd, why))
         return false;
     folder = Folder(fd.release(), withoutTrailingSlashes(path));
     return true;
 }
 
-bool Folder::made(const std::string &path, Folder &folder, std::string &why) {
-    Descriptor fd;
-    if (!openGiven(path, true, fd, why))
-        return false;
-    folder = Folder(fd.release(), withoutTrailingSlashes(path));
-    return true;
+bool Folder::given(const std::string &path, Folder &folder, std::string &why) {
+    return named(path, false, folder, why);
 }
+
+bool Folder::made(const std::string &path, Folder &folder, std::string &why) { return named(path, true, folder, why); }
 
 bool Folder::holding(const std::string &path, Folder &folder, std::string &name, std::string &why) {
     std::string parent;
@@ -417,6 +415,13 @@ bool Folder::list(std::vector<std::string> &names) const {
     bool complete = errno == 0;
     ::closedir(dir);
     return complete;
+}
+
+bool givenFolder(const std::string &path, Folder &folder, Report &report) {
+    std::string why;
+    if (!Folder::given(path, folder, why))
+        report.error(why);
+    return folder.isOpen();
 }
 
 ReadResult readFileBytes(const std::string &path, std::vector<std::uint8_t> &bytes, std::size_t limit,

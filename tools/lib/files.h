@@ -94,9 +94,13 @@ class Folder {
 
   private:
     Folder(int fd, std::string shown) : fd(fd), shown(std::move(shown)) {}
+    static bool named(const std::string &path, bool create, Folder &folder, std::string &why);
     int fd = -1;
     std::string shown;
 };
+
+// Folder::given with the problem put into report; true when opened.
+bool givenFolder(const std::string &path, Folder &folder, Report &report);
 
 // For files named on the command line (the folder as Folder::holding takes
 // it): the whole file, when it is a regular file of at most limit bytes.

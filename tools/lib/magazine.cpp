@@ -269,12 +269,7 @@ bool usableMagazineTitle(const std::string &utf8, std::string &why) {
 
 bool buildMagazine(const std::string &folder, bool dither, Report &report) {
     Folder magazine;
-    std::string why;
-    if (!Folder::given(folder, magazine, why)) {
-        report.error(why);
-        return false;
-    }
-    return buildMagazine(magazine, dither, report);
+    return givenFolder(folder, magazine, report) && buildMagazine(magazine, dither, report);
 }
 
 bool newMagazine(const std::string &folder, const std::string &title, Report &report) {
