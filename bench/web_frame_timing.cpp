@@ -44,8 +44,8 @@ int timeDepth(int depth) {
     bench::showArticle(bench::LONG_ARTICLE);
     const int pitch = 640 * depth / 8;
     std::vector<std::uint8_t> pixels(static_cast<std::size_t>(pitch) * 480);
-    drawFrame(pixels.data(), pitch);
-    const double draw = medianMicroseconds([&] { drawFrame(pixels.data(), pitch); });
+    drawFrame(LockedFrame(pixels.data(), pitch));
+    const double draw = medianMicroseconds([&] { drawFrame(LockedFrame(pixels.data(), pitch)); });
     const double present =
         medianMicroseconds([&] { orbex_present(pixels.data(), pitch, depth, 0xF800, 0x07E0, 0x001F); });
     std::printf("frame-timing: long_end_%d drawFrame %.1f us, present %.1f us\n", depth, draw, present);

@@ -13,22 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "common/frameview.h"
 #include "common/geometry.h"
 #include "common/win32.h"
 
 namespace orbex {
-
-// A frame as the display layer holds it: rows of pitch bytes, 16-bit pixels
-// (low byte first, with these channel masks) or 24-bit blue, green, red.
-// Without pixels it stands for a black frame of its size.
-struct FrameView {
-    const std::uint8_t *pixels = nullptr;
-    int width = 0;
-    int height = 0;
-    int pitch = 0;
-    int depth = 0;
-    DWORD redMask = 0, greenMask = 0, blueMask = 0;
-};
 
 // ---- What a backend implements ------------------------------------------
 

@@ -16,6 +16,7 @@
 #include "platform/headless/headless.h"
 #include "platform/install.h"
 #include "shell/startup.h"
+#include "support/magazine.h"
 #include "support/modules.h"
 #include "support/viewer_test.h"
 
@@ -62,23 +63,9 @@ Tour readTour() {
     return tour;
 }
 
-// A first start of the built magazine in folder: its data and modules only,
-// never the orbex.cfg or orbex.log that ./run.sh may have left there.
-void copyMagazine(const fs::path &folder) {
-    const fs::path magazine = ORBEX_SAMPLE_MAGAZINE;
-    fs::create_directories(folder);
-    fs::copy(magazine / "data", folder / "data", fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-    for (const fs::directory_entry &entry : fs::directory_iterator(magazine)) {
-        const std::string extension = entry.path().extension().string();
-        if (entry.is_regular_file() &&
-            (extension == ".xm" || extension == ".mod" || extension == ".s3m" || extension == ".it"))
-            fs::copy_file(entry.path(), folder / entry.path().filename(), fs::copy_options::overwrite_existing);
-    }
-}
-
 // Runs the tour in folder, with the letter l.
 int runTour(const fs::path &folder) {
-    copyMagazine(folder);
+    copySampleMagazine(folder);
     ProgramRun run;
     run.folder = folder;
     run.arguments = {"l"};
@@ -90,7 +77,7 @@ int runTour(const fs::path &folder) {
 // The same tour inside this process, as a test or benchmark runs the viewer
 // again and again: only the one reset between runs.
 int runTourHere(const fs::path &folder) {
-    copyMagazine(folder);
+    copySampleMagazine(folder);
     const fs::path previous = fs::current_path();
     fs::current_path(folder);
     const std::string script = (referenceFolder() / "tour.txt").string();

@@ -31,7 +31,7 @@ class MusicTest : public ViewerTest {
         std::vector<std::uint8_t> frame(640 * 480 * 3);
         ViewerMode = MODE_OUTRO;
         for (int i = 0; i < n; ++i)
-            drawFrame(frame.data(), 640 * 2);
+            drawFrame(LockedFrame(frame.data(), 640 * 2));
     }
 };
 

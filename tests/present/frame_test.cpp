@@ -39,7 +39,7 @@ class FrameTest : public ViewerTest {
 
     // One frame, then the time a flip takes.
     void step(DWORD ms = 20) {
-        drawFrame(frame.data(), frame.pitch);
+        drawFrame(frame.locked());
         advanceVirtualClock(ms);
     }
 

@@ -62,13 +62,8 @@ const std::vector<std::string> &messageBoxes() {
 
 bool systemCursorHidden() { return backend && backend->cursorHidden; }
 
-bool writeShot(const std::string &path, std::string *why) {
-    if (!backend) {
-        if (why != nullptr)
-            *why = "no backend";
-        return false;
-    }
-    return backend->platform.writePng(path, backend->platform.shownFrame(), why);
+std::vector<std::uint8_t> lastFrameRgb() {
+    return frameToRgb(backend ? backend->platform.shownFrame() : FrameView{nullptr, SCREENWIDTH, SCREENHEIGHT});
 }
 
 } // namespace orbex::headless

@@ -24,9 +24,8 @@ inline constexpr Backend BACKEND{"headless", install, shutdown};
 const std::vector<std::string> &messageBoxes();
 // Whether the system pointer has been hidden over the window.
 bool systemCursorHidden();
-// Called by orbex-tool's render: the last flipped frame (black before the
-// first) as a PNG at path, as given; false, with the reason in *why when why
-// is given, when it cannot be written.
-bool writeShot(const std::string &path, std::string *why = nullptr);
+// Called by orbex-tool's render: the last flipped frame as RGB bytes (black
+// before the first).
+std::vector<std::uint8_t> lastFrameRgb();
 
 } // namespace orbex::headless
