@@ -16,12 +16,10 @@
 #include "picture/pcx.h"
 #include "picture/pictures.h"
 #include "picture/pixelformat.h"
-#include "platform/clock.h"
+#include "platform/install.h"
+#include "platform/testing.h"
 #ifdef ORBEX_WEB
-#include "platform/bass.h"
-#include "platform/display.h"
 #include "platform/web/web.h"
-#include "platform/windows.h"
 #else
 #include "platform/headless/headless.h"
 #endif
@@ -148,20 +146,16 @@ void removeMagazine() {
 
 bool startViewer(int depth, int padding) {
     resetViewer();
+    resetPlatform();
 #ifdef ORBEX_WEB
     // The page offers both depths; the configuration picks one.
     (void)padding;
-    resetWindowSystem();
-    resetDisplayLayer();
-    resetSoundLayer();
-    resetClock();
     writeBytes("orbex.cfg", depth == 16 ? "\x01\x03\x01" : "\x01\x02\x01");
-    web::install();
+    installBackend(web::BACKEND, false);
 #else
-    headless::reset();
-    headless::install(false);
-    headless::offerDepths({depth});
-    headless::setPitchPadding(padding);
+    installBackend(headless::BACKEND, false);
+    offerDepths({depth});
+    setPitchPadding(padding);
 #endif
     // Frozen between flips: a frame-rate window closes only in updateFrame.
     useVirtualClock(1000000, 20);

@@ -50,12 +50,15 @@ using namespace orbex;
 using benchmark::Counter;
 using benchmark::State;
 
-// The locked back buffer as drawFrame sees it.
-struct LockedFrame {
-    explicit LockedFrame(int depth, int padding = 0)
+// A back buffer of 640x480 pixels of the depth, with padding bytes at the
+// end of each row.
+struct BackBuffer {
+    explicit BackBuffer(int depth, int padding = 0)
         : pitch(640 * depth / 8 + padding), pixels(static_cast<std::size_t>(pitch) * 480) {}
     std::int32_t pitch;
     std::vector<std::uint8_t> pixels;
+    // As drawFrame sees it once the viewer has set the depth.
+    LockedFrame locked() { return {pixels.data(), pitch}; }
 };
 
 bool start(State &state, int depth, int padding = 0) {
@@ -84,8 +87,8 @@ void BM_DrawFrame(State &state, int depth, std::uint8_t mode, std::int32_t artic
         return;
     bench::showArticle(article);
     ViewerMode = mode;
-    LockedFrame target(depth, padding);
-    countFrames(state, [&] { drawFrame(target.pixels.data(), target.pitch); });
+    BackBuffer target(depth, padding);
+    countFrames(state, [&] { drawFrame(target.locked()); });
 }
 BENCHMARK_CAPTURE(BM_DrawFrame, short_24, 24, MODE_VIEWING, bench::SHORT_ARTICLE, 0);
 BENCHMARK_CAPTURE(BM_DrawFrame, short_16, 16, MODE_VIEWING, bench::SHORT_ARTICLE, 0);
@@ -103,8 +106,8 @@ void BM_DrawArticle(State &state, int depth, std::int32_t article) {
     if (!start(state, depth))
         return;
     bench::showArticle(article);
-    LockedFrame target(depth);
-    countFrames(state, [&] { drawArticle(target.pixels.data(), target.pitch); });
+    BackBuffer target(depth);
+    countFrames(state, [&] { drawArticle(target.locked()); });
 }
 BENCHMARK_CAPTURE(BM_DrawArticle, short_24, 24, bench::SHORT_ARTICLE);
 BENCHMARK_CAPTURE(BM_DrawArticle, long_end_24, 24, bench::LONG_ARTICLE);
@@ -113,11 +116,10 @@ BENCHMARK_CAPTURE(BM_DrawArticle, long_end_16, 16, bench::LONG_ARTICLE);
 void BM_DrawGlyph(State &state, int depth) {
     if (!start(state, depth))
         return;
-    LockedFrame target(depth);
+    BackBuffer target(depth);
     std::uint8_t code = 0;
     for (auto _ : state) {
-        drawGlyph(static_cast<std::uint8_t>('A' + code % 26), 320, 240, target.pixels.data(), target.pitch, 80, 200,
-                  255);
+        drawGlyph(static_cast<std::uint8_t>('A' + code % 26), 320, 240, target.locked(), 80, 200, 255);
         ++code;
         benchmark::ClobberMemory();
     }
@@ -183,14 +185,14 @@ BENCHMARK_CAPTURE(BM_UpdateFrame, long_end_24, 24);
 BENCHMARK_CAPTURE(BM_UpdateFrame, long_end_16, 16);
 
 // Kept out of line so that callgrind can collect exactly this call.
-[[gnu::noinline]] void measuredFrame(LockedFrame &target) { drawFrame(target.pixels.data(), target.pitch); }
+[[gnu::noinline]] void measuredFrame(BackBuffer &target) { drawFrame(target.locked()); }
 
 int oneFrame(int depth) {
     if (!bench::startViewer(depth))
         return 1;
     bench::showArticle(bench::LONG_ARTICLE);
-    LockedFrame target(depth);
-    drawFrame(target.pixels.data(), target.pitch);
+    BackBuffer target(depth);
+    drawFrame(target.locked());
     std::size_t before = nNewCalls;
     measuredFrame(target);
     std::printf("one viewing frame at %d bits: %zu operator new calls\n", depth, nNewCalls - before);

@@ -58,12 +58,12 @@ int timeDepth(int depth) {
     };
     // The same page one line further up: a frame that differs in most rows.
     ScrollPosition = end - 1.0f;
-    drawFrame(lineUp.data(), pitch);
+    drawFrame(LockedFrame(lineUp.data(), pitch));
     ScrollPosition = end;
-    drawFrame(pixels.data(), pitch);
+    drawFrame(LockedFrame(pixels.data(), pitch));
     present(pixels);
 
-    const double draw = quickestMicroseconds([&] { drawFrame(pixels.data(), pitch); });
+    const double draw = quickestMicroseconds([&] { drawFrame(LockedFrame(pixels.data(), pitch)); });
     const double unchanged = quickestMicroseconds([&] { present(pixels); });
     bool flip = false;
     const double changed = quickestMicroseconds([&] {
@@ -72,14 +72,14 @@ int timeDepth(int depth) {
     });
     // As the page is read: the viewer draws the same frame again and again.
     const double reading = quickestMicroseconds([&] {
-        drawFrame(pixels.data(), pitch);
+        drawFrame(LockedFrame(pixels.data(), pitch));
         present(pixels);
     });
     // Scrolling by a line every frame: every frame is uploaded.
     const double scrolling = quickestMicroseconds([&] {
         flip = !flip;
         ScrollPosition = flip ? end - 1.0f : end;
-        drawFrame(pixels.data(), pitch);
+        drawFrame(LockedFrame(pixels.data(), pitch));
         present(pixels);
     });
     std::printf("frame-timing: long_end_%d drawFrame %.1f us, present %.1f us unchanged, %.1f us changed; "

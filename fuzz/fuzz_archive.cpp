@@ -43,7 +43,7 @@ void drawOne(std::uint8_t depth, const fuzz::Choices &choices, float scroll, std
     bLeftButton = 1;
     bLinkTaken = 0;
     ViewerMode = MODE_VIEWING;
-    drawFrame(frame.data(), pitch);
+    drawFrame(LockedFrame(frame.data(), pitch));
 }
 
 } // namespace
@@ -75,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     loadArchive();
     std::int32_t articles = 1;
-    for (std::size_t p = 0; p < archiveState.nArchiveEnd; ++p)
+    for (std::size_t p = 0; p < archiveState.archiveEnd; ++p)
         if (ArticleArchive[p] == ARTICLE_SEPARATOR)
             ++articles;
     // Every article is selected; the first ones are drawn too.

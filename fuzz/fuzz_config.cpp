@@ -11,6 +11,7 @@
 #include "music/music.h"
 #include "picture/pixelformat.h"
 #include "platform/headless/headless.h"
+#include "platform/testing.h"
 #include "shell/startup.h"
 #include "shell/windowproc.h"
 #include "support.h"
@@ -46,9 +47,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     for (int i = 0; i < 5; ++i)
         if ((display >> i) & 1)
             offered.push_back(DEPTHS[i]);
-    headless::offerDepths(offered);
+    offerDepths(offered);
     const DWORD *masks = MASKS[(display >> 5) & 3];
-    headless::setMasks16(masks[0], masks[1], masks[2]);
+    setMasks16(masks[0], masks[1], masks[2]);
     if (doInit(nullptr, SW_SHOWDEFAULT, viewerWindowProc, reportInitFailure) != 0) {
         detectPixelFormat();
         packColour(255, 128, 1);

@@ -27,7 +27,7 @@ void drawEverywhere(std::uint8_t depth) {
     for (const auto &place : PLACES) {
         nMouseX = place[0];
         nMouseY = place[1];
-        drawPointer(frame.data(), pitch);
+        drawPointer(LockedFrame(frame.data(), pitch));
     }
 }
 

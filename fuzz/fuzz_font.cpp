@@ -28,8 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         orbex::SCREENCOLORS = depth;
         orbex::nRedBits = 5, orbex::nGreenBits = 6, orbex::nBlueBits = 5;
         std::int32_t pitch = 640 * depth / 8;
-        orbex::drawString(text, x, y, frame.data(), pitch, 1, 2, 3);
-        orbex::drawGlyph(text[0], 636, 476, frame.data(), pitch, 1, 2, 3);
+        orbex::drawString(text, x, y, orbex::LockedFrame(frame.data(), pitch), 1, 2, 3);
+        orbex::drawGlyph(text[0], 636, 476, orbex::LockedFrame(frame.data(), pitch), 1, 2, 3);
     }
     return 0;
 }

@@ -1,7 +1,8 @@
 // Any bytes as an article archive for `orbex-tool unpack`, which promises
 // that `archive` of what it writes gives the very same bytes: the sources
 // are packed again, in memory and through the folder it writes, and any
-// difference stops the run as a finding.
+// difference stops the run as a finding. An archive of more articles than
+// a link reaches must be refused, and nothing else.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -41,6 +42,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::vector<std::uint8_t> archive(data, data + size);
     Report unpacked;
     std::vector<ArticleSource> sources = unpackArchive(archive, unpacked);
+    // More articles than a link reaches are refused, and only they are.
+    std::size_t separators = static_cast<std::size_t>(std::count(archive.begin(), archive.end(), ARTICLE_SEPARATOR));
+    bool tooMany = separators > MAX_ARTICLES || (separators == MAX_ARTICLES && archive.back() != ARTICLE_SEPARATOR);
+    if (unpacked.ok() == tooMany || (tooMany && !sources.empty()))
+        differs("refusing what no link reaches", archive, {}, unpacked);
+    if (tooMany)
+        return 0;
     Report built;
     std::vector<std::uint8_t> again;
     if (!buildArchive(sources, again, built) || again != archive)

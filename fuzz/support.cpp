@@ -9,6 +9,8 @@
 
 #include "picture/pixelformat.h"
 #include "platform/headless/headless.h"
+#include "platform/install.h"
+#include "platform/testing.h"
 #include "shell/reset.h"
 
 namespace orbex::fuzz {
@@ -43,8 +45,8 @@ bool writeFile(const std::string &path, const std::vector<std::uint8_t> &bytes) 
 
 void resetViewer() {
     orbex::resetViewer();
-    headless::reset();
-    headless::install(false);
+    resetPlatform();
+    installBackend(headless::BACKEND, false);
 }
 
 void useDepth(std::size_t choice) {

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -112,85 +113,94 @@ int checkFolder(const std::string &folder, Report &report) {
 const char *const FIT_HELP = "for a source of another size: scale (stretch it to the size) or pad (lay it "
                              "unscaled on black, centred; the pointer at the top left)";
 
+// A subcommand as main runs it: its part of the command line, and the work
+// once that part is parsed. The options live with the work.
 struct Command {
     CLI::App *app;
     std::function<int(Report &)> run;
 };
 
-} // namespace
+CLI::App *subcommand(CLI::App &app, const char *name, const char *summary, const char *help) {
+    CLI::App *sub = app.add_subcommand(name, summary);
+    sub->footer(help);
+    return sub;
+}
 
-int main(int argc, char **argv) {
-    CLI::App app{"Makes the files of an ORBEX 5 magazine from sources people can edit, and checks a magazine folder.",
-                 "orbex-tool"};
-    app.set_version_flag("--version", "orbex-tool " ORBEX_VERSION);
-    app.footer("orbex-tool COMMAND --help tells more about a command.\n"
-               "Exit status: 0 done, 1 a problem in the input, 2 a command line not understood.");
-    std::vector<Command> commands;
-    auto command = [&](const char *name, const char *summary, const char *help) {
-        CLI::App *sub = app.add_subcommand(name, summary);
-        sub->footer(help);
-        commands.push_back({sub, nullptr});
-        return sub;
-    };
+struct FileOptions {
+    std::string source, target, fit;
+};
 
-    std::string source, target, folder, fit;
-    CLI::App *font = command("font", "Makes the font data/chars.168 from a .hex file",
-                             "Makes the 8x16 font data/chars.168 from a GNU-unifont-style .hex file\n"
-                             "(lines XXXX:32 hex digits). Byte values map to Unicode through Windows-1252;\n"
-                             "control bytes, the space and undefined bytes stay blank.\n");
-    font->add_option("SRC.hex", source, "the glyphs")->required();
-    font->add_option("OUT.168", target, "the font file to write")->required();
-    commands.back().run = [&](Report &report) { return makeFont(source, target, report); };
+Command fontCommand(CLI::App &app) {
+    auto o = std::make_shared<FileOptions>();
+    CLI::App *sub = subcommand(app, "font", "Makes the font data/chars.168 from a .hex file",
+                               "Makes the 8x16 font data/chars.168 from a GNU-unifont-style .hex file\n"
+                               "(lines XXXX:32 hex digits). Byte values map to Unicode through Windows-1252;\n"
+                               "control bytes, the space and undefined bytes stay blank.\n");
+    sub->add_option("SRC.hex", o->source, "the glyphs")->required();
+    sub->add_option("OUT.168", o->target, "the font file to write")->required();
+    return {sub, [o](Report &report) { return makeFont(o->source, o->target, report); }};
+}
 
-    PcxOptions pcx;
-    CLI::App *pcxCommand = command("pcx", "Makes a PCX picture (end, background or pointer) from a PNG",
-                                   "Makes a 256-colour run-length PCX picture: data/ende.pcx and data/BG_8b.pcx\n"
-                                   "are 640x480; data/cursor.pcx is the 32x32 pointer, where pure black is\n"
-                                   "transparent. The pointer is meant when --pointer is given, when OUT is named\n"
-                                   "cursor.pcx, or when the source is 32x32 and not to be fitted. A source of\n"
-                                   "another size is refused unless --fit says what to do with it. Pictures with\n"
-                                   "up to 256 colours are kept exactly; more are reduced with libimagequant\n"
-                                   "(--dither spreads the error as a fine pattern). In the pointer, black pixels\n"
-                                   "stay pure black and no other pixel becomes pure black.\n");
-    pcxCommand->add_option("IN.png", pcx.source, "the source picture")->required();
-    pcxCommand->add_option("OUT.pcx", pcx.target, "the PCX file to write")->required();
-    pcxCommand->add_flag("--pointer", pcx.pointer, "the picture is the 32x32 mouse pointer");
-    pcxCommand->add_option("--fit", pcx.fit, FIT_HELP)->check(CLI::IsMember({"scale", "pad"}));
-    pcxCommand->add_flag("--dither", pcx.dither, "dither when reducing to 256 colours (default: off)");
-    commands.back().run = [&](Report &report) { return makePcx(pcx, report); };
+Command pcxCommand(CLI::App &app) {
+    auto o = std::make_shared<PcxOptions>();
+    CLI::App *sub = subcommand(app, "pcx", "Makes a PCX picture (end, background or pointer) from a PNG",
+                               "Makes a 256-colour run-length PCX picture: data/ende.pcx and data/BG_8b.pcx\n"
+                               "are 640x480; data/cursor.pcx is the 32x32 pointer, where pure black is\n"
+                               "transparent. The pointer is meant when --pointer is given, when OUT is named\n"
+                               "cursor.pcx, or when the source is 32x32 and not to be fitted. A source of\n"
+                               "another size is refused unless --fit says what to do with it. Pictures with\n"
+                               "up to 256 colours are kept exactly; more are reduced with libimagequant\n"
+                               "(--dither spreads the error as a fine pattern). In the pointer, black pixels\n"
+                               "stay pure black and no other pixel becomes pure black.\n");
+    sub->add_option("IN.png", o->source, "the source picture")->required();
+    sub->add_option("OUT.pcx", o->target, "the PCX file to write")->required();
+    sub->add_flag("--pointer", o->pointer, "the picture is the 32x32 mouse pointer");
+    sub->add_option("--fit", o->fit, FIT_HELP)->check(CLI::IsMember({"scale", "pad"}));
+    sub->add_flag("--dither", o->dither, "dither when reducing to 256 colours (default: off)");
+    return {sub, [o](Report &report) { return makePcx(*o, report); }};
+}
 
-    CLI::App *raw = command("raw", "Makes the start picture data/begin.raw from a PNG",
-                            "Makes the start picture data/begin.raw: 640x480 pixels of red, green, blue.\n"
-                            "A source of another size is refused unless --fit says what to do with it.\n");
-    raw->add_option("IN.png", source, "the source picture")->required();
-    raw->add_option("OUT.raw", target, "the raw picture to write")->required();
-    raw->add_option("--fit", fit, FIT_HELP)->check(CLI::IsMember({"scale", "pad"}));
-    commands.back().run = [&](Report &report) { return makeRaw(source, target, fit, report); };
+Command rawCommand(CLI::App &app) {
+    auto o = std::make_shared<FileOptions>();
+    CLI::App *sub = subcommand(app, "raw", "Makes the start picture data/begin.raw from a PNG",
+                               "Makes the start picture data/begin.raw: 640x480 pixels of red, green, blue.\n"
+                               "A source of another size is refused unless --fit says what to do with it.\n");
+    sub->add_option("IN.png", o->source, "the source picture")->required();
+    sub->add_option("OUT.raw", o->target, "the raw picture to write")->required();
+    sub->add_option("--fit", o->fit, FIT_HELP)->check(CLI::IsMember({"scale", "pad"}));
+    return {sub, [o](Report &report) { return makeRaw(o->source, o->target, o->fit, report); }};
+}
 
-    CLI::App *archive = command("archive", "Makes the article archive data/orbex.dat from article sources",
-                                "Makes the article archive data/orbex.dat from SRC_DIR/NN-name.txt (UTF-8),\n"
-                                "numbered 1, 2, 3, ...; article 1 is the contents page, F1 opens article 2.\n"
-                                "An article starts with the lines \"Title: ...\" and \"Author: ...\" (at most 49\n"
-                                "characters each); without them it is header-less, as the contents page is.\n"
-                                "Markup:\n"
-                                "  {colour R G B} or {colour #RRGGBB}       colour of the text that follows\n"
-                                "  {link N L #RRGGBB #RRGGBB}text{/link}    open article N at line L (0..99);\n"
-                                "                                           normal and pointed-at colour\n"
-                                "  {music FILE #RRGGBB #RRGGBB}text{/music} play module FILE (<= 15 bytes)\n"
-                                "  {{                                       a literal {\n"
-                                "  {raw XX ...}                             bytes as they are, in hex\n"
-                                "  {verbatim} (first line)                  no header made: the lines below\n"
-                                "                                           are the record, lead byte first\n"
-                                "  {no-separator} (end of the last source)  no 0x9E after the last record\n"
-                                "Link texts hold at most 80 characters and stay on one line. Lines longer\n"
-                                "than 76 columns are cut by the viewer in mid-word; the tool warns.\n"
-                                "The escapes are what `orbex-tool unpack` writes where the markup cannot say\n"
-                                "an archive's bytes; `unpack --help` tells more.\n");
-    archive->add_option("SRC_DIR", folder, "the folder of article sources")->required();
-    archive->add_option("OUT.dat", target, "the archive to write")->required();
-    commands.back().run = [&](Report &report) { return makeArchive(folder, target, report); };
+Command archiveCommand(CLI::App &app) {
+    auto o = std::make_shared<FileOptions>();
+    CLI::App *sub = subcommand(app, "archive", "Makes the article archive data/orbex.dat from article sources",
+                               "Makes the article archive data/orbex.dat from SRC_DIR/NN-name.txt (UTF-8),\n"
+                               "numbered 1, 2, 3, ...; article 1 is the contents page, F1 opens article 2.\n"
+                               "An article starts with the lines \"Title: ...\" and \"Author: ...\" (at most 49\n"
+                               "characters each); without them it is header-less, as the contents page is.\n"
+                               "Markup:\n"
+                               "  {colour R G B} or {colour #RRGGBB}       colour of the text that follows\n"
+                               "  {link N L #RRGGBB #RRGGBB}text{/link}    open article N at line L (0..99);\n"
+                               "                                           normal and pointed-at colour\n"
+                               "  {music FILE #RRGGBB #RRGGBB}text{/music} play module FILE (<= 15 bytes)\n"
+                               "  {{                                       a literal {\n"
+                               "  {raw XX ...}                             bytes as they are, in hex\n"
+                               "  {verbatim} (first line)                  no header made: the lines below\n"
+                               "                                           are the record, lead byte first\n"
+                               "  {no-separator} (end of the last source)  no 0x9E after the last record\n"
+                               "Link texts hold at most 80 characters and stay on one line. Lines longer\n"
+                               "than 76 columns are cut by the viewer in mid-word; the tool warns.\n"
+                               "The escapes are what `orbex-tool unpack` writes where the markup cannot say\n"
+                               "an archive's bytes; `unpack --help` tells more. At most 2277 sources (the last\n"
+                               "article a link can reach) of 8 MiB together; none may be a symbolic link.\n");
+    sub->add_option("SRC_DIR", o->source, "the folder of article sources")->required();
+    sub->add_option("OUT.dat", o->target, "the archive to write")->required();
+    return {sub, [o](Report &report) { return makeArchive(o->source, o->target, report); }};
+}
 
-    CLI::App *unpack = command("unpack", "Takes an article archive apart into article sources",
+Command unpackCommand(CLI::App &app) {
+    auto o = std::make_shared<FileOptions>();
+    CLI::App *sub = subcommand(app, "unpack", "Takes an article archive apart into article sources",
                                "The reverse of archive: writes one source per article of ARCHIVE into SRC_DIR\n"
                                "(made if missing; it must not hold article sources yet), so that\n"
                                "`orbex-tool archive SRC_DIR ARCHIVE` gives the very same bytes again.\n"
@@ -211,37 +221,54 @@ int main(int argc, char **argv) {
                                "                   50-byte fields, missing empty line)\n"
                                "  {no-separator}   ends the last source: no 0x9E follows its record (the\n"
                                "                   bytes after the archive's last separator)\n"
-                               "Archives larger than the viewer reads (1,048,575 bytes) are refused.\n");
-    unpack->add_option("ARCHIVE", source, "the archive, e.g. data/orbex.dat")->required();
-    unpack->add_option("SRC_DIR", folder, "the folder to write the sources into")->required();
-    commands.back().run = [&](Report &report) {
-        return orbex::unpackArchiveFile(source, folder, report) ? 0 : PROBLEM;
-    };
+                               "Archives larger than the viewer reads (1,048,575 bytes), or of more than the\n"
+                               "2277 articles a link can reach, are refused.\n");
+    sub->add_option("ARCHIVE", o->source, "the archive, e.g. data/orbex.dat")->required();
+    sub->add_option("SRC_DIR", o->target, "the folder to write the sources into")->required();
+    return {sub, [o](Report &report) { return orbex::unpackArchiveFile(o->source, o->target, report) ? 0 : PROBLEM; }};
+}
 
-    CLI::App *check = command("check", "Checks a magazine folder",
-                              "Checks a magazine folder: every file present with the size and form the\n"
-                              "viewer expects, every link pointing at an existing article or module, and\n"
-                              "every module loaded as the viewer loads it.\n");
-    check->add_option("DIR", folder, "the magazine folder")->required();
-    commands.back().run = [&](Report &report) { return checkFolder(folder, report); };
+Command checkCommand(CLI::App &app) {
+    auto folder = std::make_shared<std::string>();
+    CLI::App *sub = subcommand(app, "check", "Checks a magazine folder",
+                               "Checks a magazine folder: every file present with the size and form the\n"
+                               "viewer expects, every link pointing at an existing article or module, and\n"
+                               "every module loaded as the viewer loads it, once however many links name it.\n"
+                               "Symbolic links and modules outside DIR are errors.\n");
+    sub->add_option("DIR", *folder, "the magazine folder")->required();
+    return {sub, [folder](Report &report) { return checkFolder(*folder, report); }};
+}
 
+struct RenderOptions {
+    std::string folder, target;
     int article = 1;
     float line = 0;
-    CLI::App *render = command("render", "Draws a page of a magazine into a PNG, as the viewer shows it",
+};
+
+Command renderCommand(CLI::App &app) {
+    auto o = std::make_shared<RenderOptions>();
+    CLI::App *sub = subcommand(app, "render", "Draws a page of a magazine into a PNG, as the viewer shows it",
                                "Draws article ARTICLE of the magazine in DIR, from line LINE (default 0),\n"
                                "with the viewer's own code and no window, and saves the frame as a PNG.\n"
                                "No pointer, no music. LINE may be negative or fractional, as scrolling makes\n"
                                "it. It reads DIR/orbex.cfg as the viewer does and writes nothing into DIR.\n");
-    render->add_option("DIR", folder, "the magazine folder")->required();
-    render->add_option("ARTICLE", article, "the article's number")->required()->check(CLI::Range(1, 99));
-    render->add_option("OUT.png", target, "the picture to write")->required();
-    render->add_option("LINE", line, "the first line shown")->check(CLI::Range(-65536.0f, 65536.0f));
-    commands.back().run = [&](Report &report) {
-        return orbex::renderArticle(folder, article, line, target, report) ? 0 : PROBLEM;
-    };
+    sub->add_option("DIR", o->folder, "the magazine folder")->required();
+    sub->add_option("ARTICLE", o->article, "the article's number")->required()->check(CLI::Range(1, 99));
+    sub->add_option("OUT.png", o->target, "the picture to write")->required();
+    sub->add_option("LINE", o->line, "the first line shown")->check(CLI::Range(-65536.0f, 65536.0f));
+    return {sub, [o](Report &report) {
+                return orbex::renderArticle(o->folder, o->article, o->line, o->target, report) ? 0 : PROBLEM;
+            }};
+}
 
+struct NewOptions {
+    std::string folder;
     std::string title = "My Magazine";
-    CLI::App *create = command("new", "Makes a small complete magazine with its sources, to start from",
+};
+
+Command newCommand(CLI::App &app) {
+    auto o = std::make_shared<NewOptions>();
+    CLI::App *sub = subcommand(app, "new", "Makes a small complete magazine with its sources, to start from",
                                "Makes a new magazine in DIR (which must not exist, or be empty): a contents\n"
                                "page, a help page (F1) and an article with links to articles and music,\n"
                                "start, end and background pictures showing the title, a pointer, the font\n"
@@ -255,51 +282,78 @@ int main(int argc, char **argv) {
                                "  DIR/src/pictures/cursor.png   -> DIR/data/cursor.pcx\n"
                                "  DIR/src/music/*               -> DIR/* (extreme2.xm plays from the start)\n"
                                "Read it with: ORBEX_MAGAZINE=DIR orbex\n");
-    create->add_option("DIR", folder, "the folder of the new magazine")->required();
-    create
-        ->add_option("--title", title, "the magazine's name, on its pictures and contents page (default: My Magazine)")
+    sub->add_option("DIR", o->folder, "the folder of the new magazine")->required();
+    sub->add_option("--title", o->title,
+                    "the magazine's name, on its pictures and contents page (default: My Magazine)")
         ->check([](const std::string &value) {
             std::string why;
             return orbex::usableMagazineTitle(value, why) ? std::string() : why;
         });
-    commands.back().run = [&](Report &report) {
-        if (!orbex::newMagazine(folder, title, report))
-            return PROBLEM;
-        std::printf("%s: a new magazine, ready to read:\n  ORBEX_MAGAZINE=%s orbex\n"
-                    "Its sources are in %s/src; after a change: orbex-tool build %s\n",
-                    folder.c_str(), folder.c_str(), folder.c_str(), folder.c_str());
-        return 0;
-    };
+    return {sub, [o](Report &report) {
+                if (!orbex::newMagazine(o->folder, o->title, report))
+                    return PROBLEM;
+                const char *folder = o->folder.c_str();
+                std::printf("%s: a new magazine, ready to read:\n  ORBEX_MAGAZINE=%s orbex\n"
+                            "Its sources are in %s/src; after a change: orbex-tool build %s\n",
+                            folder, folder, folder, folder);
+                return 0;
+            }};
+}
 
+struct BuildOptions {
+    std::string folder;
     bool dither = false;
-    CLI::App *build = command("build", "Makes every file of a magazine from its sources in DIR/src, then checks it",
-                              "Makes every file the viewer reads from the sources in DIR/src, as\n"
-                              "`orbex-tool new` lays them out (see new --help), then checks the magazine\n"
-                              "as `orbex-tool check DIR` does. A step whose source has a problem writes\n"
-                              "nothing; the others go on.\n");
-    build->add_option("DIR", folder, "the magazine folder")->required();
-    build->add_flag("--dither", dither, "dither pictures reduced to 256 colours (default: off)");
-    commands.back().run = [&](Report &report) {
-        if (!orbex::buildMagazine(folder, dither, report))
-            return PROBLEM;
-        std::printf("%s: built and ready%s\n", folder.c_str(), report.warnings.empty() ? "" : ", with warnings");
-        return 0;
-    };
+};
 
+Command buildCommand(CLI::App &app) {
+    auto o = std::make_shared<BuildOptions>();
+    CLI::App *sub =
+        subcommand(app, "build", "Makes every file of a magazine from its sources in DIR/src, then checks it",
+                   "Makes every file the viewer reads from the sources in DIR/src, as\n"
+                   "`orbex-tool new` lays them out (see new --help), then checks the magazine\n"
+                   "as `orbex-tool check DIR` does. A step whose source has a problem writes\n"
+                   "nothing; the others go on. Nothing inside DIR is taken through a symbolic\n"
+                   "link: a linked data, src, source or module is refused.\n");
+    sub->add_option("DIR", o->folder, "the magazine folder")->required();
+    sub->add_flag("--dither", o->dither, "dither pictures reduced to 256 colours (default: off)");
+    return {sub, [o](Report &report) {
+                if (!orbex::buildMagazine(o->folder, o->dither, report))
+                    return PROBLEM;
+                std::printf("%s: built and ready%s\n", o->folder.c_str(),
+                            report.warnings.empty() ? "" : ", with warnings");
+                return 0;
+            }};
+}
+
+// Runs a parsed command and tells what it found, warnings first.
+int runCommand(const Command &command) {
+    Report report;
+    int status = command.run(report);
+    const char *name = command.app->get_name().c_str();
+    for (const std::string &w : report.warnings)
+        std::fprintf(stderr, "orbex-tool %s: warning: %s\n", name, w.c_str());
+    for (const std::string &e : report.errors)
+        std::fprintf(stderr, "orbex-tool %s: error: %s\n", name, e.c_str());
+    return status != 0 || !report.ok() ? PROBLEM : 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    CLI::App app{"Makes the files of an ORBEX 5 magazine from sources people can edit, and checks a magazine folder.",
+                 "orbex-tool"};
+    app.set_version_flag("--version", "orbex-tool " ORBEX_VERSION);
+    app.footer("orbex-tool COMMAND --help tells more about a command.\n"
+               "Exit status: 0 done, 1 a problem in the input, 2 a command line not understood.");
+    const std::vector<Command> commands = {fontCommand(app),    pcxCommand(app),    rawCommand(app),
+                                           archiveCommand(app), unpackCommand(app), checkCommand(app),
+                                           renderCommand(app),  newCommand(app),    buildCommand(app)};
     if (auto status =
             orbex::parseCommandLine(app, argc, argv, "orbex-tool --help and orbex-tool COMMAND --help tell more"))
         return *status;
-    for (const Command &c : commands) {
-        if (!c.app->parsed())
-            continue;
-        Report report;
-        int status = c.run(report);
-        for (const std::string &w : report.warnings)
-            std::fprintf(stderr, "orbex-tool %s: warning: %s\n", c.app->get_name().c_str(), w.c_str());
-        for (const std::string &e : report.errors)
-            std::fprintf(stderr, "orbex-tool %s: error: %s\n", c.app->get_name().c_str(), e.c_str());
-        return status != 0 || !report.ok() ? PROBLEM : 0;
-    }
+    for (const Command &command : commands)
+        if (command.app->parsed())
+            return runCommand(command);
     std::fprintf(stderr, "%s", app.help().c_str());
     return orbex::USAGE;
 }

@@ -55,14 +55,15 @@ fi
 if [ ! -f "$build/CMakeCache.txt" ]; then
     emcmake cmake -S "$root" -B "$build" -DORBEX_WEB=ON -DCMAKE_BUILD_TYPE=Release >/dev/null
 fi
-cmake --build "$build" -j 2 --target "$program" >/dev/null
+# The program, and the page's key codes written from the viewer's key table.
+cmake --build "$build" -j 2 --target "$program" orbex-keys >/dev/null
 
 mkdir -p "$out"
 cp "$build/$program.js" "$build/$program.wasm" "$out/"
 cp "$web/orbex.css" "$web/manifest.webmanifest" "$out/"
 rm -rf "$out/src"
 mkdir -p "$out/src"
-cp "$web/src/"*.mjs "$out/src/"
+cp "$web/src/"*.mjs "$build/keys.mjs" "$out/src/"
 sed "s/orbex-program\./$program./g" "$web/index.html" >"$out/index.html"
 mkdir -p "$out/chiptune3"
 for f in chiptune3.js chiptune3.worklet.js LICENSE; do

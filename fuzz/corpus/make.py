@@ -132,3 +132,22 @@ write("fuzz_tool_unpack", "demo", archive)
 write("fuzz_tool_unpack", "odd", b" " + b"T" * 50 + b"\n\n\x9e\x9f(1) 1)]]]]]]text\x9f\x9e\xa8a b\"\x01\x02\x03\x04\x05\x06"
       b"x\xa8\x9ed\n\n\nTitle: x\x9e\x0d\x1a\xa2\x0a\x0d\x1a trailing")
 write("fuzz_tool_unpack", "empty-records", b"\x9e\x9e\x9e")
+
+# Font sources for `orbex-tool font`: the head of the demo font's .hex, and
+# bad, wide, commented and CR LF lines.
+font_hex = (source / "font.hex").read_bytes().split(b"\n")
+write("fuzz_tool_font", "demo-head", b"\n".join(font_hex[:40]) + b"\n")
+write("fuzz_tool_font", "odd-lines", b"# comment\r\n0041:0000000018242442427E424242420000\r\n\r\n"
+      b"20AC:C003C003C003C003C003C003C003C003C003C003C003C003C003C003C003C003\n"
+      b"zz41:00\n0042:0011\n:00\n1F600:" + b"00" * 16 + b"\n00E4")
+
+# Headless scripts: every command, comments, odd numbers.
+write("fuzz_script", "every-command", b"# a tour\nframes 3\nkey F9\nkey 0x41\nmove 60 342 # a link\nldown\n"
+      b"frames 2\nlup\nrdown\nactivate 0\nactivate 1\nshot a.png\nkey PageDown\nclose\n")
+write("fuzz_script", "odd", b"  frames 0x10\r\nmove -5 99999999999\nkey Num8\n\tframes 2000000000\nkey 0xFF\n")
+
+# user-dirs.dirs as xdg-user-dirs writes it, and odd lines.
+write("fuzz_user_dirs", "default", b'# This file is written by xdg-user-dirs-update\nXDG_DESKTOP_DIR="$HOME/Desktop"\n'
+      b'XDG_PICTURES_DIR="$HOME/Bilder"\nXDG_MUSIC_DIR="$HOME/Musik"\n')
+write("fuzz_user_dirs", "odd", b'  XDG_PICTURES_DIR = "/srv/pics"\nXDG_PICTURES_DIR="relative"\nXDG_PICTURES_DIR="$HOME'
+      b'\nXDG_PICTURES_DIR\t="$HOMEX/y"\n')

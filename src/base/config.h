@@ -8,7 +8,8 @@
 
 namespace orbex {
 
-// Byte n (1..3) of the file from a fresh open; a byte past the end reads 255.
+// Called by startMusic, doInit and initAssets, each for its own byte: byte
+// n (1..3) of the file from a fresh open; a byte past the end reads 255.
 // Empty when the file cannot be opened: the caller keeps its setting.
 std::optional<std::uint8_t> readConfigByte(int n);
 // Called by startMusic when the file is missing: writes 1, 1, 1.

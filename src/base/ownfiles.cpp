@@ -37,26 +37,26 @@ std::string workingFolder() {
 // never taken through a link.
 bool makeStateFolder(std::string *why) {
     OwnFilesState &s = ownFilesState;
-    if (s.bStateFolderMade)
+    if (s.stateFolderMade)
         return true;
     std::string folder;
     std::string reason;
-    auto make = [&](const std::string &path, bool bFollowLink) {
-        if (makeFolder(path, 0700, bFollowLink, &reason))
+    auto make = [&](const std::string &path, bool followLink) {
+        if (makeFolder(path, 0700, followLink, &reason))
             return true;
         *why = "cannot make " + path + ": " + reason;
         return false;
     };
-    for (std::size_t slash = s.sStateHome.find('/', 1);; slash = s.sStateHome.find('/', slash + 1)) {
-        folder = s.sStateHome.substr(0, slash);
+    for (std::size_t slash = s.stateHome.find('/', 1);; slash = s.stateHome.find('/', slash + 1)) {
+        folder = s.stateHome.substr(0, slash);
         if (!folder.empty() && !make(folder, true))
             return false;
         if (slash == std::string::npos)
             break;
     }
-    if (!make(s.sStateHome + "/orbex", false) || !make(s.sStateFolder, false))
+    if (!make(s.stateHome + "/orbex", false) || !make(s.stateFolder, false))
         return false;
-    s.bStateFolderMade = true;
+    s.stateFolderMade = true;
     return true;
 }
 
@@ -69,9 +69,9 @@ std::string magazineName(const std::string &magazineFolder) {
     base = base.substr(base.find_last_of('/') + 1);
     std::string name;
     for (char c : base) {
-        bool bPlain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-                      c == '_' || c == '+' || c == '.';
-        name += bPlain ? c : '_';
+        bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+                     c == '_' || c == '+' || c == '.';
+        name += plain ? c : '_';
     }
     // Never "." or "..", never hidden.
     if (!name.empty() && name[0] == '.')
@@ -79,42 +79,42 @@ std::string magazineName(const std::string &magazineFolder) {
     return name.empty() ? "magazine" : name;
 }
 
-void chooseOwnFilesFolder(bool bKeepOut) {
-    chooseOwnFilesFolder(!bKeepOut && folderWritable("."), workingFolder(), std::getenv("XDG_STATE_HOME"),
+void chooseOwnFilesFolder(bool keepOut) {
+    chooseOwnFilesFolder(!keepOut && folderWritable("."), workingFolder(), std::getenv("XDG_STATE_HOME"),
                          std::getenv("HOME"));
 }
 
-void chooseOwnFilesFolder(bool bMagazineWritable, const std::string &magazineFolder, const char *xdgStateHome,
+void chooseOwnFilesFolder(bool magazineWritable, const std::string &magazineFolder, const char *xdgStateHome,
                           const char *home) {
     OwnFilesState &s = ownFilesState;
     s = OwnFilesState{};
-    s.sMagazineFolder = magazineFolder;
-    if (bMagazineWritable)
+    s.magazineFolder = magazineFolder;
+    if (magazineWritable)
         return;
     if (isAbsolute(xdgStateHome))
-        s.sStateHome = xdgStateHome;
+        s.stateHome = xdgStateHome;
     else if (isAbsolute(home))
-        s.sStateHome = std::string(home) + "/.local/state";
-    while (s.sStateHome.size() > 1 && s.sStateHome.back() == '/')
-        s.sStateHome.pop_back();
-    if (s.sStateHome.empty() || s.sStateHome == "/") {
-        s.sStateHome.clear();
-        s.bNoStateFolder = true;
+        s.stateHome = std::string(home) + "/.local/state";
+    while (s.stateHome.size() > 1 && s.stateHome.back() == '/')
+        s.stateHome.pop_back();
+    if (s.stateHome.empty() || s.stateHome == "/") {
+        s.stateHome.clear();
+        s.noStateFolder = true;
         return;
     }
-    s.sStateFolder = s.sStateHome + "/orbex/" + magazineName(magazineFolder);
+    s.stateFolder = s.stateHome + "/orbex/" + magazineName(magazineFolder);
 }
 
 const char *ownFileName(OwnFile file) { return OWN_FILE_NAMES[indexOf(file)]; }
 
 std::string ownFilePath(OwnFile file) {
     const OwnFilesState &s = ownFilesState;
-    return s.sStateFolder.empty() ? ownFileName(file) : s.sStateFolder + "/" + ownFileName(file);
+    return s.stateFolder.empty() ? ownFileName(file) : s.stateFolder + "/" + ownFileName(file);
 }
 
 TextFileWriter openOwnFile(OwnFile file, TextFileMode mode) {
     std::string why;
-    if (!ownFilesState.sStateFolder.empty() && !makeStateFolder(&why)) {
+    if (!ownFilesState.stateFolder.empty() && !makeStateFolder(&why)) {
         reportOwnFileFailure(file, why);
         return TextFileWriter();
     }
@@ -126,22 +126,22 @@ TextFileWriter openOwnFile(OwnFile file, TextFileMode mode) {
 
 TextFileReader readOwnFile(OwnFile file) {
     TextFileReader own(ownFileName(file));
-    if (own.isOpen() || ownFilesState.sStateFolder.empty())
+    if (own.isOpen() || ownFilesState.stateFolder.empty())
         return own;
     return TextFileReader(ownFilePath(file).c_str());
 }
 
 void reportOwnFileFailure(OwnFile file, const std::string &why) {
     OwnFilesState &s = ownFilesState;
-    if (s.abReported[indexOf(file)])
+    if (s.reported[indexOf(file)])
         return;
-    s.abReported[indexOf(file)] = true;
+    s.reported[indexOf(file)] = true;
     std::string path = ownFilePath(file);
-    if (path[0] != '/' && !s.sMagazineFolder.empty())
-        path = s.sMagazineFolder + "/" + path;
-    const char *unnamed = s.bNoStateFolder ? " (the folder is not writable, and neither XDG_STATE_HOME nor HOME names "
-                                             "a state folder)"
-                                           : "";
+    if (path[0] != '/' && !s.magazineFolder.empty())
+        path = s.magazineFolder + "/" + path;
+    const char *unnamed = s.noStateFolder ? " (the folder is not writable, and neither XDG_STATE_HOME nor HOME names "
+                                            "a state folder)"
+                                          : "";
     std::fprintf(stderr, "orbex: cannot write %s: %s%s; %s\n", path.c_str(), why.c_str(), unnamed,
                  DOING_WITHOUT[indexOf(file)]);
 }

@@ -19,51 +19,56 @@ enum class OwnFile : std::uint8_t { Config, Log, Save };
 
 struct OwnFilesState {
     // The magazine folder as messages name it; empty before start-up decided.
-    std::string sMagazineFolder;
+    std::string magazineFolder;
     // The state folder the files go to; empty while they stay in the
     // magazine folder, the working folder.
-    std::string sStateFolder;
+    std::string stateFolder;
     // Its base (XDG_STATE_HOME or ~/.local/state), the reader's own folder.
-    std::string sStateHome;
+    std::string stateHome;
     // The magazine folder is not writable and no state folder could be named.
-    bool bNoStateFolder = false;
+    bool noStateFolder = false;
     // The state folder is made at the first write, not before.
-    bool bStateFolderMade = false;
+    bool stateFolderMade = false;
     // One line on standard error per file and run.
-    std::array<bool, 3> abReported{};
+    std::array<bool, 3> reported{};
 };
 
 extern OwnFilesState ownFilesState;
 
-// The name a magazine's state folder gets: the base name of its folder (an
-// absolute path), with everything but letters, digits, '-', '_', '+' and '.'
-// made '_', never hidden, never empty.
+// Used by chooseOwnFilesFolder: the name a magazine's state folder gets, the
+// base name of its folder (an absolute path), with everything but letters,
+// digits, '-', '_', '+' and '.' made '_', never hidden, never empty.
 std::string magazineName(const std::string &magazineFolder);
 
 // Called by main once, after it entered the magazine folder: the files stay
-// in that folder when it is writable and not bKeepOut (an installed magazine
+// in that folder when it is writable and not keepOut (an installed magazine
 // the package manager owns), else go to the state folder.
-void chooseOwnFilesFolder(bool bKeepOut);
-// The same decision from the answers given (tests): whether the magazine
-// folder is writable, its absolute path, $XDG_STATE_HOME and $HOME (either
-// may be null; a relative XDG_STATE_HOME counts as unset).
-void chooseOwnFilesFolder(bool bMagazineWritable, const std::string &magazineFolder, const char *xdgStateHome,
+void chooseOwnFilesFolder(bool keepOut);
+// Called by the one above (and tests): the same decision from the answers
+// given, whether the magazine folder is writable, its absolute path,
+// $XDG_STATE_HOME and $HOME (either may be null; a relative XDG_STATE_HOME
+// counts as unset).
+void chooseOwnFilesFolder(bool magazineWritable, const std::string &magazineFolder, const char *xdgStateHome,
                           const char *home);
 
-// The bare name of one of the files ("orbex.cfg", "orbex.log", "save.txt").
+// Used by ownFilePath and readOwnFile: the bare name of one of the files
+// ("orbex.cfg", "orbex.log", "save.txt").
 const char *ownFileName(OwnFile file);
-// Where the file is written: its bare name in the magazine folder, or its
-// path in the state folder.
+// Used by openOwnFile, readOwnFile and the failure report: where the file is
+// written, its bare name in the magazine folder or its path in the state
+// folder.
 std::string ownFilePath(OwnFile file);
-// Opens the file for writing where it lives, making the state folder first
-// when that is the place. When it cannot be opened the writer is closed and
-// the reason has been reported (reportOwnFileFailure).
+// Called by appendLogFile, createConfigFile and saveArticle: opens the file
+// for writing where it lives, making the state folder first when that is the
+// place. When it cannot be opened the writer is closed and the reason has
+// been reported (reportOwnFileFailure).
 TextFileWriter openOwnFile(OwnFile file, TextFileMode mode);
-// Opens the file for reading: the magazine folder's own copy when it has
-// one, else the state folder's.
+// Called by readConfigByte: opens the file for reading, the magazine
+// folder's own copy when it has one, else the state folder's.
 TextFileReader readOwnFile(OwnFile file);
-// One line on standard error, the first time in a run that the file could
-// not be written: where, why, and what the viewer does without it.
+// Called by openOwnFile, and by the writers of the three files when a write
+// fails: one line on standard error, the first time in a run that the file
+// could not be written: where, why, and what the viewer does without it.
 void reportOwnFileFailure(OwnFile file, const std::string &why);
 
 } // namespace orbex

@@ -7,18 +7,18 @@
 
 namespace orbex {
 
-TextFileReader::TextFileReader(const char *name) : pFile(openRegularFile(name)) {}
+TextFileReader::TextFileReader(const char *name) : file(openRegularFile(name)) {}
 
 int TextFileReader::getByte() {
-    if (pFile == nullptr || bEnded)
+    if (file == nullptr || ended)
         return TEXT_EOF;
-    int c = std::getc(pFile.get());
+    int c = std::getc(file.get());
     // A carriage return is dropped and the byte after it taken unchanged,
     // even a second carriage return.
     if (c == '\r')
-        c = std::getc(pFile.get());
+        c = std::getc(file.get());
     if (c == EOF || c == 26) {
-        bEnded = true;
+        ended = true;
         return TEXT_EOF;
     }
     return c;
@@ -28,36 +28,36 @@ int TextFileReader::getByte() {
 // viewer, so only regular files are written; and a link a magazine holds
 // must not lead the viewer's writing out of its folder.
 TextFileWriter::TextFileWriter(const char *name, TextFileMode mode)
-    : pFile(streamOf(openRegularForWriting(
-                         name, O_WRONLY | O_CREAT | (mode == TextFileMode::Append ? O_APPEND : O_TRUNC), &sFailure),
-                     mode == TextFileMode::Append ? "ab" : "wb")) {
-    if (pFile == nullptr && sFailure.empty())
-        sFailure = std::strerror(errno);
+    : file(streamOf(openRegularForWriting(
+                        name, O_WRONLY | O_CREAT | (mode == TextFileMode::Append ? O_APPEND : O_TRUNC), &reason),
+                    mode == TextFileMode::Append ? "ab" : "wb")) {
+    if (file == nullptr && reason.empty())
+        reason = std::strerror(errno);
 }
 
 bool TextFileWriter::write(const void *data, std::size_t n) {
-    if (pFile == nullptr)
+    if (file == nullptr)
         return false;
     const auto *bytes = static_cast<const unsigned char *>(data);
     bool ok = true;
     for (std::size_t i = 0; i < n; ++i) {
-        if (bytes[i] == '\n' && std::putc('\r', pFile.get()) == EOF)
+        if (bytes[i] == '\n' && std::putc('\r', file.get()) == EOF)
             ok = false;
-        if (std::putc(bytes[i], pFile.get()) == EOF)
+        if (std::putc(bytes[i], file.get()) == EOF)
             ok = false;
     }
-    if (!ok && sFailure.empty())
-        sFailure = std::strerror(errno);
+    if (!ok && reason.empty())
+        reason = std::strerror(errno);
     return ok;
 }
 
 bool TextFileWriter::close() {
-    if (pFile == nullptr)
+    if (file == nullptr)
         return false;
-    bool ok = sFailure.empty();
-    if (std::fclose(pFile.release()) != 0) {
+    bool ok = reason.empty();
+    if (std::fclose(file.release()) != 0) {
         if (ok)
-            sFailure = std::strerror(errno);
+            reason = std::strerror(errno);
         ok = false;
     }
     return ok;

@@ -22,13 +22,13 @@ class TextFileReader {
     // regular files open, so a device or a pipe never blocks the viewer.
     explicit TextFileReader(const char *name);
 
-    bool isOpen() const { return pFile != nullptr; }
+    bool isOpen() const { return file != nullptr; }
     // The next byte as 0..255, or TEXT_EOF at the end (and ever after).
     int getByte();
 
   private:
-    UniqueFile pFile;
-    bool bEnded = false;
+    UniqueFile file;
+    bool ended = false;
 };
 
 enum class TextFileMode { Truncate, Append };
@@ -42,9 +42,9 @@ class TextFileWriter {
     // A writer with no file: nothing opens, nothing is written.
     TextFileWriter() = default;
 
-    bool isOpen() const { return pFile != nullptr; }
+    bool isOpen() const { return file != nullptr; }
     // Why the file did not open or a write failed, for standard error.
-    const std::string &failure() const { return sFailure; }
+    const std::string &failure() const { return reason; }
     // Writes n bytes, each line feed as 13 10; false when a write failed.
     bool write(const void *data, std::size_t n);
     // Closes the file; false when anything written did not reach it.
@@ -52,8 +52,8 @@ class TextFileWriter {
 
   private:
     // Before the file: the open fills it in.
-    std::string sFailure;
-    UniqueFile pFile;
+    std::string reason;
+    UniqueFile file;
 };
 
 } // namespace orbex

@@ -16,6 +16,8 @@ int cp1252Byte(std::uint32_t codePoint);
 // A code point as UTF-8.
 std::string utf8Of(std::uint32_t codePoint);
 // A zero-terminated Windows-1252 text as UTF-8; undefined bytes become U+FFFD.
+// Called by the backends for message boxes and the window title, and by
+// orbex-tool.
 std::string cp1252ToUtf8(const char *text);
 
 } // namespace orbex

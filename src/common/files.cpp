@@ -74,17 +74,17 @@ int openRegularForWriting(const char *name, int flags, std::string *why, unsigne
     return fd;
 }
 
-bool makeFolder(const std::string &path, unsigned mode, bool bFollowLink, std::string *why) {
+bool makeFolder(const std::string &path, unsigned mode, bool followLink, std::string *why) {
     // mkdir never follows a link in the folder's place: it fails with EEXIST.
     if (::mkdir(path.c_str(), mode) == 0)
         return true;
     int error = errno;
     struct stat st {};
     if (error == EEXIST) {
-        if ((bFollowLink ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st)) == 0 && S_ISDIR(st.st_mode))
+        if ((followLink ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st)) == 0 && S_ISDIR(st.st_mode))
             return true;
-        bool bLink = !bFollowLink && ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
-        failWith(why, bLink ? LINK_IN_PLACE : "it is not a folder");
+        bool isLink = !followLink && ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+        failWith(why, isLink ? LINK_IN_PLACE : "it is not a folder");
         return false;
     }
     failWith(why, std::strerror(error));

@@ -20,7 +20,8 @@ using InitFailureHandler = int (*)(HWND hWnd);
 int doInit(HINSTANCE hInstance, int nCmdShow, WNDPROC lpfnWndProc, InitFailureHandler reportInitFailure);
 // Called by updateFrame when a surface was lost.
 HRESULT restoreAll();
-// Called by the shutdown and by reportInitFailure; safe to call twice.
+// Called by the shutdown, by reportInitFailure and by resetViewer; safe to
+// call twice.
 void releaseDisplayObjects();
 
 } // namespace orbex

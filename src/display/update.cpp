@@ -56,7 +56,7 @@ void updateFrame() {
         return;
     }
 
-    drawFrame(static_cast<std::uint8_t *>(desc.lpSurface), desc.lPitch);
+    drawFrame(LockedFrame(static_cast<std::uint8_t *>(desc.lpSurface), desc.lPitch));
     pBackSurface->Unlock(nullptr);
 
     while (true) {

@@ -18,10 +18,10 @@ constexpr long PCX_PALETTE_SIZE = 768;
 // Where decoded pixels go: a width x height buffer, row by row or column by
 // column.
 struct PcxTarget {
-    std::uint8_t *pBuffer;
-    std::int64_t nWidth;
-    std::int64_t nHeight;
-    bool bColumnMajor;
+    std::uint8_t *buffer;
+    std::int64_t width;
+    std::int64_t height;
+    bool columnMajor;
 };
 
 // The end of the file reads as getc's EOF, whose low byte is 0xFF: a run of
@@ -50,7 +50,7 @@ void fillAfterEnd(std::int64_t w, std::int64_t count, std::int64_t xOffset, std:
                   const PcxTarget &target, std::int64_t c, std::int64_t r, std::int64_t n) {
     // A negative width still stores one pixel a row.
     const std::int64_t rowLength = w >= 0 ? w + 1 : 1;
-    while (n < count && r + yOffset < target.nHeight) {
+    while (n < count && r + yOffset < target.height) {
         const std::int64_t row = r + yOffset;
         if (row < 0 && c == 0 && count - n >= rowLength) {
             const std::int64_t rows = std::min(-row, (count - n) / rowLength);
@@ -60,10 +60,9 @@ void fillAfterEnd(std::int64_t w, std::int64_t count, std::int64_t xOffset, std:
         }
         const std::int64_t take = std::min(rowLength - c, count - n);
         if (row >= 0)
-            for (std::int64_t x = std::max(c, -xOffset); x < std::min(c + take, target.nWidth - xOffset); ++x) {
+            for (std::int64_t x = std::max(c, -xOffset); x < std::min(c + take, target.width - xOffset); ++x) {
                 const std::int64_t column = x + xOffset;
-                target.pBuffer[target.bColumnMajor ? column * target.nHeight + row : row * target.nWidth + column] =
-                    0xFF;
+                target.buffer[target.columnMajor ? column * target.height + row : row * target.width + column] = 0xFF;
             }
         n += take;
         c += take;
@@ -100,9 +99,9 @@ void decodePcx(const char *name, std::uint8_t paletteFlag, std::int32_t xOffset,
         // loses the pixels that fall outside; the decoding goes on as usual.
         std::int64_t column = c + xOffset;
         std::int64_t row = r + yOffset;
-        if (column >= 0 && column < target.nWidth && row >= 0 && row < target.nHeight) {
-            std::int64_t at = target.bColumnMajor ? column * target.nHeight + row : row * target.nWidth + column;
-            target.pBuffer[at] = value;
+        if (column >= 0 && column < target.width && row >= 0 && row < target.height) {
+            std::int64_t at = target.columnMajor ? column * target.height + row : row * target.width + column;
+            target.buffer[at] = value;
         }
         ++n;
         if (++c > w) {
@@ -112,7 +111,7 @@ void decodePcx(const char *name, std::uint8_t paletteFlag, std::int32_t xOffset,
     };
     // Rows only grow, so once the row is below the target nothing more can
     // land in it and the rest of the pixel data need not be decoded.
-    while (n < count && r + yOffset < target.nHeight) {
+    while (n < count && r + yOffset < target.height) {
         if (std::feof(file) != 0) {
             fillAfterEnd(w, count, xOffset, yOffset, target, c, r, n);
             break;

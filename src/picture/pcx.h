@@ -22,9 +22,9 @@ extern IndexedPicture indexedPicture;
 inline constexpr auto &picPcx = indexedPicture.picPcx;
 inline constexpr auto &palPcx = indexedPicture.palPcx;
 
-// Called by initAssets for the end and background pictures.
+// Called by prepareEndPicture and prepareBackground.
 void readPcx(const char *name, std::uint8_t paletteFlag, std::int32_t xOffset, std::int32_t yOffset);
-// Called by initAssets for the pointer picture, into abCursorMask's bytes.
+// Called by buildPointer, into abCursorMask's bytes.
 void readCursorPcx(const char *name, std::uint8_t paletteFlag, std::int32_t xOffset, std::int32_t yOffset);
 
 } // namespace orbex

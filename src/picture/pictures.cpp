@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <utility>
 
 #include "base/settings.h"
 #include "common/files.h"
@@ -15,12 +14,16 @@ Pictures pictures;
 
 namespace {
 
-constexpr std::size_t PIXELS = SCREEN_PIXELS;
 constexpr int CURSOR_SIZE = POINTER_SIZE;
 
 constexpr char BACKGROUND_MESSAGE[] =
     "ERROR (CODE 1): Konnte BackgroundPIC nicht lesen!!! Versuche den Viewer zu beenden ... Sollte dieser Fehler "
     "erneut auftreten informieren sie das ORBEX-5-Team: siehe README.md des Projekts (Abschnitt Kontakt).";
+
+// A picture as its true-colour pixels of three bytes and as its packed form
+// of two, which the conversions write over the first.
+LockedFrame trueColourFrame(TrueColourPicture &picture) { return {picture.data(), SCREENWIDTH * 3, 3}; }
+LockedFrame packedFrame(std::uint8_t *pixels) { return {pixels, SCREENWIDTH * 2, 2}; }
 
 // The raw start picture holds red, green, blue; the picture keeps blue,
 // green, red. Missing bytes read as 255, so a short file ends in white.
@@ -30,46 +33,50 @@ void readStartPicture() {
         return;
     std::size_t got = std::fread(picIntro.data(), 1, picIntro.size(), file.get());
     std::memset(picIntro.data() + got, 0xFF, picIntro.size() - got);
-    for (std::size_t i = 0; i < PIXELS; ++i)
-        std::swap(picIntro[3 * i], picIntro[3 * i + 2]);
+    const LockedFrame picture = trueColourFrame(picIntro);
+    for (std::int32_t y = 0; y < SCREENHEIGHT; ++y)
+        for (std::int32_t x = 0; x < SCREENWIDTH; ++x) {
+            const PixelColour pixel = picture.at(x, y);
+            picture.put(x, y, {pixel[2], pixel[1], pixel[0]});
+        }
 }
 
-// In increasing order, so each pixel's three bytes are read before its
-// packed two bytes land on them.
+// Row by row in increasing order, so each pixel's three bytes are read
+// before its packed two bytes land on them.
 void packInPlace(TrueColourPicture &picture) {
-    for (std::size_t i = 0; i < PIXELS; ++i) {
-        packColour(picture[3 * i + 2], picture[3 * i + 1], picture[3 * i]);
-        picture[2 * i] = bPackedLow;
-        picture[2 * i + 1] = bPackedHigh;
-    }
+    const LockedFrame from = trueColourFrame(picture);
+    const LockedFrame to = packedFrame(picture.data());
+    for (std::int32_t y = 0; y < SCREENHEIGHT; ++y)
+        for (std::int32_t x = 0; x < SCREENWIDTH; ++x) {
+            const PixelColour pixel = from.at(x, y);
+            packColour(pixel[2], pixel[1], pixel[0]);
+            to.put(x, y, {bPackedLow, bPackedHigh, 0});
+        }
 }
 
 void expandIndexed(TrueColourPicture &picture) {
-    for (std::size_t i = 0; i < PIXELS; ++i) {
-        std::size_t k = picPcx[i];
-        picture[3 * i + 2] = palPcx[3 * k];
-        picture[3 * i + 1] = palPcx[3 * k + 1];
-        picture[3 * i] = palPcx[3 * k + 2];
-    }
+    const LockedFrame to = trueColourFrame(picture);
+    for (std::int32_t y = 0; y < SCREENHEIGHT; ++y)
+        for (std::int32_t x = 0; x < SCREENWIDTH; ++x) {
+            const std::size_t k = picPcx[static_cast<std::size_t>(y) * SCREENWIDTH + static_cast<std::size_t>(x)];
+            to.put(x, y, {palPcx[3 * k + 2], palPcx[3 * k + 1], palPcx[3 * k]});
+        }
 }
 
 // Through the scratch buffer; a layout packing does not know writes nothing
 // there, and whatever it holds goes over the picture.
 void packThroughScratch(TrueColourPicture &picture) {
-    for (std::size_t i = 0; i < PIXELS; ++i) {
-        auto word = packedWord(picture[3 * i + 2], picture[3 * i + 1], picture[3 * i]);
-        if (!word)
-            continue;
-        picConvert16[2 * i] = static_cast<std::uint8_t>(*word & 0xFF);
-        picConvert16[2 * i + 1] = static_cast<std::uint8_t>(*word >> 8);
-    }
+    const LockedFrame from = trueColourFrame(picture);
+    const LockedFrame scratch = packedFrame(picConvert16.data());
+    for (std::int32_t y = 0; y < SCREENHEIGHT; ++y)
+        for (std::int32_t x = 0; x < SCREENWIDTH; ++x) {
+            const PixelColour pixel = from.at(x, y);
+            auto word = packedWord(pixel[2], pixel[1], pixel[0]);
+            if (word)
+                scratch.put(x, y, {static_cast<std::uint8_t>(*word & 0xFF), static_cast<std::uint8_t>(*word >> 8), 0});
+        }
     std::memcpy(picture.data(), picConvert16.data(), picConvert16.size());
 }
-
-std::size_t cursorRed(int x, int y) { return static_cast<std::size_t>(96 * x + y); }
-std::size_t cursorGreen(int x, int y) { return static_cast<std::size_t>(96 * x + 32 + y); }
-std::size_t cursorBlue(int x, int y) { return static_cast<std::size_t>(96 * x + 64 + y); }
-std::size_t cursorCell(int x, int y) { return static_cast<std::size_t>(32 * x + y); }
 
 } // namespace
 
@@ -110,21 +117,21 @@ void buildPointer() {
     for (int x = 0; x < CURSOR_SIZE; ++x)
         for (int y = 0; y < CURSOR_SIZE; ++y) {
             std::size_t k = abCursorMask[cursorCell(x, y)];
-            abCursorColour[cursorRed(x, y)] = palPcx[3 * k];
-            abCursorColour[cursorGreen(x, y)] = palPcx[3 * k + 1];
-            abCursorColour[cursorBlue(x, y)] = palPcx[3 * k + 2];
+            cursorColours[cursorRed(x, y)] = palPcx[3 * k];
+            cursorColours[cursorGreen(x, y)] = palPcx[3 * k + 1];
+            cursorColours[cursorBlue(x, y)] = palPcx[3 * k + 2];
         }
     // The first two pixels of the top row are always black, so transparent.
     for (int x = 0; x < 2; ++x) {
-        abCursorColour[cursorRed(x, 0)] = 0;
-        abCursorColour[cursorGreen(x, 0)] = 0;
-        abCursorColour[cursorBlue(x, 0)] = 0;
+        cursorColours[cursorRed(x, 0)] = 0;
+        cursorColours[cursorGreen(x, 0)] = 0;
+        cursorColours[cursorBlue(x, 0)] = 0;
     }
     // Pure black is the transparent colour; the mask replaces the indices.
     for (int x = 0; x < CURSOR_SIZE; ++x)
         for (int y = 0; y < CURSOR_SIZE; ++y) {
             int sum =
-                abCursorColour[cursorRed(x, y)] + abCursorColour[cursorGreen(x, y)] + abCursorColour[cursorBlue(x, y)];
+                cursorColours[cursorRed(x, y)] + cursorColours[cursorGreen(x, y)] + cursorColours[cursorBlue(x, y)];
             abCursorMask[cursorCell(x, y)] = sum == 0 ? 0 : 1;
         }
     if (SCREENCOLORS != 16)
@@ -133,10 +140,10 @@ void buildPointer() {
     // before a packed byte lands on it.
     for (int x = 0; x < CURSOR_SIZE; ++x)
         for (int y = 0; y < CURSOR_SIZE; ++y) {
-            packColour(abCursorColour[cursorRed(x, y)], abCursorColour[cursorGreen(x, y)],
-                       abCursorColour[cursorBlue(x, y)]);
-            abCursorColour[static_cast<std::size_t>(64 * x + y)] = bPackedLow;
-            abCursorColour[static_cast<std::size_t>(64 * x + 32 + y)] = bPackedHigh;
+            packColour(cursorColours[cursorRed(x, y)], cursorColours[cursorGreen(x, y)],
+                       cursorColours[cursorBlue(x, y)]);
+            cursorColours[cursorLow(x, y)] = bPackedLow;
+            cursorColours[cursorHigh(x, y)] = bPackedHigh;
         }
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "common/geometry.h"
+#include "picture/lockedframe.h"
 #include "platform/windows.h"
 
 namespace orbex {
@@ -22,7 +23,7 @@ struct Pictures {
     // CursorPicture: colour column by column (24 bits: 96 bytes a column,
     // red, green, blue rows; 16 bits: 64 bytes a column, low then high
     // bytes), and the mask at 32*x + y, which first holds the palette indices.
-    std::array<std::uint8_t, 3072> abCursorColour{};
+    std::array<std::uint8_t, 3072> cursorColours{};
     std::array<std::uint8_t, 1024> abCursorMask{};
 };
 
@@ -33,8 +34,17 @@ inline constexpr TrueColourPicture &picOutro = pictures.picOutro;
 inline constexpr TrueColourPicture &picBackground = pictures.picBackground;
 inline constexpr TrueColourPicture &picBackgroundCopy = pictures.picBackgroundCopy;
 inline constexpr auto &picConvert16 = pictures.picConvert16;
-inline constexpr auto &abCursorColour = pictures.abCursorColour;
+inline constexpr auto &cursorColours = pictures.cursorColours;
 inline constexpr auto &abCursorMask = pictures.abCursorMask;
+
+// Where the pointer picture keeps its pixel (x, y): the mask byte; at 24 bits
+// its red, green and blue bytes, at 16 bits its packed low and high byte.
+constexpr std::size_t cursorCell(std::int32_t x, std::int32_t y) { return static_cast<std::size_t>(32 * x + y); }
+constexpr std::size_t cursorRed(std::int32_t x, std::int32_t y) { return static_cast<std::size_t>(96 * x + y); }
+constexpr std::size_t cursorGreen(std::int32_t x, std::int32_t y) { return static_cast<std::size_t>(96 * x + 32 + y); }
+constexpr std::size_t cursorBlue(std::int32_t x, std::int32_t y) { return static_cast<std::size_t>(96 * x + 64 + y); }
+constexpr std::size_t cursorLow(std::int32_t x, std::int32_t y) { return static_cast<std::size_t>(64 * x + y); }
+constexpr std::size_t cursorHigh(std::int32_t x, std::int32_t y) { return static_cast<std::size_t>(64 * x + 32 + y); }
 
 // "data/begin.raw" into picIntro, packed at 16 bits; missing, it stays black.
 void prepareStartPicture();
@@ -47,5 +57,12 @@ void prepareBackground();
 void checkBackground(HWND hWnd);
 // "data/cursor.pcx" into the pointer colours and mask, packed at 16 bits.
 void buildPointer();
+// Called by drawPointer: the pointer's pixel (x, y) as the frame's pixels
+// hold it, once buildPointer has run.
+inline PixelColour pointerColour(std::int32_t x, std::int32_t y) {
+    if (SCREENCOLORS == 16)
+        return {cursorColours[cursorLow(x, y)], cursorColours[cursorHigh(x, y)], 0};
+    return {cursorColours[cursorBlue(x, y)], cursorColours[cursorGreen(x, y)], cursorColours[cursorRed(x, y)]};
+}
 
 } // namespace orbex

@@ -29,10 +29,13 @@ inline constexpr std::uint8_t &bPackedHigh = pixelFormat.bPackedHigh;
 // Called first by initAssets: bit counts from the primary surface's masks,
 // then the override of nColourDepthChoice 4..7.
 void detectPixelFormat();
-// Called per glyph, per converted pixel and for the scroll bar at 16 bits.
+// Called at 16 bits through LockedFrame::colour once per glyph and for the
+// scroll bar, and per pixel by the start picture's and the pointer's
+// conversions.
 void packColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
 // The packed word of the current layout, empty for a layout packing does not
-// know; used by packColour and by initAssets' whole-picture conversions.
+// know; used by packColour and by the end and background pictures'
+// conversions.
 std::optional<std::uint16_t> packedWord(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
 
 } // namespace orbex

@@ -1,64 +1,52 @@
-// What a backend supplies, and all it supplies: a window with its input, the
-// frames shown on a screen, message boxes, and (platform/bass.h) a music
-// engine. Everything else of the window system, the display layer and the
-// sound library is emulated once, in this folder, for every backend. The
-// orbex binary installs one backend at start (ORBEX_VIDEO); tests install
-// the headless one.
+// The backend contract: everything a backend implements and everything it
+// may call. A backend is only its own input and output: a window with its
+// input, the frames on a screen, message boxes and a music engine. The
+// window system, the display layer and the sound library are emulated once,
+// in src/platform/, over whichever backend is installed; so are scripted runs
+// with the virtual clock, the idle message, the last shown frame and the
+// display modes on offer. A backend includes this header and src/common/
+// only, and reaches the platform only through the Platform handed to its
+// install, as a window class hands the window system its procedure.
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
-#include "platform/ddraw.h"
-#include "platform/windows.h"
+#include "common/frameview.h"
+#include "common/geometry.h"
+#include "common/win32.h"
 
 namespace orbex {
 
-// A frame as the display layer holds it: rows of pitch bytes, 16-bit pixels
-// (low byte first, with these channel masks) or 24-bit blue, green, red.
-struct FrameView {
-    const std::uint8_t *pixels = nullptr;
-    int width = 0;
-    int height = 0;
-    int pitch = 0;
-    int depth = 0;
-    DWORD redMask = 0, greenMask = 0, blueMask = 0;
-};
+// ---- What a backend implements ------------------------------------------
 
+// The window with its input, and the screen. Called on the viewer's thread.
 class VideoBackend {
   public:
     virtual ~VideoBackend() = default;
 
-    // The window and its input.
-
     // The desktop's size in pixels, for GetSystemMetrics.
-    virtual int screenWidth() = 0;
-    virtual int screenHeight() = 0;
+    virtual int screenWidth() { return SCREENWIDTH; }
+    virtual int screenHeight() { return SCREENHEIGHT; }
     // The one viewer window appears and goes; false when none can be made.
-    virtual bool openWindow(const char *title, int width, int height) = 0;
-    virtual void showWindow() = 0;
-    virtual void closeWindow() = 0;
-    // Turns waiting input into messages with postInputMessage. With wait set,
-    // blocks until at least one message was posted or nothing more can come.
+    virtual bool openWindow(const char *title) = 0;
+    virtual void showWindow() {}
+    virtual void closeWindow() {}
+    // Turns waiting input into messages (Platform::postInput). With wait
+    // set, blocks until at least one message was posted or the window is
+    // gone. Not called while a script plays the input.
     virtual void pumpEvents(bool wait) = 0;
-    // The pointer in frame coordinates; false when unknown.
+    // The pointer in frame coordinates; false when unknown. Not called while
+    // a script plays the input.
     virtual bool cursorPos(POINT *point) = 0;
-    virtual void hideSystemCursor() = 0;
+    virtual void hideSystemCursor() {}
     // A modal box with an OK button; the texts are Windows-1252.
     virtual void messageBox(const char *text, const char *caption) = 0;
 
-    // The screen.
-
-    // The mode of the desktop, kept while the viewer sets none.
-    virtual void desktopMode(DWORD *width, DWORD *height, int *depth) = 0;
-    // Whether the screen can show this mode.
-    virtual bool offersMode(DWORD width, DWORD height, int depth) = 0;
-    // The channel masks of 16-bit pixels.
-    virtual void masks16(DWORD *red, DWORD *green, DWORD *blue) = 0;
-    // Extra bytes at the end of every surface row.
-    virtual int pitchPadding() { return 0; }
-    // A flipping chain is made for frames of this size and depth; false when
-    // they cannot be shown.
-    virtual bool openFrames(int width, int height, int depth) = 0;
+    // A flipping chain is made for frames of this size and depth (a mode the
+    // display offers); false when they cannot be shown.
+    virtual bool openFrames(int, int, int) { return true; }
     // Lost surfaces are being restored; false while frames still cannot be shown.
     virtual bool restoreFrames() { return true; }
     // The flipping chain is gone.
@@ -66,9 +54,90 @@ class VideoBackend {
     // A flip: this frame is now on the screen. Its memory stays valid until
     // the next flip or until the chain is released.
     virtual void presentFrame(const FrameView &frame) = 0;
+    // A script's "shot NAME": the last shown frame (black before the first
+    // flip) as a picture under that name. Only for backends a script plays.
+    virtual void shot(const std::string &, const FrameView &) {}
 };
 
-void setVideoBackend(VideoBackend *backend);
-VideoBackend *videoBackend();
+using HMUSIC = DWORD;
+// The output volume runs from 0, silence, to this.
+constexpr int FULL_VOLUME = 100;
+
+// The music: modules decoded and played on an output. Called on the
+// viewer's thread only; the sound library's rules (states, handles, error
+// codes) are the platform's.
+class MusicEngine {
+  public:
+    virtual ~MusicEngine() = default;
+    // Opens the output for stereo at rate frames a second, again at every
+    // initialisation; false when no output can be opened.
+    virtual bool open(DWORD rate) = 0;
+    virtual void close() = 0;
+    // True when an opened output has gone away (unplugged, server gone).
+    virtual bool lost() = 0;
+    // Takes a module's bytes under a new handle; false when they are no
+    // module it can play.
+    virtual bool load(HMUSIC handle, std::vector<std::uint8_t> bytes, bool loop) = 0;
+    // The module plays on from where it is; a fresh one from its start.
+    virtual void play(HMUSIC handle) = 0;
+    virtual void free(HMUSIC handle) = 0;
+    // Started, every playing module sounds; stopped, the output plays silence
+    // and every module waits where it is.
+    virtual void setRunning(bool running) = 0;
+    // The output volume, 0 to FULL_VOLUME.
+    virtual void setVolume(int volume) = 0;
+    // The virtual clock moved ms milliseconds (one flip of a scripted run):
+    // an engine without an output device plays that much.
+    virtual void advance(DWORD) {}
+    // Back to never opened: output closed, modules freed.
+    virtual void reset() = 0;
+};
+
+// ---- What a backend may call ----------------------------------------------
+
+// The platform's side, handed to install; valid until shutdown.
+class Platform {
+  public:
+    // Input for the viewer window, in the order it came; dropped while
+    // there is no window. Messages and parameters as Windows gives them
+    // (common/win32.h, common/keys.h).
+    virtual void postInput(UINT message, WPARAM wParam, LPARAM lParam) = 0;
+    // The screen lost its frames (a renderer reset): every surface answers
+    // DDERR_SURFACELOST until the viewer restores it.
+    virtual void loseSurfaces() = 0;
+    // The last flipped frame, kept after the display objects are gone;
+    // without pixels before the first flip.
+    virtual FrameView shownFrame() = 0;
+    // Print Screen: the shown frame as a new picture in the user's shots
+    // folder; a failure is told on standard error.
+    virtual void saveScreenshot() = 0;
+    // A frame as a PNG file at path, as given; false, with the reason in
+    // *why, when it cannot be written.
+    virtual bool writePng(const std::string &path, const FrameView &frame, std::string *why) = 0;
+    // A path the user gave (ORBEX_AUDIO_CAPTURE, a script's shot), taken
+    // from the folder the program was started in.
+    virtual std::string userPath(const char *path) = 0;
+
+  protected:
+    ~Platform() = default;
+};
+
+// What install puts under the platform.
+struct BackendParts {
+    VideoBackend *video = nullptr;
+    MusicEngine *music = nullptr;
+    // Whose input a script may play (ORBEX_SCRIPT, ORBEX_CLOCK): never,
+    // when one is given, or always (no script is an empty one).
+    enum class Script { Never, WhenGiven, Always } script = Script::Never;
+};
+
+// A backend as main lists it: ORBEX_VIDEO's value, and how it is opened and
+// closed. install returns false after a line on standard error when the
+// backend cannot run here; shutdown closes what install opened.
+struct Backend {
+    const char *name;
+    bool (*install)(Platform &platform, BackendParts *parts);
+    void (*shutdown)();
+};
 
 } // namespace orbex

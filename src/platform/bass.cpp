@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <deque>
@@ -11,6 +12,8 @@
 #include <new>
 
 #include "common/files.h"
+#include "platform/internal.h"
+#include "platform/testing.h"
 
 namespace orbex {
 
@@ -53,38 +56,43 @@ int readModuleFile(const char *name, DWORD offset, DWORD length, std::vector<std
     return result;
 }
 
-SoundLibrary *pSoundLibrary = nullptr;
-
+// What tests ask of the library: failures to inject, and the calls seen.
 struct Injection {
     std::map<SoundOp, std::deque<int>> failures;
     std::vector<std::string> calls;
     // The code of the last injected failure, until a call reaches the library.
-    bool bInjected = false;
-    int nError = BASS_OK;
+    bool injected = false;
+    int error = BASS_OK;
 };
 
-Injection injection;
+// The library the viewer's BASS_* calls reach, over the installed backend's engine.
+struct SoundLayer {
+    SoundLibrary library{nullptr};
+    Injection injection;
+};
+
+SoundLayer soundLayer;
 
 // True when this call of op is to fail; a call that goes through forgets the
 // injected code, so BASS_ErrorGetCode reports the library's own again.
 bool injected(SoundOp op) {
-    auto it = injection.failures.find(op);
-    if (it == injection.failures.end() || it->second.empty()) {
-        injection.bInjected = false;
+    auto it = soundLayer.injection.failures.find(op);
+    if (it == soundLayer.injection.failures.end() || it->second.empty()) {
+        soundLayer.injection.injected = false;
         return false;
     }
-    injection.bInjected = true;
-    injection.nError = it->second.front();
+    soundLayer.injection.injected = true;
+    soundLayer.injection.error = it->second.front();
     it->second.pop_front();
     return true;
 }
 
-void record(std::string call) { injection.calls.push_back(std::move(call)); }
+void record(std::string call) { soundLayer.injection.calls.push_back(std::move(call)); }
 
 } // namespace
 
 BOOL SoundLibrary::fail(int code) {
-    nLastError = code;
+    lastError = code;
     return FALSE;
 }
 
@@ -95,43 +103,43 @@ BOOL SoundLibrary::init(int device, DWORD freq, DWORD, HWND) {
         return fail(BASS_ERROR_FORMAT);
     // A second initialisation reopens the output at the new rate; the loaded
     // modules stay, since they play at whatever rate they are asked for.
-    bStarted = false;
-    pEngine->setRunning(false);
-    if (bOutputOpen)
-        pEngine->close();
-    bOutputOpen = pEngine->open(freq);
-    if (!bOutputOpen) {
-        bInitialised = false;
+    started = false;
+    engine->setRunning(false);
+    if (outputOpen)
+        engine->close();
+    outputOpen = engine->open(freq);
+    if (!outputOpen) {
+        initialised = false;
         return fail(BASS_ERROR_DRIVER);
     }
-    bInitialised = true;
-    dwRate = freq;
-    if (nVolume < 0)
-        nVolume = FULL_VOLUME;
-    pEngine->setVolume(nVolume);
-    nLastError = BASS_OK;
+    initialised = true;
+    rate = freq;
+    if (volume < 0)
+        volume = FULL_VOLUME;
+    engine->setVolume(volume);
+    lastError = BASS_OK;
     return TRUE;
 }
 
 BOOL SoundLibrary::start() {
-    if (!bInitialised)
+    if (!initialised)
         return fail(BASS_ERROR_INIT);
     // An output that went away is opened afresh.
-    if (!bOutputOpen || pEngine->lost()) {
-        if (bOutputOpen)
-            pEngine->close();
-        bOutputOpen = pEngine->open(dwRate);
-        if (!bOutputOpen)
+    if (!outputOpen || engine->lost()) {
+        if (outputOpen)
+            engine->close();
+        outputOpen = engine->open(rate);
+        if (!outputOpen)
             return fail(BASS_ERROR_DRIVER);
     }
-    bStarted = true;
-    pEngine->setRunning(true);
-    nLastError = BASS_OK;
+    started = true;
+    engine->setRunning(true);
+    lastError = BASS_OK;
     return TRUE;
 }
 
 HMUSIC SoundLibrary::musicLoad(BOOL mem, const void *file, DWORD offset, DWORD length, DWORD flags) {
-    if (!bInitialised)
+    if (!initialised)
         return fail(BASS_ERROR_INIT), 0;
     std::vector<std::uint8_t> bytes;
     if (mem != FALSE) {
@@ -144,151 +152,151 @@ HMUSIC SoundLibrary::musicLoad(BOOL mem, const void *file, DWORD offset, DWORD l
     }
     if (handles.size() >= MAX_MODULES)
         return fail(BASS_ERROR_MEM), 0;
-    if (hNext == 0)
-        hNext = 1;
-    HMUSIC handle = hNext;
-    if (!pEngine->load(handle, std::move(bytes), (flags & BASS_MUSIC_LOOP) != 0))
+    if (nextHandle == 0)
+        nextHandle = 1;
+    HMUSIC handle = nextHandle;
+    if (!engine->load(handle, std::move(bytes), (flags & BASS_MUSIC_LOOP) != 0))
         return fail(BASS_ERROR_FILEFORM), 0;
-    ++hNext;
+    ++nextHandle;
     handles.insert(handle);
-    nLastError = BASS_OK;
+    lastError = BASS_OK;
     return handle;
 }
 
 BOOL SoundLibrary::musicPlay(HMUSIC handle) {
     if (handles.count(handle) == 0)
         return fail(BASS_ERROR_HANDLE);
-    if (!bStarted)
+    if (!started)
         return fail(BASS_ERROR_START);
-    if (bOutputOpen && pEngine->lost())
+    if (outputOpen && engine->lost())
         return fail(BASS_ERROR_BUFLOST);
-    pEngine->play(handle);
-    nLastError = BASS_OK;
+    engine->play(handle);
+    lastError = BASS_OK;
     return TRUE;
 }
 
 int SoundLibrary::getVolume() {
-    if (!bInitialised)
+    if (!initialised)
         return fail(BASS_ERROR_INIT), -1;
-    nLastError = BASS_OK;
-    return nVolume;
+    lastError = BASS_OK;
+    return volume;
 }
 
-BOOL SoundLibrary::setVolume(int volume) {
-    if (!bInitialised)
+BOOL SoundLibrary::setVolume(int newVolume) {
+    if (!initialised)
         return fail(BASS_ERROR_INIT);
-    if (volume < 0 || volume > FULL_VOLUME)
+    if (newVolume < 0 || newVolume > FULL_VOLUME)
         return fail(BASS_ERROR_ILLPARAM);
-    nVolume = volume;
-    pEngine->setVolume(volume);
-    nLastError = BASS_OK;
+    volume = newVolume;
+    engine->setVolume(volume);
+    lastError = BASS_OK;
     return TRUE;
 }
 
 BOOL SoundLibrary::stop() {
-    if (!bInitialised)
+    if (!initialised)
         return fail(BASS_ERROR_INIT);
     // The output stays open and plays silence; BASS_Start resumes every
     // module where it was.
-    bStarted = false;
-    pEngine->setRunning(false);
-    nLastError = BASS_OK;
+    started = false;
+    engine->setRunning(false);
+    lastError = BASS_OK;
     return TRUE;
 }
 
 BOOL SoundLibrary::musicFree(HMUSIC handle) {
     if (handles.erase(handle) == 0)
         return fail(BASS_ERROR_HANDLE);
-    pEngine->free(handle);
-    nLastError = BASS_OK;
+    engine->free(handle);
+    lastError = BASS_OK;
     return TRUE;
 }
 
-void SoundLibrary::forceVolume(int volume) {
-    nVolume = volume;
-    pEngine->setVolume(volume < 0 ? 0 : volume > FULL_VOLUME ? FULL_VOLUME : volume);
-}
-
 void SoundLibrary::reset() {
-    pEngine->reset();
-    bInitialised = false;
-    bStarted = false;
-    bOutputOpen = false;
-    dwRate = 0;
-    nVolume = -1;
-    nLastError = BASS_OK;
-    hNext = 1;
-    handles.clear();
+    engine->reset();
+    *this = SoundLibrary(engine);
 }
-
-void setSoundLibrary(SoundLibrary *library) { pSoundLibrary = library; }
 
 BOOL BASS_Init(int device, DWORD freq, DWORD flags, HWND win) {
     record("BASS_Init " + std::to_string(device) + " " + std::to_string(freq));
-    return injected(SoundOp::Init) ? FALSE : pSoundLibrary->init(device, freq, flags, win);
+    return injected(SoundOp::Init) ? FALSE : soundLayer.library.init(device, freq, flags, win);
 }
 
 BOOL BASS_Start() {
     record("BASS_Start");
-    return injected(SoundOp::Start) ? FALSE : pSoundLibrary->start();
+    return injected(SoundOp::Start) ? FALSE : soundLayer.library.start();
 }
 
 HMUSIC BASS_MusicLoad(BOOL mem, const void *file, DWORD offset, DWORD length, DWORD flags) {
     const char *name = mem == FALSE ? static_cast<const char *>(file) : "(memory)";
     record(std::string("BASS_MusicLoad ") + (name != nullptr ? name : "") + " " + std::to_string(flags));
-    return injected(SoundOp::MusicLoad) ? 0 : pSoundLibrary->musicLoad(mem, file, offset, length, flags);
+    return injected(SoundOp::MusicLoad) ? 0 : soundLayer.library.musicLoad(mem, file, offset, length, flags);
 }
 
 BOOL BASS_MusicPlay(HMUSIC handle) {
     record("BASS_MusicPlay " + std::to_string(handle));
-    return injected(SoundOp::MusicPlay) ? FALSE : pSoundLibrary->musicPlay(handle);
+    return injected(SoundOp::MusicPlay) ? FALSE : soundLayer.library.musicPlay(handle);
 }
 
-int BASS_ErrorGetCode() { return injection.bInjected ? injection.nError : pSoundLibrary->errorGetCode(); }
+int BASS_ErrorGetCode() {
+    return soundLayer.injection.injected ? soundLayer.injection.error : soundLayer.library.errorGetCode();
+}
 
 int BASS_GetVolume() {
     // An injected answer is the volume itself, say a negative one.
-    auto it = injection.failures.find(SoundOp::GetVolume);
-    if (it != injection.failures.end() && !it->second.empty()) {
+    auto it = soundLayer.injection.failures.find(SoundOp::GetVolume);
+    if (it != soundLayer.injection.failures.end() && !it->second.empty()) {
         int answer = it->second.front();
         it->second.pop_front();
         return answer;
     }
-    injection.bInjected = false;
-    return pSoundLibrary->getVolume();
+    soundLayer.injection.injected = false;
+    return soundLayer.library.getVolume();
 }
 
 BOOL BASS_SetVolume(int volume) {
     record("BASS_SetVolume " + std::to_string(volume));
-    return injected(SoundOp::SetVolume) ? FALSE : pSoundLibrary->setVolume(volume);
+    return injected(SoundOp::SetVolume) ? FALSE : soundLayer.library.setVolume(volume);
 }
 
 BOOL BASS_Stop() {
     record("BASS_Stop");
-    return injected(SoundOp::Stop) ? FALSE : pSoundLibrary->stop();
+    return injected(SoundOp::Stop) ? FALSE : soundLayer.library.stop();
 }
 
 BOOL BASS_MusicFree(HMUSIC handle) {
     record("BASS_MusicFree " + std::to_string(handle));
-    return injected(SoundOp::MusicFree) ? FALSE : pSoundLibrary->musicFree(handle);
+    return injected(SoundOp::MusicFree) ? FALSE : soundLayer.library.musicFree(handle);
 }
+
+void useMusicEngine(MusicEngine *engine) { soundLayer.library = SoundLibrary(engine); }
 
 void failSound(SoundOp op, int errorCode, int times) {
     for (int i = 0; i < times; ++i)
-        injection.failures[op].push_back(errorCode);
+        soundLayer.injection.failures[op].push_back(errorCode);
 }
 
-const std::vector<std::string> &soundCalls() { return injection.calls; }
+const std::vector<std::string> &soundCalls() { return soundLayer.injection.calls; }
 
 void setSoundVolume(int volume) {
-    if (pSoundLibrary != nullptr)
-        pSoundLibrary->forceVolume(volume);
+    SoundLibrary &library = soundLayer.library;
+    library.volume = volume;
+    if (library.engine != nullptr)
+        library.engine->setVolume(std::clamp(volume, 0, FULL_VOLUME));
 }
 
 void resetSoundLayer() {
-    injection = Injection{};
-    if (pSoundLibrary != nullptr)
-        pSoundLibrary->reset();
+    // The installed backend's engine stays, and starts afresh with the library.
+    MusicEngine *engine = musicEngine();
+    if (engine != nullptr)
+        engine->reset();
+    soundLayer = SoundLayer{};
+    soundLayer.library = SoundLibrary(engine);
+}
+
+void advanceSound(DWORD ms) {
+    if (MusicEngine *engine = musicEngine())
+        engine->advance(ms);
 }
 
 } // namespace orbex

@@ -2,39 +2,37 @@
 
 #include <chrono>
 
+#include "platform/internal.h"
+
 namespace orbex {
 
 namespace {
-bool bVirtual = false;
-DWORD dwVirtualNow = 0;
-DWORD dwVirtualStep = 0;
+
+struct Clock {
+    bool isVirtual = false;
+    DWORD virtualNow = 0;
+    DWORD virtualStep = 0;
+};
+
+Clock clock;
+
 } // namespace
 
 DWORD timeGetTime() {
-    if (bVirtual)
-        return dwVirtualNow;
+    if (clock.isVirtual)
+        return clock.virtualNow;
     // A monotonic clock counted from boot on Linux, like the original's.
     auto ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch());
     return static_cast<DWORD>(ms.count());
 }
 
-void useVirtualClock(DWORD startMs, DWORD stepMs) {
-    bVirtual = true;
-    dwVirtualNow = startMs;
-    dwVirtualStep = stepMs;
-}
+void useVirtualClock(DWORD startMs, DWORD stepMs) { clock = Clock{true, startMs, stepMs}; }
 
-bool virtualClockInUse() { return bVirtual; }
+DWORD virtualClockStep() { return clock.isVirtual ? clock.virtualStep : 0; }
 
-DWORD virtualClockStep() { return bVirtual ? dwVirtualStep : 0; }
+void advanceVirtualClock(DWORD ms) { clock.virtualNow += ms; }
 
-void advanceVirtualClock(DWORD ms) { dwVirtualNow += ms; }
-
-void resetClock() {
-    bVirtual = false;
-    dwVirtualNow = 0;
-    dwVirtualStep = 0;
-}
+void resetClock() { clock = Clock{}; }
 
 } // namespace orbex

@@ -1,7 +1,7 @@
 // The display layer as the viewer sees it: a display object, a flipping
 // chain of a primary surface and one back buffer, plain offscreen surfaces,
-// lock/unlock/flip/restore with DirectDraw's result codes. A backend supplies
-// the objects (SDL2 textures or memory for the headless runs).
+// lock/unlock/flip/restore with DirectDraw's result codes. Emulated in
+// memory (ddraw.cpp); the installed backend shows the flipped frames.
 #pragma once
 
 #include "platform/windows.h"
@@ -119,11 +119,7 @@ class IDirectDraw {
     virtual ~IDirectDraw() = default;
 };
 
-// What every display answers to GetCaps: the records emptied, keeping their
-// size; DDERR_INVALIDPARAMS for a record of another size.
-HRESULT answerEmptyCaps(DDCAPS *driverCaps, DDCAPS *emulationCaps);
-
-// Called by doInit; the backend in use makes the display object.
+// Called by doInit: the display object, over the installed backend.
 HRESULT DirectDrawCreate(void *driverGuid, IDirectDraw **directDraw, void *outer);
 
 } // namespace orbex

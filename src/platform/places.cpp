@@ -7,13 +7,14 @@
 #include <fstream>
 
 #include "common/files.h"
+#include "platform/internal.h"
 
 namespace orbex {
 
 namespace {
 
 struct PlacesState {
-    std::string sStartFolder;
+    std::string startFolder;
 };
 
 PlacesState places;
@@ -41,9 +42,9 @@ std::string userDirsValue(const std::string &line, const std::string &key, const
 } // namespace
 
 void rememberStartFolder() {
-    places.sStartFolder.clear();
+    places.startFolder.clear();
     if (char *folder = ::getcwd(nullptr, 0)) {
-        places.sStartFolder = folder;
+        places.startFolder = folder;
         std::free(folder);
     }
 }
@@ -51,9 +52,9 @@ void rememberStartFolder() {
 std::string userPath(const char *path) {
     if (path == nullptr || *path == 0)
         return {};
-    if (isAbsolute(path) || places.sStartFolder.empty())
+    if (isAbsolute(path) || places.startFolder.empty())
         return path;
-    return places.sStartFolder + "/" + path;
+    return places.startFolder + "/" + path;
 }
 
 bool folderWritable(const char *folder) { return ::faccessat(AT_FDCWD, folder, W_OK | X_OK, AT_EACCESS) == 0; }
@@ -76,14 +77,14 @@ std::string picturesFolderFor(const char *xdgPicturesDir, const char *xdgConfigH
 }
 
 std::string shotsFolder() {
-    std::string start = places.sStartFolder.empty() ? "." : places.sStartFolder;
+    std::string start = places.startFolder.empty() ? "." : places.startFolder;
     return shotsFolderFor(start, folderWritable(start.c_str()), std::getenv("XDG_PICTURES_DIR"),
                           std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
 }
 
-std::string shotsFolderFor(const std::string &start, bool bStartWritable, const char *xdgPicturesDir,
+std::string shotsFolderFor(const std::string &start, bool startWritable, const char *xdgPicturesDir,
                            const char *xdgConfigHome, const char *home) {
-    if (bStartWritable)
+    if (startWritable)
         return start;
     std::string pictures = picturesFolderFor(xdgPicturesDir, xdgConfigHome, home);
     // With nowhere else to go the start folder is tried all the same, and

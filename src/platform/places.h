@@ -9,12 +9,14 @@ namespace orbex {
 
 // Called by main before it enters the magazine folder.
 void rememberStartFolder();
-// A path the user gave (ORBEX_* variables, script shots), made independent
-// of the working folder: relative paths are taken from the start folder.
-// Absolute or empty paths, and any path when no start folder is known, stay
-// as given.
+// A path the user gave (ORBEX_SCRIPT, a script's shots, ORBEX_AUDIO_CAPTURE),
+// made independent of the working folder: relative paths are taken from the
+// start folder. Absolute or empty paths, and any path when no start folder
+// is known, stay as given. Called by the script reader, and for the
+// backends by Platform::userPath.
 std::string userPath(const char *path);
-// Whether files can be made in folder by this user.
+// Whether files can be made in folder by this user. Called by
+// chooseOwnFilesFolder and shotsFolder.
 bool folderWritable(const char *folder);
 
 // The user's picture folder from what the environment says:
@@ -24,13 +26,11 @@ bool folderWritable(const char *folder);
 std::string picturesFolderFor(const char *xdgPicturesDir, const char *xdgConfigHome, const char *home);
 // Where Print Screen puts its pictures: the start folder, or the user's
 // picture folder (made when missing) when the start folder is not writable.
+// Called by Platform::saveScreenshot.
 std::string shotsFolder();
 // The same from the answers given (tests): the start folder ("." when not
 // known), whether it is writable, and the environment's values.
-std::string shotsFolderFor(const std::string &start, bool bStartWritable, const char *xdgPicturesDir,
+std::string shotsFolderFor(const std::string &start, bool startWritable, const char *xdgPicturesDir,
                            const char *xdgConfigHome, const char *home);
-
-// Forgets the start folder (backend resets).
-void resetPlaces();
 
 } // namespace orbex

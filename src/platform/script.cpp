@@ -5,24 +5,14 @@
 #include <sstream>
 
 #include "common/files.h"
-#include "platform/clock.h"
+#include "common/keys.h"
+#include "platform/internal.h"
 #include "platform/places.h"
+#include "platform/testing.h"
 
 namespace orbex {
 
 namespace {
-
-struct KeyName {
-    const char *name;
-    UINT code;
-};
-
-constexpr KeyName KEY_NAMES[] = {
-    {"Space", VK_SPACE},  {"PageUp", VK_PRIOR}, {"PageDown", VK_NEXT}, {"Home", VK_HOME},
-    {"End", VK_END},      {"Up", VK_UP},        {"Down", VK_DOWN},     {"Num2", VK_NUMPAD2},
-    {"Num4", VK_NUMPAD4}, {"Num6", VK_NUMPAD6}, {"Num8", VK_NUMPAD8},  {"F1", VK_F1},
-    {"F2", VK_F2},        {"F5", VK_F5},        {"F9", VK_F9},         {"F12", VK_F12},
-};
 
 // Far from zero, like a system that has been up for a while.
 constexpr DWORD VIRTUAL_CLOCK_START = 5 * 3600 * 1000;
@@ -36,13 +26,23 @@ bool parseNumber(const std::string &word, long *value) {
 }
 
 bool parseKey(const std::string &word, long *code) {
-    for (const auto &k : KEY_NAMES)
-        if (word == k.name) {
-            *code = static_cast<long>(k.code);
-            return true;
-        }
+    if (UINT named = keyNamed(word); named != 0) {
+        *code = static_cast<long>(named);
+        return true;
+    }
     return word.rfind("0x", 0) == 0 && parseNumber(word, code) && *code > 0 && *code < 256;
 }
+
+// The script that plays the input of a backend that offers it.
+struct Automation {
+    InputScript script;
+    bool scripted = false;
+};
+
+Automation automation;
+
+// A "shot": the last shown frame, as the backend takes pictures.
+void shoot(const std::string &name) { videoBackend()->shot(name, shownFrame()); }
 
 } // namespace
 
@@ -113,9 +113,9 @@ bool InputScript::load(const std::string &text, std::string *error) {
         parsed.push_back(line);
     }
     lines = std::move(parsed);
-    nNext = 0;
-    nFramesLeft = 0;
-    bCloseSent = false;
+    next = 0;
+    framesLeft = 0;
+    closeSent = false;
     return true;
 }
 
@@ -123,31 +123,31 @@ bool InputScript::load(const std::string &text, std::string *error) {
 // time; "frames N" lets the loop find the queue empty N times.
 void InputScript::pump(bool windowOpen, const std::function<void(const std::string &)> &shot) {
     while (true) {
-        if (nFramesLeft > 0) {
-            --nFramesLeft;
+        if (framesLeft > 0) {
+            --framesLeft;
             return;
         }
-        if (nNext >= lines.size()) {
-            if (!bCloseSent && windowOpen) {
-                bCloseSent = true;
+        if (next >= lines.size()) {
+            if (!closeSent && windowOpen) {
+                closeSent = true;
                 postInputMessage(WM_CLOSE, 0, 0);
             }
             return;
         }
-        const Line &line = lines[nNext++];
+        const Line &line = lines[next++];
         switch (line.command) {
         case Command::Frames:
-            nFramesLeft = line.a;
+            framesLeft = line.a;
             continue;
         case Command::Shot:
             shot(line.file);
             continue;
         case Command::Key:
-            postInputMessage(WM_KEYDOWN, static_cast<WPARAM>(line.a), 1);
+            postInputMessage(WM_KEYDOWN, static_cast<WPARAM>(line.a), KEY_PRESSED);
             return;
         case Command::Move:
-            ptCursor = POINT{static_cast<LONG>(line.a), static_cast<LONG>(line.b)};
-            postInputMessage(WM_SETCURSOR, 0, static_cast<LPARAM>(WM_MOUSEMOVE) << 16 | 1);
+            cursorAt = POINT{static_cast<LONG>(line.a), static_cast<LONG>(line.b)};
+            postInputMessage(WM_SETCURSOR, 0, SETCURSOR_MOVE);
             return;
         case Command::LeftDown:
             postInputMessage(WM_LBUTTONDOWN, 1, 0);
@@ -168,8 +168,11 @@ void InputScript::pump(bool windowOpen, const std::function<void(const std::stri
     }
 }
 
-bool readAutomation(InputScript *script, bool *scripted) {
-    *scripted = false;
+bool startAutomation(bool always, bool fromEnvironment) {
+    automation = Automation{};
+    automation.scripted = always;
+    if (!fromEnvironment)
+        return true;
     if (const char *clock = std::getenv("ORBEX_CLOCK")) {
         std::string value = clock;
         long step = 0;
@@ -194,13 +197,23 @@ bool readAutomation(InputScript *script, bool *scripted) {
             return false;
         }
         std::string error;
-        if (!script->load(text, &error)) {
+        if (!automation.script.load(text, &error)) {
             std::fprintf(stderr, "orbex: %s: %s\n", path, error.c_str());
             return false;
         }
-        *scripted = true;
+        automation.scripted = true;
     }
     return true;
 }
+
+bool inputScripted() { return automation.scripted; }
+
+void playScript(bool windowOpen) { automation.script.pump(windowOpen, shoot); }
+
+POINT scriptCursor() { return automation.script.cursor(); }
+
+bool loadScript(const std::string &text, std::string *error) { return automation.script.load(text, error); }
+
+void resetAutomation() { automation = Automation{}; }
 
 } // namespace orbex

@@ -46,8 +46,7 @@ LinkColours readLinkColours(std::int32_t p) {
 
 // One pass over the text; index, column and line as the page counts them.
 struct Pass {
-    std::uint8_t *frame;
-    std::int32_t pitch;
+    LockedFrame frame;
     std::int32_t index = 0;
     std::int32_t column = 0;
     std::int32_t line = 0;
@@ -70,7 +69,7 @@ struct Pass {
     void drawLinkText(std::uint8_t closing, const std::uint8_t *colour) {
         const std::int32_t y = lineY();
         for (std::int32_t k = 0; k < LINK_TEXT_MAX && textByte(index) != closing; ++k) {
-            drawGlyph(textByte(index), columnX(column), y, frame, pitch, colour[0], colour[1], colour[2]);
+            drawGlyph(textByte(index), columnX(column), y, frame, colour[0], colour[1], colour[2]);
             ++index;
             ++column;
         }
@@ -128,8 +127,8 @@ struct Pass {
 
 } // namespace
 
-void drawArticle(std::uint8_t *frame, std::int32_t pitch) {
-    Pass pass{frame, pitch};
+void drawArticle(LockedFrame frame) {
+    Pass pass{frame};
     while (static_cast<std::size_t>(pass.index) < TEXT_SIZE) {
         ++pass.column;
         std::uint8_t b = textByte(pass.index);
@@ -157,7 +156,7 @@ void drawArticle(std::uint8_t *frame, std::int32_t pitch) {
             } else if (b == MUSIC_LINK_CODE) {
                 pass.musicLink();
             } else {
-                drawGlyph(b, columnX(pass.column), pass.lineY(), frame, pitch, pass.blue, pass.green, pass.red);
+                drawGlyph(b, columnX(pass.column), pass.lineY(), frame, pass.blue, pass.green, pass.red);
             }
         }
         ++pass.index;

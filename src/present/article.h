@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "picture/lockedframe.h"
+
 namespace orbex {
 
 constexpr std::uint8_t COLOUR_CODE = 0xA2;
@@ -11,6 +13,6 @@ constexpr std::uint8_t ARTICLE_LINK_CODE = 0x9F;
 constexpr std::uint8_t MUSIC_LINK_CODE = 0xA8;
 
 // Called by drawFrame in viewing mode after the background copy.
-void drawArticle(std::uint8_t *frame, std::int32_t pitch);
+void drawArticle(LockedFrame frame);
 
 } // namespace orbex

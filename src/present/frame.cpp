@@ -5,8 +5,8 @@
 #include "base/settings.h"
 #include "common/geometry.h"
 #include "music/music.h"
+#include "picture/lockedframe.h"
 #include "picture/pictures.h"
-#include "picture/pixelformat.h"
 #include "platform/clock.h"
 #include "present/article.h"
 #include "present/input.h"
@@ -22,21 +22,18 @@ namespace {
 constexpr std::uint32_t WINDOW_MS = 1000;
 constexpr std::uint32_t INTRO_WINDOWS = 6;
 
-// Row r of the picture goes to r * pitch of the frame.
-void copyPicture(const TrueColourPicture &picture, std::uint8_t *frame, std::int32_t pitch) {
-    std::size_t rowBytes;
-    if (SCREENCOLORS == 24)
-        rowBytes = SCREENWIDTH * 3;
-    else if (SCREENCOLORS == 16)
-        rowBytes = SCREENWIDTH * 2;
-    else
+// Row r of the picture goes to row r of the frame: one block when the rows
+// lie back to back.
+void copyPicture(const TrueColourPicture &picture, LockedFrame frame) {
+    if (!frame.drawable())
         return;
-    if (static_cast<std::size_t>(pitch) == rowBytes) {
-        std::memcpy(frame, picture.data(), rowBytes * SCREENHEIGHT);
+    const std::size_t rowBytes = frame.rowBytes();
+    if (static_cast<std::size_t>(frame.pitch) == rowBytes) {
+        std::memcpy(frame.pixels, picture.data(), rowBytes * SCREENHEIGHT);
         return;
     }
-    for (std::size_t r = 0; r < SCREENHEIGHT; ++r)
-        std::memcpy(frame + r * static_cast<std::size_t>(pitch), picture.data() + r * rowBytes, rowBytes);
+    for (std::int32_t r = 0; r < SCREENHEIGHT; ++r)
+        std::memcpy(frame.row(r), picture.data() + static_cast<std::size_t>(r) * rowBytes, rowBytes);
 }
 
 } // namespace
@@ -52,20 +49,20 @@ void measureFrameRate() {
         ++dwWindowCount;
         // Only a press that a frame has already seen is let go: one that came
         // just before this frame still gets looked at, so no click is lost.
-        if (bPressSeen == 1) {
+        if (pressSeen == 1) {
             bLeftButton = 0;
             bLinkTaken = 0;
-            bPressSeen = 0;
+            pressSeen = 0;
         }
     }
     if (bLeftButton == 1)
-        bPressSeen = 1;
+        pressSeen = 1;
 }
 
-void drawFrame(std::uint8_t *frame, std::int32_t pitch) {
+void drawFrame(LockedFrame frame) {
     measureFrameRate();
     if (ViewerMode == MODE_INTRO) {
-        copyPicture(picIntro, frame, pitch);
+        copyPicture(picIntro, frame);
         if (dwFrames != 0.0f && (dwWindowCount >= INTRO_WINDOWS || bLeftButton == 1)) {
             ViewerMode = MODE_VIEWING;
             fScrollStep = 20.0f / dwFrames;
@@ -73,19 +70,19 @@ void drawFrame(std::uint8_t *frame, std::int32_t pitch) {
     }
     if (ViewerMode == MODE_OUTRO) {
         std::int32_t volume = fadeMusicStep();
-        copyPicture(picOutro, frame, pitch);
+        copyPicture(picOutro, frame);
         if (bLeftButton == 1 || volume == 0)
             bQuitRequest = 1;
     }
     if (ViewerMode == MODE_VIEWING) {
         scrollAtEdges();
-        copyPicture(picBackground, frame, pitch);
-        drawArticle(frame, pitch);
+        copyPicture(picBackground, frame);
+        drawArticle(frame);
         drawScrollBar();
-        drawHeaderLines(frame, pitch);
-        drawFrameRate(frame, pitch);
+        drawHeaderLines(frame);
+        drawFrameRate(frame);
         readPointerPosition();
-        drawPointer(frame, pitch);
+        drawPointer(frame);
     }
 }
 

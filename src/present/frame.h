@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "picture/lockedframe.h"
+
 namespace orbex {
 
 enum : std::uint8_t { MODE_INTRO = 1, MODE_VIEWING = 2, MODE_OUTRO = 3 };
@@ -29,8 +31,8 @@ inline constexpr float &dwFrames = frameState.dwFrames;
 inline constexpr float &fScrollStep = frameState.fScrollStep;
 
 // Called by updateFrame once per locked frame.
-void drawFrame(std::uint8_t *frame, std::int32_t pitch);
-// First step of every frame: counts, and once a second the rate and the end
+void drawFrame(LockedFrame frame);
+// Called first by drawFrame: counts, and once a second the rate and the end
 // of a press this frame's predecessors have seen.
 void measureFrameRate();
 

@@ -5,12 +5,14 @@
 
 #include <cstdint>
 
+#include "picture/lockedframe.h"
+
 namespace orbex {
 
 // Called by drawFrame in viewing mode, in this order.
 void drawScrollBar();
-void drawHeaderLines(std::uint8_t *frame, std::int32_t pitch);
-void drawFrameRate(std::uint8_t *frame, std::int32_t pitch);
-void drawPointer(std::uint8_t *frame, std::int32_t pitch);
+void drawHeaderLines(LockedFrame frame);
+void drawFrameRate(LockedFrame frame);
+void drawPointer(LockedFrame frame);
 
 } // namespace orbex

@@ -52,19 +52,19 @@ std::string findDemoMagazine(const std::string &exePath, const std::string &data
     return {};
 }
 
-bool enterMagazine(const char *dataDir, bool *bInstalled) {
-    *bInstalled = false;
+bool enterMagazine(const char *dataDir, bool *installed) {
+    *installed = false;
     const char *named = std::getenv("ORBEX_MAGAZINE");
     if (named != nullptr && *named != 0) {
         if (::chdir(named) != 0) {
             std::fprintf(stderr, "orbex: cannot enter ORBEX_MAGAZINE folder %s\n", named);
             return false;
         }
-        *bInstalled = isInstalledMagazine(".", executablePath(), dataDir != nullptr ? dataDir : "");
+        *installed = isInstalledMagazine(".", executablePath(), dataDir != nullptr ? dataDir : "");
         return true;
     }
     if (holdsMagazine(".")) {
-        *bInstalled = isInstalledMagazine(".", executablePath(), dataDir != nullptr ? dataDir : "");
+        *installed = isInstalledMagazine(".", executablePath(), dataDir != nullptr ? dataDir : "");
         return true;
     }
     std::string demo = findDemoMagazine(executablePath(), dataDir != nullptr ? dataDir : "");
@@ -77,7 +77,7 @@ bool enterMagazine(const char *dataDir, bool *bInstalled) {
         std::fprintf(stderr, "orbex: cannot enter the demo magazine %s: %s\n", demo.c_str(), std::strerror(errno));
         return false;
     }
-    *bInstalled = isInstalledMagazine(".", executablePath(), dataDir != nullptr ? dataDir : "");
+    *installed = isInstalledMagazine(".", executablePath(), dataDir != nullptr ? dataDir : "");
     return true;
 }
 

@@ -4,7 +4,8 @@
 
 namespace orbex {
 
-// Releases the display objects the viewer holds, then puts every variable of
+// Called by the tests' and benchmarks' set-up, and between two runs in one
+// process: releases the display objects the viewer holds, then puts every variable of
 // every subsystem back to its start value. The platform and its backend are
 // not touched: they are reset by whoever installed them.
 void resetViewer();

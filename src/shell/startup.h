@@ -6,14 +6,16 @@
 
 namespace orbex {
 
-// The program's entry: returns the quit message's wParam (0), or 1 when no
+// Called by main, the program's entry: returns the quit message's wParam (0), or 1 when no
 // window could be made.
 int WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, char *lpCmdLine, int nCmdShow);
-// Display, assets and the first frame; 1 on a complete start, 0 when doInit failed.
+// Called by WinMain (and orbex-tool render): display, assets and the first
+// frame; 1 on a complete start, 0 when doInit failed.
 int initEngine(HINSTANCE hInstance, HINSTANCE hPrevInstance, char *lpCmdLine, int nCmdShow);
-// doInit's failure path after the window exists: release, tell, destroy; returns 0.
+// Handed to doInit by initEngine, its failure path after the window exists:
+// release, tell, destroy; returns 0.
 int reportInitFailure(HWND hWnd);
-// The letters n, l and k, wherever they stand.
+// Called first by WinMain: the letters n, l and k, wherever they stand.
 void scanCommandLine(const char *lpCmdLine);
 
 } // namespace orbex

@@ -37,7 +37,7 @@ void onKey(WPARAM key) {
     switch (key) {
     case VK_SPACE:
         bLeftButton = 1;
-        bPressSeen = 0;
+        pressSeen = 0;
         break;
     case VK_PRIOR:
         if (ScrollPosition > static_cast<float>(PAGE_LINES - 1))
@@ -127,7 +127,7 @@ LRESULT viewerWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_LBUTTONDOWN:
         // A new press, which no frame has seen yet.
         bLeftButton = 1;
-        bPressSeen = 0;
+        pressSeen = 0;
         break;
     case WM_LBUTTONUP:
         bLeftButton = 0;

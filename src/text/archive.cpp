@@ -31,7 +31,7 @@ std::int32_t readHeaderLine(std::size_t &p, std::array<char, HEADER_FIELD_SIZE +
 void loadArchive() {
     TextFileReader archive("data/orbex.dat");
     // A missing archive reads as an empty one: every article is empty.
-    archiveState.nArchiveEnd = 0;
+    archiveState.archiveEnd = 0;
     if (!archive.isOpen())
         return;
     // One byte stays for the end marker; a bigger file is read up to what fits.
@@ -39,7 +39,7 @@ void loadArchive() {
     for (int c = archive.getByte(); c != TEXT_EOF && n < ARCHIVE_SIZE - 1; c = archive.getByte())
         ArticleArchive[n++] = static_cast<std::uint8_t>(c);
     ArticleArchive[n] = ARCHIVE_END_MARKER;
-    archiveState.nArchiveEnd = n;
+    archiveState.archiveEnd = n;
 }
 
 void selectArticle(std::int32_t number) {
@@ -47,7 +47,7 @@ void selectArticle(std::int32_t number) {
     // Behind the end marker there are only zeros, never a separator: a
     // number past the last article finds no start there, and the search
     // stops at the first of them instead of running through the buffer.
-    const std::size_t searchEnd = std::min(archiveState.nArchiveEnd + 1, ARCHIVE_SIZE);
+    const std::size_t searchEnd = std::min(archiveState.archiveEnd + 1, ARCHIVE_SIZE);
     std::size_t p = 0;
     for (std::int32_t c = 1; p < searchEnd && c != number; ++p)
         if (ArticleArchive[p] == ARTICLE_SEPARATOR)
@@ -70,7 +70,7 @@ void selectArticle(std::int32_t number) {
     std::size_t q = p;
     std::int32_t lines = 0;
     std::size_t n = 0;
-    for (; q < archiveState.nArchiveEnd && n < TEXT_SIZE; ++q) {
+    for (; q < archiveState.archiveEnd && n < TEXT_SIZE; ++q) {
         std::uint8_t b = ArticleArchive[q];
         if (b == ARTICLE_SEPARATOR)
             break;

@@ -18,7 +18,7 @@ struct ArchiveState {
     std::array<std::uint8_t, ARCHIVE_SIZE> ArticleArchive{};
     // Where the file's data ends (the end marker's position), so that a
     // selection never runs on through the marker and the zeros behind it.
-    std::size_t nArchiveEnd = 0;
+    std::size_t archiveEnd = 0;
 
     // CurrentArticle: replaced by every selectArticle.
     std::array<std::uint8_t, TEXT_SIZE> szText{}; // zero behind the text

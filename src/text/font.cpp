@@ -5,7 +5,7 @@
 #include "base/settings.h"
 #include "base/textfile.h"
 #include "common/geometry.h"
-#include "picture/pixelformat.h"
+#include "picture/lockedframe.h"
 
 namespace orbex {
 
@@ -19,11 +19,6 @@ std::size_t fontIndex(int glyph, int column, int row) {
     return static_cast<std::size_t>(glyph) * GLYPH_BYTES + static_cast<std::size_t>(column) * 32 +
            static_cast<std::size_t>(row);
 }
-
-// Cells reaching past the frame are clipped there; pixels inside are drawn
-// as if nothing were clipped.
-// 64 bits, so a position near the int32 limits cannot overflow.
-bool insideFrame(std::int64_t x, std::int64_t y) { return x >= 0 && x < SCREENWIDTH && y >= 0 && y < SCREENHEIGHT; }
 
 } // namespace
 
@@ -56,36 +51,30 @@ void loadFont() {
             }
 }
 
-void drawGlyph(std::uint8_t code, std::int32_t x, std::int32_t y, std::uint8_t *frame, std::int32_t pitch,
-               std::uint8_t blue, std::uint8_t green, std::uint8_t red) {
-    if (code == ' ')
+void drawGlyph(std::uint8_t code, std::int32_t x, std::int32_t y, LockedFrame frame, std::uint8_t blue,
+               std::uint8_t green, std::uint8_t red) {
+    if (code == ' ' || !frame.drawable())
         return;
     const std::uint8_t *glyph = FontBitmap.data() + static_cast<std::size_t>(code) * GLYPH_BYTES;
-    if (SCREENCOLORS == 16) {
-        packColour(red, green, blue);
+    // Packed once per glyph at 16 bits.
+    const PixelColour ink = frame.colour(red, green, blue);
+    // A cell across the frame's edges is clipped there, and the pixels inside
+    // are drawn as if nothing were clipped; one wholly inside, as nearly every
+    // one is, needs no test per pixel, and one wholly outside (the end of a
+    // long title line) none at all.
+    const std::int64_t right = std::int64_t{x} + GLYPH_WIDTH - 1, bottom = std::int64_t{y} + GLYPH_HEIGHT - 1;
+    if (right < 0 || x >= SCREENWIDTH || bottom < 0 || y >= SCREENHEIGHT)
+        return;
+    const bool inside = frame.contains(x, y) && frame.contains(right, bottom);
+    for (int column = 0; column < GLYPH_WIDTH; ++column)
         for (int row = 0; row < GLYPH_HEIGHT; ++row)
-            for (int column = 0; column < GLYPH_WIDTH; ++column) {
-                if (glyph[column * 32 + row] == 0 || !insideFrame(std::int64_t{x} + column, std::int64_t{y} + row))
-                    continue;
-                std::uint8_t *p = frame + static_cast<std::ptrdiff_t>(y + row) * pitch + (x + column) * 2;
-                p[0] = bPackedLow;
-                p[1] = bPackedHigh;
-            }
-    } else if (SCREENCOLORS == 24) {
-        for (int column = 0; column < GLYPH_WIDTH; ++column)
-            for (int row = 0; row < GLYPH_HEIGHT; ++row) {
-                if (glyph[column * 32 + row] == 0 || !insideFrame(std::int64_t{x} + column, std::int64_t{y} + row))
-                    continue;
-                std::uint8_t *p = frame + static_cast<std::ptrdiff_t>(y + row) * pitch + (x + column) * 3;
-                p[0] = blue;
-                p[1] = green;
-                p[2] = red;
-            }
-    }
+            if (glyph[column * 32 + row] != 0 &&
+                (inside || frame.contains(std::int64_t{x} + column, std::int64_t{y} + row)))
+                frame.put(x + column, y + row, ink);
 }
 
-void drawString(const std::uint8_t *text, std::int32_t x, std::int32_t y, std::uint8_t *frame, std::int32_t pitch,
-                std::uint8_t blue, std::uint8_t green, std::uint8_t red) {
+void drawString(const std::uint8_t *text, std::int32_t x, std::int32_t y, LockedFrame frame, std::uint8_t blue,
+                std::uint8_t green, std::uint8_t red) {
     for (int i = 0; i < STRING_CELLS; ++i) {
         if (text[i] == '$')
             return;
@@ -93,7 +82,7 @@ void drawString(const std::uint8_t *text, std::int32_t x, std::int32_t y, std::u
         std::int64_t cellX = std::int64_t{x} + GLYPH_WIDTH * i;
         if (cellX > INT32_MAX)
             return;
-        drawGlyph(text[i], static_cast<std::int32_t>(cellX), y, frame, pitch, blue, green, red);
+        drawGlyph(text[i], static_cast<std::int32_t>(cellX), y, frame, blue, green, red);
     }
 }
 

@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdint>
 
+#include "picture/lockedframe.h"
+
 namespace orbex {
 
 constexpr std::size_t FONT_FILE_SIZE = 32768;
@@ -23,11 +25,13 @@ inline constexpr auto &FontBitmap = fontState.FontBitmap;
 
 // Called by initAssets after the pointer picture.
 void loadFont();
-// One glyph's set pixels in one colour; clipped to the 640x480 frame.
-void drawGlyph(std::uint8_t code, std::int32_t x, std::int32_t y, std::uint8_t *frame, std::int32_t pitch,
-               std::uint8_t blue, std::uint8_t green, std::uint8_t red);
-// Up to 80 glyphs 8 pixels apart, stopping at "$".
-void drawString(const std::uint8_t *text, std::int32_t x, std::int32_t y, std::uint8_t *frame, std::int32_t pitch,
-                std::uint8_t blue, std::uint8_t green, std::uint8_t red);
+// Called by drawArticle for every character and by drawString: one glyph's
+// set pixels in one colour, clipped to the 640x480 frame.
+void drawGlyph(std::uint8_t code, std::int32_t x, std::int32_t y, LockedFrame frame, std::uint8_t blue,
+               std::uint8_t green, std::uint8_t red);
+// Called by drawHeaderLines and drawFrameRate: up to 80 glyphs 8 pixels
+// apart, stopping at "$".
+void drawString(const std::uint8_t *text, std::int32_t x, std::int32_t y, LockedFrame frame, std::uint8_t blue,
+                std::uint8_t green, std::uint8_t red);
 
 } // namespace orbex

@@ -9,6 +9,7 @@
 #include "common/geometry.h"
 #include "display/display.h"
 #include "platform/headless/headless.h"
+#include "platform/testing.h"
 #include "shell/startup.h"
 #include "shell/windowproc.h"
 #include "support/viewer_test.h"
@@ -86,7 +87,7 @@ TEST_F(LogTest, LogNameTakenByAPipeNeverBlocks) {
 
 TEST_F(LogTest, FailingDisplayWithoutTheLetterLeavesNoLog) {
     bMusicOn = 0;
-    headless::offerDepths({});
+    offerDepths({});
     EXPECT_EQ(doInit(nullptr, SW_SHOWDEFAULT, viewerWindowProc, reportInitFailure), 0);
     EXPECT_FALSE(std::filesystem::exists("orbex.log"));
     EXPECT_EQ(headless::messageBoxes().size(), 3u);

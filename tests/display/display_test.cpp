@@ -9,8 +9,8 @@
 #include "common/geometry.h"
 #include "display/display.h"
 #include "picture/pixelformat.h"
-#include "platform/display.h"
 #include "platform/headless/headless.h"
+#include "platform/testing.h"
 #include "shell/startup.h"
 #include "shell/windowproc.h"
 #include "support/viewer_test.h"
@@ -80,7 +80,7 @@ TEST_P(DepthRuleTest, SetsTheModeOrReportsIt) {
     const DepthCase &c = GetParam();
     if (c.choice >= 0)
         writeDepthChoice(static_cast<std::uint8_t>(c.choice));
-    headless::offerDepths(c.offered);
+    offerDepths(c.offered);
 
     EXPECT_EQ(start(), c.result);
     EXPECT_EQ(SCREENCOLORS, c.colours);
@@ -140,7 +140,7 @@ TEST_F(DisplayTest, ShortConfigFileMeans16Only) {
 
 TEST_F(DisplayTest, ZeroTakesTheDesktopDepthButKeepsScreenColours) {
     writeDepthChoice(0);
-    headless::setDesktopDepth(24);
+    setDesktopDepth(24);
     ASSERT_EQ(start(), 1);
     EXPECT_EQ(SCREENCOLORS, 16);
     DDPIXELFORMAT format{};
@@ -169,7 +169,7 @@ TEST_F(DisplayTest, GoodStartMakesWindowModeAndSurfaces) {
 
 TEST_F(DisplayTest, NoLogWithoutTheLetter) {
     bLogOn = 0;
-    headless::offerDepths({});
+    offerDepths({});
     EXPECT_EQ(start(), 0);
     EXPECT_FALSE(std::filesystem::exists("orbex.log"));
 }
@@ -247,7 +247,7 @@ TEST_F(DisplayTest, OffscreenFailureKeepsEverythingElse) {
 }
 
 TEST_F(DisplayTest, NoWindowMeansSilentFailure) {
-    headless::failWindowCreation();
+    failWindowCreation();
     EXPECT_EQ(start(), 0);
     EXPECT_EQ(hViewerWindow, nullptr);
     EXPECT_TRUE(headless::messageBoxes().empty());

@@ -9,8 +9,8 @@
 #include "display/display.h"
 #include "display/update.h"
 #include "picture/pictures.h"
-#include "platform/display.h"
 #include "platform/headless/headless.h"
+#include "platform/testing.h"
 #include "present/frame.h"
 #include "shell/assets.h"
 #include "shell/startup.h"
@@ -180,14 +180,14 @@ TEST_F(UpdateTest, WarningComesBeforeTheFramesOtherLines) {
 
 TEST_F(UpdateTest, FrameUsesThePitchOfTheLock) {
     resetViewer();
-    headless::setPitchPadding(24);
+    setPitchPadding(24);
     bLogOn = 0;
     ASSERT_EQ(doInit(nullptr, SW_SHOWDEFAULT, viewerWindowProc, reportInitFailure), 1);
     // A recognisable start picture: row r's first pixel holds r.
     for (std::size_t r = 0; r < 480; ++r)
         picIntro[r * 640 * 3] = static_cast<std::uint8_t>(r);
     updateFrame();
-    const auto &frame = headless::lastFrame();
+    const FrameView frame = shownFrame();
     ASSERT_EQ(frame.pitch, 640 * 3 + 24);
     for (std::size_t r = 0; r < 480; r += 37)
         EXPECT_EQ(frame.pixels[r * static_cast<std::size_t>(frame.pitch)], static_cast<std::uint8_t>(r)) << r;

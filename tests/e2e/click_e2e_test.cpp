@@ -4,6 +4,7 @@
 // leaves no streak of the scroll bar above its strip.
 #include <string>
 
+#include "support/magazine.h"
 #include "support/page_files.h"
 
 namespace orbex::test {
@@ -11,24 +12,20 @@ namespace {
 
 constexpr std::uint32_t LINK = 0x40C0FF;
 constexpr std::uint32_t HOVER = 0xFFFF00;
-constexpr std::uint8_t BACKGROUND_BLUE = 60;
 
 class ClickEndToEnd : public ViewerTest {
   protected:
     void SetUp() override {
         ViewerTest::SetUp();
-        writeFile("data/chars.168", markerFontBytes());
-        writeFile("data/begin.raw", solidRaw(90, 0, 0));
-        writeFile("data/ende.pcx", solidPcx(640, 480, 0, 90, 0));
-        writeFile("data/BG_8b.pcx", solidPcx(640, 480, 0, 0, BACKGROUND_BLUE));
-        writeFile("orbex.cfg", Bytes{1, 1, 1});
+        TestMagazine magazine;
         // Each page's first line links to the other page, at the same place;
         // article 2 is three lines short.
         std::string contents = "d\n" + articleLink("2", "0", LINK, HOVER, "Two") + "\n";
         for (int i = 0; i < 30; ++i)
             contents += "c\n";
         const std::string second = "xTitle\nAuthor\n\n" + articleLink("1", "0", LINK, HOVER, "One") + "\nshort\nend\n";
-        writeFile("data/orbex.dat", contents + "\x9E" + second + "\x9E");
+        magazine.archive = archiveOf({contents, second});
+        magazine.write();
     }
 
     int run(const std::string &script) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "support/magazine.h"
 #include "support/process.h"
 #include "support/viewer_test.h"
 
@@ -36,15 +37,6 @@ Outcome spawn(const std::vector<std::string> &command, const fs::path &cwd, std:
     run.stderrFile = (cwd.parent_path() / "stderr.txt").string();
     RunResult result = runProgram(run);
     return {result.status(), readText(run.stderrFile)};
-}
-
-// The built sample magazine's data and modules, without anything a run left there.
-void copyMagazine(const fs::path &to) {
-    const fs::path sample = ORBEX_SAMPLE_MAGAZINE;
-    fs::create_directories(to);
-    fs::copy(sample / "data", to / "data", fs::copy_options::recursive);
-    for (const char *module : {"extreme2.xm", "modul2.xm"})
-        fs::copy_file(sample / module, to / module);
 }
 
 // The viewer as an installation holds it: the program's folder is the test's.
@@ -81,7 +73,7 @@ TEST_F(FilesEndToEndTest, LinksInPlaceOfEveryWrittenFileLeadNowhere) {
     // A downloaded magazine that points the viewer's files at the reader's,
     // and the same for what the port writes where the reader started it.
     const fs::path mag = folder / "mag", home = folder / "home", start = folder / "start";
-    copyMagazine(mag);
+    copySampleMagazine(mag);
     fs::create_directories(home);
     fs::create_directories(start);
     const std::vector<std::string> own{"diary.txt", "notes.txt", "photo.png", "song.wav"};
@@ -113,7 +105,7 @@ TEST_F(FilesEndToEndTest, AStartOutsideAnyMagazineOpensTheDemoBesideTheProgramOr
     const fs::path prefix = folder / "moved" / "prefix";
     const fs::path demo = prefix / "share" / "orbex" / "magazine";
     const fs::path start = folder / "start";
-    copyMagazine(demo);
+    copySampleMagazine(demo);
     fs::create_directory(start);
     writeFile(start / "s.txt", std::string("frames 3\nkey F2\nframes 1\n"));
     const fs::path state = folder / "state";
@@ -154,7 +146,7 @@ TEST_F(FilesEndToEndTest, AMagazineTheReaderCannotWriteKeepsTheirFilesInTheState
         GTEST_SKIP() << "needs setpriv or runuser to run the viewer as another user";
     const fs::path orbex = copyBinary(folder / "bin");
     const fs::path mag = folder / "Ausgabe 7", start = folder / "start", state = folder / "state";
-    copyMagazine(mag);
+    copySampleMagazine(mag);
     fs::create_directory(start);
     fs::create_directory(state);
     writeFile(start / "s.txt", std::string("frames 3\nkey F2\nshot a.png\nframes 2\n"));

@@ -3,7 +3,9 @@
 // brings it down to silence and ends the run.
 #include <filesystem>
 
+#include "support/magazine.h"
 #include "support/modules.h"
+#include "support/page_files.h"
 #include "support/viewer_test.h"
 
 namespace orbex::test {
@@ -16,27 +18,16 @@ class MusicEndToEndTest : public ViewerTest {
   protected:
     void SetUp() override {
         ViewerTest::SetUp();
-        writeFile("data/chars.168", Bytes(32768, 0));
-        writeFile("data/orbex.dat", std::string("\x9E"
-                                                "Inhalt\nORBEX\nMusik\n\x9E"));
-        writeBackground();
-        ASSERT_TRUE(writeDemoModule("extreme2.xm", 0));
-    }
-
-    // A 640x480 PCX of one colour, so the viewer finds its background.
-    static void writeBackground() {
-        Bytes pcx(128, 0);
-        pcx[0] = 10, pcx[1] = 5, pcx[2] = 1, pcx[3] = 8;
-        pcx[8] = 639 & 0xFF, pcx[9] = 639 >> 8, pcx[10] = 479 & 0xFF, pcx[11] = 479 >> 8;
-        for (int left = 640 * 480; left > 0; left -= 63) {
-            pcx.push_back(static_cast<std::uint8_t>(0xC0 | (left < 63 ? left : 63)));
-            pcx.push_back(1);
-        }
-        pcx.push_back(12);
-        Bytes palette(768, 0);
-        palette[3] = 0x20, palette[4] = 0x40, palette[5] = 0x80;
-        pcx.insert(pcx.end(), palette.begin(), palette.end());
-        writeFile("data/BG_8b.pcx", pcx);
+        // A blank font and a background of one colour; no other picture.
+        TestMagazine magazine;
+        magazine.font = Bytes(32768, 0);
+        magazine.archive = archiveOf({"", "Inhalt\nORBEX\nMusik\n"});
+        magazine.background = solidPcx(640, 480, 0x20, 0x40, 0x80);
+        magazine.startPicture.reset();
+        magazine.endPicture.reset();
+        magazine.config.reset();
+        magazine.files["extreme2.xm"] = demoModule(0);
+        magazine.write();
     }
 
     int runViewer(const std::string &script, const std::string &capture, const std::string &letters = "l") {

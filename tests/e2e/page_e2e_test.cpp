@@ -4,6 +4,7 @@
 #include <fstream>
 #include <string>
 
+#include "support/magazine.h"
 #include "support/page_files.h"
 
 namespace orbex::test {
@@ -20,10 +21,7 @@ class PageEndToEnd : public ViewerTest {
   protected:
     void SetUp() override {
         ViewerTest::SetUp();
-        writeFile(folder / "data" / "chars.168", markerFontBytes());
-        writeFile(folder / "data" / "begin.raw", solidRaw(90, 0, 0));
-        writeFile(folder / "data" / "ende.pcx", solidPcx(640, 480, 0, 90, 0));
-        writeFile(folder / "data" / "BG_8b.pcx", solidPcx(640, 480, 0, 0, 60));
+        TestMagazine magazine;
         // A pointer that is a yellow square 24 pixels right of and below its hot spot.
         Bytes indices(32 * 32, 0);
         for (int y = 24; y < 32; ++y)
@@ -32,9 +30,8 @@ class PageEndToEnd : public ViewerTest {
         Bytes palette(768, 0);
         palette[3] = 255;
         palette[4] = 255;
-        writeFile(folder / "data" / "cursor.pcx", pcxBytes(32, 32, indices, palette));
-        writeFile(folder / "orbex.cfg", Bytes{1, 1, 1});
-        writeFile(folder / "song.xm", "not really a module");
+        magazine.pointer = pcxBytes(32, 32, indices, palette);
+        magazine.files["song.xm"] = bytesOf("not really a module");
 
         // Contents: link on line 3, music link on line 4, enough lines to scroll.
         std::string contents = "d\n";
@@ -48,7 +45,8 @@ class PageEndToEnd : public ViewerTest {
         std::string second = "xSecond title\nAnn Author\n\n";
         for (int i = 0; i < 40; ++i)
             second += "line" + std::string(1, static_cast<char>('A' + i % 26)) + "\n";
-        writeFile(folder / "data" / "orbex.dat", contents + "\x9E" + second + "\x9E");
+        magazine.archive = archiveOf({contents, second});
+        magazine.write(folder);
     }
 
     int run(const std::string &script, const std::string &letters) {

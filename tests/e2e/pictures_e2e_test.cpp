@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "platform/png.h"
+#include "support/magazine.h"
 #include "support/pictures.h"
 
 namespace orbex::test {
@@ -61,23 +62,27 @@ class PicturesEndToEndTest : public ViewerTest {
         return outcome;
     }
 
-    void writeMagazine() {
-        writeFile("data/begin.raw", startPicture());
-        writeFile("data/BG_8b.pcx", encodePcx(640, 480, stripes(640, 480, 16), testPalette()));
-        writeFile("data/ende.pcx", encodePcx(640, 480, stripes(640, 480, 4), testPalette()));
-        writeFile("data/cursor.pcx", encodePcx(32, 32, stripes(32, 32, 1), testPalette()));
-        writeFile("data/chars.168", fontFile(32768, [](int, int c, int r) { return c == r % 8; }));
+    // Real pictures in every place, and the sample magazine's articles.
+    static TestMagazine picturesMagazine() {
+        TestMagazine magazine;
+        magazine.startPicture = startPicture();
+        magazine.background = encodePcx(640, 480, stripes(640, 480, 16), testPalette());
+        magazine.endPicture = encodePcx(640, 480, stripes(640, 480, 4), testPalette());
+        magazine.pointer = encodePcx(32, 32, stripes(32, 32, 1), testPalette());
+        magazine.font = fontFile(32768, [](int, int c, int r) { return c == r % 8; });
         std::filesystem::path sample = std::filesystem::path(ORBEX_SAMPLE_MAGAZINE) / "data" / "orbex.dat";
         if (std::filesystem::exists(sample))
-            std::filesystem::copy_file(sample, "data/orbex.dat");
+            magazine.archive = readText(sample);
         else
-            writeFile("data/orbex.dat", std::string("Inhalt\nRedaktion\n\nText.\n\x9E"));
+            magazine.archive = "Inhalt\nRedaktion\n\nText.\n\x9E";
+        return magazine;
     }
 };
 
 TEST_F(PicturesEndToEndTest, TheStartPictureReachesTheScreenAtTwentyFourBits) {
-    writeMagazine();
-    writeFile("orbex.cfg", Bytes{1, 2, 1});
+    TestMagazine magazine = picturesMagazine();
+    magazine.config = Bytes{1, 2, 1};
+    magazine.write();
     Outcome run = runViewer("frames 2\nshot a.png\n");
     ASSERT_EQ(run.run.status(), 0) << run.stderrText;
     Bytes shot = readPngRgb("a.png");
@@ -86,8 +91,9 @@ TEST_F(PicturesEndToEndTest, TheStartPictureReachesTheScreenAtTwentyFourBits) {
 }
 
 TEST_F(PicturesEndToEndTest, TheStartPictureReachesTheScreenPackedAtSixteenBits) {
-    writeMagazine();
-    writeFile("orbex.cfg", Bytes{1, 3, 1});
+    TestMagazine magazine = picturesMagazine();
+    magazine.config = Bytes{1, 3, 1};
+    magazine.write();
     Outcome run = runViewer("frames 2\nshot a.png\n");
     ASSERT_EQ(run.run.status(), 0) << run.stderrText;
     Bytes raw = startPicture();
@@ -104,9 +110,10 @@ TEST_F(PicturesEndToEndTest, TheStartPictureReachesTheScreenPackedAtSixteenBits)
 }
 
 TEST_F(PicturesEndToEndTest, AMissingBackgroundIsReportedAndTheRunEndsByItself) {
-    writeMagazine();
-    std::filesystem::remove("data/BG_8b.pcx");
-    writeFile("orbex.cfg", Bytes{1, 2, 1});
+    TestMagazine magazine = picturesMagazine();
+    magazine.background.reset();
+    magazine.config = Bytes{1, 2, 1};
+    magazine.write();
     // The viewer closes at the next window message (here the pointer's
     // move), so the second shot is never taken.
     Outcome run = runViewer("frames 2\nshot a.png\nmove 5 5\nframes 50\nshot b.png\n");

@@ -14,7 +14,9 @@
 
 #include "images.h"
 #include "platform/headless/headless.h"
+#include "platform/install.h"
 #include "shell/startup.h"
+#include "support/magazine.h"
 #include "support/modules.h"
 #include "support/viewer_test.h"
 
@@ -61,23 +63,9 @@ Tour readTour() {
     return tour;
 }
 
-// A first start of the built magazine in folder: its data and modules only,
-// never the orbex.cfg or orbex.log that ./run.sh may have left there.
-void copyMagazine(const fs::path &folder) {
-    const fs::path magazine = ORBEX_SAMPLE_MAGAZINE;
-    fs::create_directories(folder);
-    fs::copy(magazine / "data", folder / "data", fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-    for (const fs::directory_entry &entry : fs::directory_iterator(magazine)) {
-        const std::string extension = entry.path().extension().string();
-        if (entry.is_regular_file() &&
-            (extension == ".xm" || extension == ".mod" || extension == ".s3m" || extension == ".it"))
-            fs::copy_file(entry.path(), folder / entry.path().filename(), fs::copy_options::overwrite_existing);
-    }
-}
-
 // Runs the tour in folder, with the letter l.
 int runTour(const fs::path &folder) {
-    copyMagazine(folder);
+    copySampleMagazine(folder);
     ProgramRun run;
     run.folder = folder;
     run.arguments = {"l"};
@@ -89,7 +77,7 @@ int runTour(const fs::path &folder) {
 // The same tour inside this process, as a test or benchmark runs the viewer
 // again and again: only the one reset between runs.
 int runTourHere(const fs::path &folder) {
-    copyMagazine(folder);
+    copySampleMagazine(folder);
     const fs::path previous = fs::current_path();
     fs::current_path(folder);
     const std::string script = (referenceFolder() / "tour.txt").string();
@@ -97,7 +85,7 @@ int runTourHere(const fs::path &folder) {
     ::setenv("ORBEX_SCRIPT", script.c_str(), 1);
     ::setenv("ORBEX_AUDIO_CAPTURE", "capture.wav", 1);
     resetViewer();
-    int result = headless::install(true) ? 0 : -1;
+    int result = installBackend(headless::BACKEND, true) ? 0 : -1;
     char commandLine[] = "l";
     if (result == 0)
         result = WinMain(nullptr, nullptr, commandLine, SW_SHOWDEFAULT);

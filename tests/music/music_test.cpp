@@ -6,6 +6,8 @@
 #include "base/settings.h"
 #include "platform/bass.h"
 #include "platform/headless/headless.h"
+#include "platform/install.h"
+#include "platform/testing.h"
 #include "present/frame.h"
 #include "shell/startup.h"
 #include "support/modules.h"
@@ -29,7 +31,7 @@ class MusicTest : public ViewerTest {
         std::vector<std::uint8_t> frame(640 * 480 * 3);
         ViewerMode = MODE_OUTRO;
         for (int i = 0; i < n; ++i)
-            drawFrame(frame.data(), 640 * 2);
+            drawFrame(LockedFrame(frame.data(), 640 * 2));
     }
 };
 
@@ -164,14 +166,14 @@ TEST_F(MusicTest, SwitchIgnoresEveryOtherResultAndReplacesTheModule) {
 
 TEST_F(MusicTest, SwitchPlaysTheNewTuneInPlaceOfTheOld) {
     setenv("ORBEX_AUDIO_CAPTURE", "capture.wav", 1);
-    headless::install(false);
+    installBackend(headless::BACKEND, false);
     unsetenv("ORBEX_AUDIO_CAPTURE");
     startMusic(nullptr);
     for (int i = 0; i < 50; ++i)
-        headless::advanceSound(20);
+        advanceSound(20);
     switchMusic("high.xm");
     for (int i = 0; i < 50; ++i)
-        headless::advanceSound(20);
+        advanceSound(20);
     Wave wave = readWave("capture.wav");
     ASSERT_TRUE(wave.bValid);
     ASSERT_EQ(wave.frames(), 88200u);

@@ -135,7 +135,7 @@ TEST_F(PcxTest, OversizePicturesKeepToTheirTarget) {
     EXPECT_TRUE(std::equal(palPcx.begin(), palPcx.end(), testPalette().begin()));
 
     // The pointer buffer lies right before the pointer's colours.
-    abCursorColour.fill(0x5A);
+    cursorColours.fill(0x5A);
     Bytes small = pattern(40, 40);
     writeFile("cursor.pcx", encodePcx(40, 40, small, testPalette()));
     readCursorPcx("cursor.pcx", 0, -4, 2);
@@ -144,7 +144,7 @@ TEST_F(PcxTest, OversizePicturesKeepToTheirTarget) {
             std::uint8_t want = y < 2 ? 0xEE : small[static_cast<std::size_t>(40 * (y - 2) + x + 4)];
             ASSERT_EQ(abCursorMask[static_cast<std::size_t>(32 * x + y)], want) << x << "," << y;
         }
-    EXPECT_TRUE(std::all_of(abCursorColour.begin(), abCursorColour.end(), [](std::uint8_t b) { return b == 0x5A; }));
+    EXPECT_TRUE(std::all_of(cursorColours.begin(), cursorColours.end(), [](std::uint8_t b) { return b == 0x5A; }));
 }
 
 TEST_F(PcxTest, HugeAndNegativeExtentsStayInsideAndEnd) {

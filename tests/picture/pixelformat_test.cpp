@@ -4,8 +4,8 @@
 #include "base/settings.h"
 #include "common/geometry.h"
 #include "display/display.h"
-#include "platform/display.h"
 #include "platform/headless/headless.h"
+#include "platform/testing.h"
 #include "shell/startup.h"
 #include "shell/windowproc.h"
 #include "support/viewer_test.h"
@@ -50,7 +50,7 @@ TEST_F(PixelFormatTest, BitCountsFollowTheChannelMasks) {
     };
     for (const Case &c : cases) {
         resetViewer();
-        headless::setMasks16(c.r, c.g, c.b);
+        setMasks16(c.r, c.g, c.b);
         openDisplay(3);
         ASSERT_EQ(SCREENCOLORS, 16);
         detectPixelFormat();
@@ -62,7 +62,7 @@ TEST_F(PixelFormatTest, ChoicesFourToSevenForceTheLayout) {
     const Bits forced[] = {{5, 5, 5}, {6, 5, 5}, {5, 6, 5}, {5, 5, 6}};
     for (int choice = 4; choice <= 7; ++choice) {
         resetViewer();
-        headless::setMasks16(0x7C00, 0x03E0, 0x001F);
+        setMasks16(0x7C00, 0x03E0, 0x001F);
         openDisplay(static_cast<std::uint8_t>(choice));
         detectPixelFormat();
         EXPECT_EQ(detected(), forced[choice - 4]) << choice;
@@ -70,7 +70,7 @@ TEST_F(PixelFormatTest, ChoicesFourToSevenForceTheLayout) {
     // 3 and 8 keep what the masks say.
     for (std::uint8_t choice : {3, 8, 255}) {
         resetViewer();
-        headless::setMasks16(0x7C00, 0x03E0, 0x001F);
+        setMasks16(0x7C00, 0x03E0, 0x001F);
         openDisplay(choice);
         detectPixelFormat();
         EXPECT_EQ(detected(), (Bits{5, 5, 5})) << int{choice};

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/headless/headless.h"
+#include "platform/testing.h"
 #include "support/viewer_test.h"
 
 namespace orbex::test {
@@ -14,7 +15,7 @@ class ScriptTest : public ViewerTest {
     void SetUp() override {
         ViewerTest::SetUp();
         // The installed backend's own script stays quiet while the queue is looked at.
-        headless::loadScriptText("frames 1000000\n", nullptr);
+        loadScript("frames 1000000\n", nullptr);
         WNDCLASSA wc{};
         wc.lpfnWndProc = [](HWND, UINT, WPARAM, LPARAM) -> LRESULT { return 0; };
         wc.lpszClassName = "script test";

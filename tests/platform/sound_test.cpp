@@ -6,6 +6,7 @@
 
 #include "platform/bass.h"
 #include "platform/headless/headless.h"
+#include "platform/testing.h"
 #include "support/modules.h"
 #include "support/viewer_test.h"
 
@@ -336,7 +337,7 @@ TEST_F(SoundTest, HeadlessControlsInjectFailuresAndRecordCalls) {
                                       "BASS_Start",         "BASS_MusicPlay 1"};
     EXPECT_EQ(soundCalls(), expected);
     // A reset forgets everything, the library included.
-    resetSoundLayer();
+    resetPlatform();
     EXPECT_TRUE(soundCalls().empty());
     EXPECT_LT(BASS_GetVolume(), 0);
 }

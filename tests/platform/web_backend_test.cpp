@@ -9,6 +9,7 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,9 +17,11 @@
 #include "orbex_web.h"
 #include "platform/bass.h"
 #include "platform/clock.h"
-#include "platform/display.h"
+#include "platform/install.h"
+#include "platform/testing.h"
 #include "platform/web/web.h"
 #include "platform/windows.h"
+#include "support/chain.h"
 
 namespace {
 
@@ -113,13 +116,12 @@ class WebBackend : public ::testing::Test {
     void SetUp() override {
         for (const char *name : {"ORBEX_SCRIPT", "ORBEX_CLOCK"})
             ::unsetenv(name);
-        resetWindowSystem();
-        resetDisplayLayer();
-        resetSoundLayer();
-        resetClock();
+        resetPlatform();
         page = Page{};
     }
     void TearDown() override {
+        chain.reset();
+        resetPlatform();
         for (const char *name : {"ORBEX_SCRIPT", "ORBEX_CLOCK"})
             ::unsetenv(name);
         if (!script.empty())
@@ -128,7 +130,7 @@ class WebBackend : public ::testing::Test {
 
     // The backend installed and a window open; false when install refused.
     bool start() {
-        if (!web::install())
+        if (!installBackend(web::BACKEND, true))
             return false;
         WNDCLASSA wc{};
         wc.lpfnWndProc = quietProc;
@@ -152,15 +154,21 @@ class WebBackend : public ::testing::Test {
         return std::to_string(msg.message) + " " + std::to_string(msg.wParam) + " " + std::to_string(msg.lParam);
     }
 
-    static void flip(std::vector<std::uint8_t> &pixels, int depth) {
-        const int pitch = 640 * depth / 8;
-        pixels.resize(static_cast<std::size_t>(pitch) * 480);
-        videoBackend()->presentFrame(FrameView{pixels.data(), 640, 480, pitch, depth, depth == 16 ? 0xF800u : 0,
-                                               depth == 16 ? 0x07E0u : 0, depth == 16 ? 0x001Fu : 0});
+    // A frame of this depth filled with byte, flipped as the viewer does.
+    void flip(int depth, std::uint8_t byte = 0) {
+        if (!chain || depth != chainDepth) {
+            chain.reset();
+            chain.emplace(static_cast<DWORD>(depth));
+            chainDepth = depth;
+            page.calls.clear();
+        }
+        ASSERT_EQ(chain->flip(byte), DD_OK);
     }
 
     HWND hwnd = nullptr;
     fs::path script;
+    std::optional<test::Chain> chain;
+    int chainDepth = 0;
 };
 
 TEST_F(WebBackend, PageEventsBecomeWindowMessagesInOrder) {
@@ -202,10 +210,10 @@ TEST_F(WebBackend, AnIdlePageSendsAnEmptyMessageNowAndThen) {
 
 TEST_F(WebBackend, AFlipShowsTheFrameThenWaitsForTheNextAnimationFrame) {
     ASSERT_TRUE(start());
-    std::vector<std::uint8_t> pixels;
-    flip(pixels, 24);
-    flip(pixels, 16);
-    EXPECT_EQ(page.calls, (std::vector<std::string>{"present 1920 24", "wait_frame", "present 1280 16", "wait_frame"}));
+    flip(24);
+    EXPECT_EQ(page.calls, (std::vector<std::string>{"present 1920 24", "wait_frame"}));
+    flip(16);
+    EXPECT_EQ(page.calls, (std::vector<std::string>{"present 1280 16", "wait_frame"}));
     SetCursor(nullptr);
     EXPECT_EQ(page.calls.back(), "show_cursor 0");
     MessageBoxA(hwnd, "Text", "ORBEX 5", MB_OK);
@@ -228,11 +236,10 @@ TEST_F(WebBackend, AScriptedRunTakesOnlyTheScriptAndMovesTheVirtualClock) {
     EXPECT_EQ(next(), "256 112 1");
     // "frames 1": the loop finds nothing once and draws.
     EXPECT_EQ(next(), "none");
-    std::vector<std::uint8_t> pixels(640 * 3 * 480, 0x5A);
-    flip(pixels, 24);
+    flip(24, 0x5A);
     EXPECT_EQ(timeGetTime() - started, 20u);
     // The shot is of the frame flipped, even after its memory is gone.
-    pixels.assign(pixels.size(), 0);
+    chain->release();
     EXPECT_EQ(next(), "16 0 0");
     EXPECT_EQ(page.calls.back(), "shot one.png 24");
     ASSERT_EQ(page.shot.size(), 640u * 3 * 480);
@@ -243,10 +250,10 @@ TEST_F(WebBackend, AScriptedRunTakesOnlyTheScriptAndMovesTheVirtualClock) {
 
 TEST_F(WebBackend, AClockOrScriptThatCannotBeUsedStopsTheStart) {
     ::setenv("ORBEX_CLOCK", "fast", 1);
-    EXPECT_FALSE(web::install());
+    EXPECT_FALSE(installBackend(web::BACKEND, true));
     ::unsetenv("ORBEX_CLOCK");
     useScript("jump 3\n");
-    EXPECT_FALSE(web::install());
+    EXPECT_FALSE(installBackend(web::BACKEND, true));
 }
 
 TEST_F(WebBackend, TheSoundLibraryKeepsItsRulesOverThePagesPlayer) {

@@ -1,11 +1,13 @@
 // The message queue between the backends and the viewer: input comes in the
 // order it was given, and a left-button release whose press no frame has
 // drawn yet waits for one, so that a tap is a click.
+#include <optional>
 #include <vector>
 
-#include "platform/display.h"
 #include "platform/headless/headless.h"
+#include "platform/testing.h"
 #include "platform/windows.h"
+#include "support/chain.h"
 #include "support/viewer_test.h"
 
 namespace orbex::test {
@@ -25,45 +27,23 @@ class MessageQueueTest : public ViewerTest {
         ViewerTest::SetUp();
         seen.clear();
         // A script still running: the backend neither closes the window nor adds input.
-        ASSERT_TRUE(headless::loadScriptText("frames 100000\n", nullptr));
+        ASSERT_TRUE(loadScript("frames 100000\n", nullptr));
         WNDCLASSA wc{};
         wc.lpfnWndProc = recordingProc;
         wc.lpszClassName = "queue";
         ASSERT_TRUE(RegisterClassA(&wc));
         hwnd = CreateWindowExA(0, "queue", "ORBEX 5", WS_POPUP, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
         ASSERT_NE(hwnd, nullptr);
-        ASSERT_EQ(DirectDrawCreate(nullptr, &dd, nullptr), DD_OK);
-        ASSERT_EQ(dd->SetCooperativeLevel(hwnd, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), DD_OK);
-        ASSERT_EQ(dd->SetDisplayMode(640, 480, 16), DD_OK);
-        DDSURFACEDESC desc{};
-        desc.dwSize = sizeof desc;
-        desc.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
-        desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX;
-        desc.dwBackBufferCount = 1;
-        ASSERT_EQ(dd->CreateSurface(&desc, &primary, nullptr), DD_OK);
-        DDSCAPS caps{DDSCAPS_BACKBUFFER};
-        ASSERT_EQ(primary->GetAttachedSurface(&caps, &back), DD_OK);
+        chain.emplace(16, hwnd);
     }
 
     void TearDown() override {
-        if (primary != nullptr)
-            primary->Release();
-        if (dd != nullptr)
-            dd->Release();
+        chain.reset();
         ViewerTest::TearDown();
     }
 
     // What the message loop does between two looks at the queue.
-    HRESULT drawFrame() {
-        RECT all{0, 0, 640, 480};
-        DDSURFACEDESC desc{};
-        desc.dwSize = sizeof desc;
-        HRESULT result = back->Lock(&all, &desc, DDLOCK_WAIT, nullptr);
-        if (result != DD_OK)
-            return result;
-        back->Unlock(nullptr);
-        return primary->Flip(nullptr, 0);
-    }
+    HRESULT drawFrame() { return chain->flip(); }
 
     // Hands every message the loop would take now to the procedure.
     std::vector<UINT> dispatchWaiting() {
@@ -75,9 +55,7 @@ class MessageQueueTest : public ViewerTest {
     }
 
     HWND hwnd = nullptr;
-    IDirectDraw *dd = nullptr;
-    IDirectDrawSurface *primary = nullptr;
-    IDirectDrawSurface *back = nullptr;
+    std::optional<Chain> chain;
 };
 
 using Messages = std::vector<UINT>;

@@ -41,7 +41,7 @@ class ArticleTest : public ViewerTest {
 
     std::vector<Cell> drawNow() {
         frame = TestFrame(24);
-        drawArticle(frame.data(), frame.pitch);
+        drawArticle(frame.locked());
         return readCells(frame);
     }
 
@@ -417,7 +417,7 @@ TEST_F(ArticleTest, SixteenBitFramesWithPaddedRows) {
     frame = TestFrame(16, 40);
     setText(colourCode(100, 50, 0) + "A\nB");
     ScrollPosition = 0.0f;
-    drawArticle(frame.data(), frame.pitch);
+    drawArticle(frame.locked());
     auto cells = readCells(frame);
     ASSERT_EQ(cells.size(), 3u);
     EXPECT_EQ(cells[0], (Cell{16, 206, 'A', 0x6180}));

@@ -8,6 +8,7 @@
 #include "platform/bass.h"
 #include "platform/clock.h"
 #include "platform/headless/headless.h"
+#include "platform/testing.h"
 #include "present/frame.h"
 #include "present/input.h"
 #include "shell/assets.h"
@@ -38,7 +39,7 @@ class FrameTest : public ViewerTest {
 
     // One frame, then the time a flip takes.
     void step(DWORD ms = 20) {
-        drawFrame(frame.data(), frame.pitch);
+        drawFrame(frame.locked());
         advanceVirtualClock(ms);
     }
 

@@ -51,9 +51,9 @@ class OverlayTest : public ViewerTest {
         abCursorMask.fill(1);
         for (int x = 0; x < 32; ++x)
             for (int y = 0; y < 32; ++y) {
-                abCursorColour[static_cast<std::size_t>(96 * x + y)] = red;
-                abCursorColour[static_cast<std::size_t>(96 * x + 32 + y)] = green;
-                abCursorColour[static_cast<std::size_t>(96 * x + 64 + y)] = blue;
+                cursorColours[static_cast<std::size_t>(96 * x + y)] = red;
+                cursorColours[static_cast<std::size_t>(96 * x + 32 + y)] = green;
+                cursorColours[static_cast<std::size_t>(96 * x + 64 + y)] = blue;
             }
     }
 
@@ -194,12 +194,12 @@ TEST_F(OverlayTest, HeaderLinesOnlyOffTheContentsPage) {
     nTitleLength = 5;
     nArticle = 1;
     TestFrame frame;
-    drawHeaderLines(frame.data(), frame.pitch);
+    drawHeaderLines(frame.locked());
     EXPECT_TRUE(readCells(frame, 7).empty());
     EXPECT_TRUE(readCells(frame, 2).empty());
 
     nArticle = 3;
-    drawHeaderLines(frame.data(), frame.pitch);
+    drawHeaderLines(frame.locked());
     auto author = cellsBetween(frame, 7, 0, 500);
     EXPECT_EQ(textAt(author, 180), "Autor:Ann");
     EXPECT_EQ(author.front().x, 15);
@@ -213,7 +213,7 @@ TEST_F(OverlayTest, HeaderLinesOnlyOffTheContentsPage) {
     frame = TestFrame();
     std::strcpy(szTitle.data(), std::string(50, 'L').c_str());
     nTitleLength = 50;
-    drawHeaderLines(frame.data(), frame.pitch);
+    drawHeaderLines(frame.locked());
     title = cellsBetween(frame, 2, 100, 640);
     EXPECT_EQ(title.front().x, 170);
     EXPECT_EQ(textAt(title, 180), "Titel:" + std::string(50, 'L'));
@@ -225,7 +225,7 @@ TEST_F(OverlayTest, HeaderLinesDrawTheZerosBehindTheText) {
     nTitleLength = 50;
     nArticle = 2;
     TestFrame frame;
-    drawHeaderLines(frame.data(), frame.pitch);
+    drawHeaderLines(frame.locked());
     EXPECT_EQ(textAt(cellsBetween(frame, 7, 0, 165), 180), std::string("Autor:Ann") + std::string(9, '\0'));
 }
 
@@ -233,10 +233,10 @@ TEST_F(OverlayTest, FrameRateLineHasOneZeroAfterTheText) {
     loadMarkerFont(false);
     dwFrames = 61.0f;
     TestFrame frame;
-    drawFrameRate(frame.data(), frame.pitch);
+    drawFrameRate(frame.locked());
     EXPECT_TRUE(readCells(frame, 2).empty());
     bShowFrameRate = 1;
-    drawFrameRate(frame.data(), frame.pitch);
+    drawFrameRate(frame.locked());
     auto cells = readCells(frame, 2);
     EXPECT_EQ(textAt(cells, 465), std::string("dwFrames61.000000") + '\0');
     EXPECT_EQ(cells.front().x, 10);
@@ -251,7 +251,7 @@ TEST_F(OverlayTest, PointerFadesInThenBlendsHalf) {
     nMouseX = 100;
     nMouseY = 100;
     dwTotalFrames = 50;
-    drawPointer(frame.data(), frame.pitch);
+    drawPointer(frame.locked());
     EXPECT_EQ(frame.pixel(100, 100), rgb(250, 250, 250));
     EXPECT_EQ(frame.pixel(131, 131), rgb(250, 250, 250));
     EXPECT_EQ(frame.pixel(132, 131), 0xFFFFFFu);
@@ -259,15 +259,15 @@ TEST_F(OverlayTest, PointerFadesInThenBlendsHalf) {
     std::fill(frame.pixels.begin(), frame.pixels.end(), 0);
     setPointer(200, 100, 10);
     dwTotalFrames = 51;
-    drawPointer(frame.data(), frame.pitch);
+    drawPointer(frame.locked());
     EXPECT_EQ(frame.pixel(110, 110), rgb(100, 50, 5));
     // Early frames: ((s + p) / 100) * frame, kept to 8 bits.
     dwTotalFrames = 3;
     std::fill(frame.pixels.begin(), frame.pixels.end(), 0);
-    drawPointer(frame.data(), frame.pitch);
+    drawPointer(frame.locked());
     EXPECT_EQ(frame.pixel(110, 110), rgb(6, 3, 0));
     dwTotalFrames = 0;
-    drawPointer(frame.data(), frame.pitch);
+    drawPointer(frame.locked());
     EXPECT_EQ(frame.pixel(110, 110), 0u);
 }
 
@@ -279,13 +279,13 @@ TEST_F(OverlayTest, PointerMaskEdgesAndSwitches) {
     TestFrame frame;
     nMouseX = 630;
     nMouseY = 470;
-    drawPointer(frame.data(), frame.pitch);
+    drawPointer(frame.locked());
     EXPECT_EQ(pixelsWith(frame, rgb(127, 127, 127)), 99);
 
     frame = TestFrame();
     nMouseX = 0;
     nMouseY = 0;
-    drawPointer(frame.data(), frame.pitch);
+    drawPointer(frame.locked());
     // Column 0 of the screen never gets pointer pixels.
     EXPECT_EQ(frame.pixel(0, 5), 0u);
     EXPECT_EQ(frame.pixel(1, 5), rgb(127, 127, 127));
@@ -294,7 +294,7 @@ TEST_F(OverlayTest, PointerMaskEdgesAndSwitches) {
     frame = TestFrame();
     nMouseX = -5;
     nMouseY = -10;
-    drawPointer(frame.data(), frame.pitch);
+    drawPointer(frame.locked());
     EXPECT_EQ(pixelsWith(frame, rgb(127, 127, 127)), 26 * 22);
 
     for (auto [x, y, on, choice] : {std::tuple{640, 10, 1, 1}, std::tuple{10, 480, 1, 1}, std::tuple{10, 10, 0, 1},
@@ -304,7 +304,7 @@ TEST_F(OverlayTest, PointerMaskEdgesAndSwitches) {
         nMouseY = y;
         bPointerOn = static_cast<std::uint8_t>(on);
         nPointerChoice = static_cast<std::uint8_t>(choice);
-        drawPointer(frame.data(), frame.pitch);
+        drawPointer(frame.locked());
         EXPECT_EQ(pixelsWith(frame, 0), 640 * 480) << x << "," << y << "," << on << "," << choice;
     }
 }
@@ -313,14 +313,14 @@ TEST_F(OverlayTest, PointerAt16BitsIsCopiedPacked) {
     nPointerChoice = 1;
     abCursorMask.fill(0);
     abCursorMask[32 * 3 + 4] = 1;
-    abCursorColour[64 * 3 + 4] = 0x34;
-    abCursorColour[64 * 3 + 32 + 4] = 0x12;
+    cursorColours[64 * 3 + 4] = 0x34;
+    cursorColours[64 * 3 + 32 + 4] = 0x12;
     dwTotalFrames = 1;
     TestFrame frame(16, 6);
     std::fill(frame.pixels.begin(), frame.pixels.end(), 0xFF);
     nMouseX = 20;
     nMouseY = 30;
-    drawPointer(frame.data(), frame.pitch);
+    drawPointer(frame.locked());
     EXPECT_EQ(frame.pixel(23, 34), 0x1234u);
     EXPECT_EQ(pixelsWith(frame, 0xFFFF), 640 * 480 - 1);
 }

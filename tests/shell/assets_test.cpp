@@ -11,8 +11,10 @@
 #include "picture/pcx.h"
 #include "picture/pixelformat.h"
 #include "platform/headless/headless.h"
+#include "platform/testing.h"
 #include "shell/startup.h"
 #include "shell/windowproc.h"
+#include "support/magazine.h"
 #include "support/modules.h"
 #include "support/pictures.h"
 #include "text/font.h"
@@ -81,11 +83,15 @@ Rgb paletteColour(const Bytes &palette, std::uint8_t k) {
 class AssetsTest : public ViewerTest {
   protected:
     void writeMagazine() {
-        writeFile("data/begin.raw", startPicture());
-        writeFile("data/ende.pcx", encodePcx(640, 480, indexPattern(640, 480, 3), testPalette()));
-        writeFile("data/BG_8b.pcx", encodePcx(640, 480, indexPattern(640, 480, 11), reversedPalette()));
-        writeFile("data/cursor.pcx", encodePcx(32, 32, cursorIndices(), cursorPalette()));
-        writeFile("data/chars.168", fontFile(FONT_FILE_SIZE, [](int g, int, int r) { return g == 'A' && r == 3; }));
+        TestMagazine magazine;
+        magazine.startPicture = startPicture();
+        magazine.endPicture = encodePcx(640, 480, indexPattern(640, 480, 3), testPalette());
+        magazine.background = encodePcx(640, 480, indexPattern(640, 480, 11), reversedPalette());
+        magazine.pointer = encodePcx(32, 32, cursorIndices(), cursorPalette());
+        magazine.font = fontFile(FONT_FILE_SIZE, [](int g, int, int r) { return g == 'A' && r == 3; });
+        // Each test's own, with the set-up.
+        magazine.config.reset();
+        magazine.write();
     }
     // The display as the start-up makes it, then the set-up.
     void runSetUp(Bytes config) {
@@ -99,7 +105,7 @@ class AssetsTest : public ViewerTest {
         return static_cast<std::uint16_t>(p[2 * i] | p[2 * i + 1] << 8);
     }
     static Rgb cursorPixel(int x, int y) {
-        auto at = [](int offset) { return abCursorColour[static_cast<std::size_t>(offset)]; };
+        auto at = [](int offset) { return cursorColours[static_cast<std::size_t>(offset)]; };
         return {at(96 * x + y), at(96 * x + 32 + y), at(96 * x + 64 + y)};
     }
     static std::uint8_t mask(int x, int y) { return abCursorMask[static_cast<std::size_t>(32 * x + y)]; }
@@ -157,15 +163,15 @@ TEST_F(AssetsTest, SixteenBitsPacksEveryPictureAndThePointer) {
     for (int x = 0; x < 32; ++x)
         for (int y = 0; y < 32; ++y) {
             std::uint16_t want = pack565(wantedCursor(x, y));
-            ASSERT_EQ(abCursorColour[static_cast<std::size_t>(64 * x + y)], want & 0xFF) << x << "," << y;
-            ASSERT_EQ(abCursorColour[static_cast<std::size_t>(64 * x + 32 + y)], want >> 8) << x << "," << y;
+            ASSERT_EQ(cursorColours[static_cast<std::size_t>(64 * x + y)], want & 0xFF) << x << "," << y;
+            ASSERT_EQ(cursorColours[static_cast<std::size_t>(64 * x + 32 + y)], want >> 8) << x << "," << y;
             ASSERT_EQ(mask(x, y), wantedCursor(x, y) == (Rgb{0, 0, 0}) ? 0 : 1) << x << "," << y;
         }
 }
 
 TEST_F(AssetsTest, AnUnknownSixteenBitLayoutMakesEveryPictureBlack) {
     writeMagazine();
-    headless::setMasks16(0x0F00, 0x00F0, 0x000F);
+    setMasks16(0x0F00, 0x00F0, 0x000F);
     runSetUp({1, 3, 1});
     auto blackPacked = [](const TrueColourPicture &p) {
         return std::all_of(p.begin(), p.begin() + PACKED_SIZE, [](std::uint8_t b) { return b == 0; });
@@ -173,7 +179,7 @@ TEST_F(AssetsTest, AnUnknownSixteenBitLayoutMakesEveryPictureBlack) {
     EXPECT_TRUE(blackPacked(picIntro));
     EXPECT_TRUE(blackPacked(picOutro));
     EXPECT_TRUE(blackPacked(picBackground));
-    EXPECT_TRUE(std::all_of(abCursorColour.begin(), abCursorColour.begin() + 2048, [](std::uint8_t b) { return !b; }));
+    EXPECT_TRUE(std::all_of(cursorColours.begin(), cursorColours.begin() + 2048, [](std::uint8_t b) { return !b; }));
     // The mask still comes from the pointer's true colours.
     for (int x = 0; x < 32; ++x)
         for (int y = 0; y < 32; ++y)

@@ -10,10 +10,12 @@
 #include "common/geometry.h"
 #include "display/display.h"
 #include "platform/bass.h"
-#include "platform/display.h"
 #include "platform/headless/headless.h"
+#include "platform/testing.h"
 #include "present/frame.h"
 #include "shell/startup.h"
+#include "support/magazine.h"
+#include "support/page_files.h"
 #include "support/viewer_test.h"
 #include "text/archive.h"
 
@@ -55,23 +57,6 @@ INSTANTIATE_TEST_SUITE_P(CommandLines, LetterTest,
 
 // --- whole runs -------------------------------------------------------------
 
-// A 640x480 256-colour PCX of one colour, run-length coded.
-Bytes plainPcx(std::uint8_t index) {
-    Bytes pcx(128, 0);
-    pcx[0] = 10, pcx[1] = 5, pcx[2] = 1, pcx[3] = 8;
-    pcx[8] = 639 & 0xFF, pcx[9] = 639 >> 8, pcx[10] = 479 & 0xFF, pcx[11] = 479 >> 8;
-    pcx[65] = 1, pcx[66] = 640 & 0xFF, pcx[67] = 640 >> 8;
-    for (int row = 0; row < 480; ++row)
-        for (int left = 640; left > 0; left -= 63) {
-            pcx.push_back(static_cast<std::uint8_t>(0xC0 | std::min(left, 63)));
-            pcx.push_back(index);
-        }
-    pcx.push_back(0x0C);
-    for (int i = 0; i < 256; ++i)
-        pcx.insert(pcx.end(), {static_cast<std::uint8_t>(i), 0x40, 0x80});
-    return pcx;
-}
-
 // Contents page (header-less, CR LF line ends) and one article.
 const std::string ARCHIVE = "d\r\nInhalt\r\nZeile 2\r\n\x9E"
                             "xTitel\nAutor\n\nText\n\x9E";
@@ -80,13 +65,19 @@ class RunTest : public ViewerTest {
   protected:
     void SetUp() override {
         ViewerTest::SetUp();
-        writeFile("data/orbex.dat", ARCHIVE);
-        writeFile("data/chars.168", Bytes(32768, 0));
-        writeFile("data/BG_8b.pcx", plainPcx(3));
+        // A blank font and a background; no other picture.
+        TestMagazine magazine;
+        magazine.archive = ARCHIVE;
+        magazine.font = Bytes(32768, 0);
+        magazine.background = solidPcx(640, 480, 3, 0x40, 0x80);
+        magazine.startPicture.reset();
+        magazine.endPicture.reset();
+        magazine.config.reset();
+        magazine.write();
     }
     static int run(const char *cmdLine, const std::string &script) {
         std::string error;
-        EXPECT_TRUE(headless::loadScriptText(script, &error)) << error;
+        EXPECT_TRUE(loadScript(script, &error)) << error;
         std::string text = cmdLine;
         return WinMain(nullptr, nullptr, text.data(), SW_SHOWDEFAULT);
     }
@@ -144,7 +135,7 @@ TEST_F(RunTest, NoLogWithoutTheLetter) {
 }
 
 TEST_F(RunTest, StartPictureIsShownBeforeTheArchiveLoads) {
-    headless::setPitchPadding(0);
+    setPitchPadding(0);
     EXPECT_EQ(initEngine(nullptr, nullptr, nullptr, SW_SHOWDEFAULT), 1);
     EXPECT_EQ(flipCount(), 1u);
     EXPECT_EQ(nTextLength, 0);
@@ -188,7 +179,7 @@ TEST_F(RunTest, QuitRequestDrawsFramesUntilTheNextMessage) {
 }
 
 TEST_F(RunTest, NoWindowEndsWinMainWithOne) {
-    headless::failWindowCreation();
+    failWindowCreation();
     EXPECT_EQ(run("ln", "frames 3\n"), 1);
     Lines log = logLines();
     ASSERT_GE(log.size(), 5u);
@@ -201,7 +192,7 @@ TEST_F(RunTest, NoWindowEndsWinMainWithOne) {
 }
 
 TEST_F(RunTest, FailingDisplayStillLoadsTheArchiveAndEnds) {
-    headless::offerDepths({});
+    offerDepths({});
     // Music on: the shutdown stops a library that never started, which fails.
     EXPECT_EQ(run("l", "frames 3\n"), 0);
 

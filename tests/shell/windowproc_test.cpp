@@ -8,6 +8,7 @@
 #include "display/display.h"
 #include "platform/bass.h"
 #include "platform/headless/headless.h"
+#include "platform/testing.h"
 #include "present/frame.h"
 #include "present/input.h"
 #include "shell/startup.h"
@@ -142,7 +143,7 @@ TEST_F(WindowProcTest, KeypadMovesByTenAndMayRestPastAnEdge) {
 }
 
 TEST_F(WindowProcTest, PointerIsReadOnlyWithTheMouseOn) {
-    ASSERT_TRUE(headless::loadScriptText("move 123 234\n", nullptr));
+    ASSERT_TRUE(loadScript("move 123 234\n", nullptr));
     MSG msg{};
     PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
     bMouseOn = 0;
@@ -253,7 +254,7 @@ TEST_F(WindowProcTest, F1CountsAsArticleTwoEvenWithoutAHeader) {
 
 TEST_F(WindowProcTest, NoCloseRequestWithoutTheQuitFlag) {
     // A script still running keeps the backend from closing on its own.
-    ASSERT_TRUE(headless::loadScriptText("frames 100\n", nullptr));
+    ASSERT_TRUE(loadScript("frames 100\n", nullptr));
     send(WM_NULL);
     send(WM_KEYDOWN, VK_F9);
     MSG msg{};

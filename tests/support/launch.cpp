@@ -1,10 +1,16 @@
 // Starts a program for a test script the way the test suites do (clean
 // environment, own folder, deadline), and stays with it until it ends.
 //   orbex_launch [--dir DIR] [--deadline SECONDS] [--pid-file FILE]
-//                [--stdout FILE] [--stderr FILE] [NAME=VALUE ...] -- PROGRAM [ARG ...]
+//                [--stdout FILE] [--stderr FILE] [--usage-file FILE]
+//                [NAME=VALUE ...] -- PROGRAM [ARG ...]
 // The exit status is the program's; 124 when the deadline killed it, 128 + N
 // when signal N ended it. Ended by SIGTERM, SIGINT or SIGHUP, it kills the
 // program first. The pid file holds the program's process id once it runs.
+// The usage file gets, once the program has ended, its peak resident memory
+// in KiB, 1 when the deadline killed it (else 0), and the signal that ended
+// it (else 0). Linux counts the memory
+// of the process a program was started from into the program's peak, so a
+// big test process measures its children through this small one.
 #include <unistd.h>
 
 #include <csignal>
@@ -25,7 +31,7 @@ void onStop(int signal) { nStopSignal = signal; }
 
 int usage() {
     std::fprintf(stderr, "usage: orbex_launch [--dir DIR] [--deadline SECONDS] [--pid-file FILE] [--stdout FILE] "
-                         "[--stderr FILE] [NAME=VALUE ...] -- PROGRAM [ARG ...]\n");
+                         "[--stderr FILE] [--usage-file FILE] [NAME=VALUE ...] -- PROGRAM [ARG ...]\n");
     return 2;
 }
 
@@ -41,6 +47,13 @@ bool writePidFile(const std::string &path, pid_t pid) {
     return std::rename(partial.c_str(), path.c_str()) == 0;
 }
 
+void writeUsageFile(const std::string &path, const orbex::test::RunResult &result, bool bTimedOut) {
+    if (path.empty())
+        return;
+    std::ofstream out(path, std::ios::trunc);
+    out << result.nMaxRssKiB << " " << (bTimedOut ? 1 : 0) << " " << result.nSignal << "\n";
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -48,6 +61,7 @@ int main(int argc, char **argv) {
     run.stdoutFile.clear();
     run.stderrFile.clear();
     std::string pidFile;
+    std::string usageFile;
     int i = 1;
     for (; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
         const std::string option = argv[i];
@@ -62,6 +76,8 @@ int main(int argc, char **argv) {
             run.stdoutFile = argv[++i];
         else if (option == "--stderr" && bValue)
             run.stderrFile = argv[++i];
+        else if (option == "--usage-file" && bValue)
+            usageFile = argv[++i];
         else if (option.find('=') != std::string::npos && option.rfind("--", 0) != 0)
             run.environment.push_back(option);
         else
@@ -96,12 +112,13 @@ int main(int argc, char **argv) {
             return 128 + nStopSignal;
         }
         if (std::chrono::steady_clock::now() > deadline) {
-            program.kill();
+            writeUsageFile(usageFile, program.kill(), true);
             std::fprintf(stderr, "orbex_launch: %s killed at its deadline\n", run.program.c_str());
             return 124;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     orbex::test::RunResult result = program.wait();
+    writeUsageFile(usageFile, result, false);
     return result.bExited ? result.nStatus : 128 + result.nSignal;
 }

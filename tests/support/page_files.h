@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "picture/lockedframe.h"
 #include "support/viewer_test.h"
 
 namespace orbex::test {
@@ -22,6 +23,8 @@ void loadMarkerFont(bool blankZero = true);
 struct TestFrame {
     explicit TestFrame(int depth = 24, int padding = 0);
     std::uint8_t *data() { return pixels.data(); }
+    // As the drawing steps take it, at the depth of SCREENCOLORS.
+    LockedFrame locked() { return {pixels.data(), pitch}; }
     std::int32_t pitch;
     int bytes;
     std::vector<std::uint8_t> pixels;

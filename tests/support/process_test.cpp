@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include "support/child.h"
 #include "support/viewer_test.h"
 
 namespace orbex::test {
@@ -34,6 +35,24 @@ TEST_F(ProcessTest, ProgramsSeeNoInheritedOrbexVariableAndTheGivenOnes) {
     EXPECT_EQ(env.find("ORBEX_CLOCK=step:20"), std::string::npos) << env;
     EXPECT_EQ(env.find("ORBEX_CLOCK=step:5"), std::string::npos) << env;
     EXPECT_NE(env.find("PATH="), std::string::npos);
+}
+
+// The tools' memory limits are checked on this figure: a test process that
+// has grown big must not make a small program look big.
+TEST_F(ProcessTest, AChildsPeakMemoryIsItsOwnNotTheTestProcesses) {
+    std::vector<char> ballast(256u << 20);
+    for (std::size_t i = 0; i < ballast.size(); i += 4096)
+        ballast[i] = 1;
+    const ChildResult small = runChild({"sh", "-c", "exit 3"});
+    EXPECT_EQ(small.status, 3);
+    EXPECT_GT(small.maxRssKiB, 0);
+    EXPECT_LT(small.maxRssKiB, 64 * 1024) << "the test process weighs " << ballast.size() / 1024 << " KiB";
+    const ChildResult killed = runChild({"sh", "-c", "kill -9 $$"});
+    EXPECT_EQ(killed.status, -1);
+    EXPECT_FALSE(killed.timedOut);
+    const ChildResult late = runChild({"sleep", "30"}, 0.2);
+    EXPECT_TRUE(late.timedOut);
+    EXPECT_EQ(late.status, -1);
 }
 
 TEST_F(ProcessTest, ProgramRunsInItsFolderWithItsOutputThere) {

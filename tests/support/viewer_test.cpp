@@ -8,6 +8,8 @@
 
 #include "display/display.h"
 #include "platform/headless/headless.h"
+#include "platform/install.h"
+#include "platform/testing.h"
 #include "shell/reset.h"
 
 extern char **environ;
@@ -16,8 +18,8 @@ namespace orbex::test {
 
 void resetViewer() {
     orbex::resetViewer();
-    headless::reset();
-    headless::install(false);
+    resetPlatform();
+    installBackend(headless::BACKEND, false);
 }
 
 void clearViewerEnvironment() {

@@ -82,7 +82,8 @@ struct TestFrame {
     std::vector<std::uint8_t> bytes;
     explicit TestFrame(int bytesPerPixel)
         : pitch(640 * bytesPerPixel + 6), bytes(2 * GUARD + static_cast<std::size_t>(pitch) * 480, 0x11) {}
-    std::uint8_t *frame() { return bytes.data() + GUARD; }
+    // The frame at the depth of SCREENCOLORS when it is asked for.
+    LockedFrame frame() { return {bytes.data() + GUARD, pitch}; }
     std::uint8_t at(std::int64_t offset) const { return bytes[static_cast<std::size_t>(GUARD + offset)]; }
     // Offsets changed from 0x11, relative to the frame's first byte.
     std::vector<std::int64_t> changed() const {
@@ -105,7 +106,7 @@ TEST_F(FontTest, SixteenBitGlyphsWritePackedPixelsLowByteFirstAndOnlyWhereSet) {
     SCREENCOLORS = 16;
     nRedBits = 5, nGreenBits = 6, nBlueBits = 5;
     TestFrame f(2);
-    drawGlyph('A', 10, 20, f.frame(), f.pitch, 0, 50, 100);
+    drawGlyph('A', 10, 20, f.frame(), 0, 50, 100);
     std::vector<std::int64_t> want;
     for (int c = 0; c < 8; ++c)
         for (int r : {c, c + 8}) {
@@ -123,7 +124,7 @@ TEST_F(FontTest, TwentyFourBitGlyphsWriteBlueGreenRed) {
     loadDiagonalFont();
     SCREENCOLORS = 24;
     TestFrame f(3);
-    drawGlyph('A', 632, 464, f.frame(), f.pitch, 1, 2, 3);
+    drawGlyph('A', 632, 464, f.frame(), 1, 2, 3);
     std::vector<std::int64_t> want;
     for (int c = 0; c < 8; ++c)
         for (int r : {c, c + 8}) {
@@ -139,9 +140,9 @@ TEST_F(FontTest, TwentyFourBitGlyphsWriteBlueGreenRed) {
     // A space draws nothing even when its glyph has set pixels; so does an
     // unknown depth.
     TestFrame g(3);
-    drawGlyph(' ', 0, 0, g.frame(), g.pitch, 1, 2, 3);
+    drawGlyph(' ', 0, 0, g.frame(), 1, 2, 3);
     SCREENCOLORS = 8;
-    drawGlyph('A', 0, 0, g.frame(), g.pitch, 1, 2, 3);
+    drawGlyph('A', 0, 0, g.frame(), 1, 2, 3);
     EXPECT_TRUE(g.changed().empty());
 }
 
@@ -157,7 +158,7 @@ TEST_F(FontTest, CellsAcrossTheFrameEdgesAreClippedThere) {
         };
         for (Pos pos : {Pos{-3, -5}, Pos{636, 470}, Pos{-8, 0}, Pos{640, 0}, Pos{0, 480}, Pos{INT32_MAX, INT32_MIN}}) {
             TestFrame f(bpp);
-            drawGlyph('#', pos.x, pos.y, f.frame(), f.pitch, 255, 255, 255);
+            drawGlyph('#', pos.x, pos.y, f.frame(), 255, 255, 255);
             std::vector<std::int64_t> want;
             for (std::int64_t y = std::int64_t{pos.y}; y < std::int64_t{pos.y} + 16; ++y)
                 for (std::int64_t x = std::int64_t{pos.x}; x < std::int64_t{pos.x} + 8; ++x)
@@ -181,7 +182,7 @@ TEST_F(FontTest, StringsStopAtDollarAndDrawAtMostEightyCells) {
         Bytes buffer(80, 0);
         std::copy(text.begin(), text.end(), buffer.begin());
         TestFrame f(3);
-        drawString(buffer.data(), 0, 0, f.frame(), f.pitch, 9, 9, 9);
+        drawString(buffer.data(), 0, 0, f.frame(), 9, 9, 9);
         std::vector<std::int64_t> columns;
         for (std::int64_t offset : f.changed())
             if (offset % 3 == 0)

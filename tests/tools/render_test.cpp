@@ -6,6 +6,7 @@
 #include "articles.h"
 #include "images.h"
 #include "support/child.h"
+#include "support/magazine.h"
 #include "support/viewer_test.h"
 
 namespace orbex::test {
@@ -15,8 +16,7 @@ class RenderAgreement : public ViewerTest {
   protected:
     void SetUp() override {
         ViewerTest::SetUp();
-        std::filesystem::copy(ORBEX_SAMPLE_MAGAZINE, "mag", std::filesystem::copy_options::recursive);
-        std::filesystem::remove("mag/orbex.cfg");
+        copySampleMagazine("mag");
         Report report;
         articles = decodeArchive(readFile("mag/data/orbex.dat"), report);
     }

@@ -9,6 +9,7 @@
 #include "files.h"
 #include "images.h"
 #include "support/child.h"
+#include "support/magazine.h"
 #include "support/viewer_test.h"
 
 namespace orbex::test {
@@ -19,12 +20,6 @@ class ToolCli : public ViewerTest {
     static ChildResult tool(std::vector<std::string> args, double deadline = 60) {
         args.insert(args.begin(), ORBEX_TOOL_BINARY);
         return runChild(args, deadline);
-    }
-    // The built sample magazine, copied so the test may spoil it.
-    static void copySampleMagazine(const std::string &to) {
-        std::filesystem::copy(ORBEX_SAMPLE_MAGAZINE, to, std::filesystem::copy_options::recursive);
-        std::filesystem::remove(to + "/orbex.cfg");
-        std::filesystem::remove(to + "/orbex.log");
     }
 };
 

@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <algorithm>
 #include <random>
 
@@ -512,6 +514,41 @@ TEST_F(ToolTest, CheckReportsWhatIsMissingOrMisshapen) {
     EXPECT_TRUE(hasWarning(found, "glyph 0"));
     EXPECT_TRUE(hasError(found, "data/begin.raw: 1000 bytes"));
     EXPECT_TRUE(hasError(found, "data/ende.pcx: 320x200"));
+}
+
+// Bytes this process has read from files so far.
+std::uint64_t bytesRead() {
+    std::string io = readText("/proc/self/io");
+    std::size_t at = io.find("rchar: ");
+    return at == std::string::npos ? 0 : std::stoull(io.substr(at + 7));
+}
+
+TEST_F(ToolTest, CheckLoadsEachModuleFileOnceHoweverManyLinksNameIt) {
+    buildSampleMagazine();
+    ASSERT_TRUE(writeDemoModule("extreme2.xm", 1));
+    // One module of 4 MiB under 100 names: spelt differently, or linked hard.
+    constexpr std::size_t MODULE_BYTES = 4u << 20;
+    Bytes module = demoModule(0);
+    module.resize(MODULE_BYTES);
+    writeFile("m.xm", module);
+    const char *const spellings[] = {"m.xm", "./m.xm", ".//m.xm", "././m.xm", ".///m.xm", "././/m.xm"};
+    std::string text = "d\n";
+    for (int n = 0; n < 100; ++n) {
+        std::string name = spellings[n / 2 % 6];
+        if (n % 2 == 1) {
+            name = "h" + std::to_string(n) + ".xm";
+            ASSERT_EQ(::link("m.xm", name.c_str()), 0);
+        }
+        text += "\xA8" + name + "\"\x01\x02\x03\x04\x05\x06play\xA8\n";
+    }
+    writeFile("data/orbex.dat", text + "\x9E");
+    std::uint64_t before = bytesRead();
+    Report report;
+    EXPECT_TRUE(checkMagazine(".", report)) << (report.ok() ? "" : report.errors.front());
+    std::uint64_t read = bytesRead() - before;
+    EXPECT_GE(read, MODULE_BYTES);
+    // The module once, and the magazine's other files, well under 1 MiB.
+    EXPECT_LT(read, MODULE_BYTES + (2u << 20));
 }
 
 TEST_F(ToolTest, RenderDrawsAPageWithTheViewersCode) {

@@ -1,7 +1,8 @@
 #!/bin/bash
 # CPU use of orbex showing a page in a 640x480 window on a private Xvfb
 # display, beside the bare present loop of bench/sdl_present_baseline.
-#   measure_cpu.sh ORBEX MAKE_MAGAZINE BASELINE [SECONDS]
+#   measure_cpu.sh ORBEX WINDOW_MAGAZINE BASELINE [SECONDS]
+# (WINDOW_MAGAZINE: the build's tests/xvfb/window_magazine)
 # Extra arguments for the baseline (--paced) come from BASELINE_ARGS.
 set -u
 ORBEX=$(realpath "$1")
@@ -23,7 +24,7 @@ export DISPLAY=":$(head -n1 "$WORK/displayfd")"
 ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 hz=$(getconf CLK_TCK)
 
-python3 "$MAKE_MAGAZINE" "$WORK/mag" 1
+"$MAKE_MAGAZINE" "$WORK/mag" 1
 (cd "$WORK/mag" && ORBEX_VIDEO=window ORBEX_SCALE=1 exec "$ORBEX" n >/dev/null 2>&1) &
 ORBEX_PID=$!
 WID=$(timeout 10 xdotool search --sync --onlyvisible --name "ORBEX 5" | head -n1)

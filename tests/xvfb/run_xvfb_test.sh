@@ -16,7 +16,7 @@ XPROBE=$(realpath "$2")
 MAKE_MAGAZINE=$(realpath "$3")
 LAUNCH=$(realpath "$4")
 
-for tool in Xvfb xdotool python3; do
+for tool in Xvfb xdotool; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool not found"; exit 77; }
 done
 
@@ -289,11 +289,11 @@ run_16() {
 }
 
 # --- At 24 bits ---------------------------------------------------------
-python3 "$MAKE_MAGAZINE" "$WORK/mag24" 1
+"$MAKE_MAGAZINE" "$WORK/mag24" 1
 start_viewer "$WORK/mag24" && run_24
 
 # --- At 16 bits (RGB565) ------------------------------------------------
-python3 "$MAKE_MAGAZINE" "$WORK/mag16" 3
+"$MAKE_MAGAZINE" "$WORK/mag16" 3
 start_viewer "$WORK/mag16" && run_16
 
 if [ "$FAILURES" != 0 ]; then

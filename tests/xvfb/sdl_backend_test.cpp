@@ -8,11 +8,13 @@
 #include <filesystem>
 #include <vector>
 
-#include "platform/backend.h"
 #include "platform/bass.h"
+#include "platform/install.h"
 #include "platform/places.h"
 #include "platform/sdl/internal.h"
 #include "platform/sdl/sdl.h"
+#include "platform/testing.h"
+#include "support/chain.h"
 #include "support/modules.h"
 #include "support/viewer_test.h"
 
@@ -40,7 +42,7 @@ class SdlBackendTest : public ViewerTest {
         ViewerTest::SetUp();
         setenv("SDL_VIDEODRIVER", "offscreen", 1);
         setenv("ORBEX_SCALE", "2", 1);
-        ASSERT_TRUE(sdl::install(false));
+        ASSERT_TRUE(installBackend(sdl::WINDOW, false));
         seen.clear();
         WNDCLASSA wc{};
         wc.lpfnWndProc = recordingProc;
@@ -58,7 +60,7 @@ class SdlBackendTest : public ViewerTest {
     void TearDown() override {
         if (IsWindow(hwnd))
             DestroyWindow(hwnd);
-        sdl::shutdown();
+        shutdownBackend();
         unsetenv("SDL_VIDEODRIVER");
         unsetenv("ORBEX_SCALE");
         ViewerTest::TearDown();
@@ -105,44 +107,6 @@ std::vector<std::uint8_t> readPngRgb(const std::filesystem::path &path) {
     return rgb;
 }
 
-DDSURFACEDESC emptyDesc() {
-    DDSURFACEDESC desc{};
-    desc.dwSize = sizeof desc;
-    return desc;
-}
-
-// A primary surface with its back buffer at the given depth (0: no mode set).
-struct Chain {
-    IDirectDraw *dd = nullptr;
-    IDirectDrawSurface *primary = nullptr;
-    IDirectDrawSurface *back = nullptr;
-
-    explicit Chain(HWND hwnd, DWORD depth) {
-        EXPECT_EQ(DirectDrawCreate(nullptr, &dd, nullptr), DD_OK);
-        EXPECT_EQ(dd->SetCooperativeLevel(hwnd, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), DD_OK);
-        if (depth != 0) {
-            EXPECT_EQ(dd->SetDisplayMode(640, 480, depth), DD_OK);
-        }
-        DDSURFACEDESC desc = emptyDesc();
-        desc.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
-        desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX;
-        desc.dwBackBufferCount = 1;
-        EXPECT_EQ(dd->CreateSurface(&desc, &primary, nullptr), DD_OK);
-        DDSCAPS caps{DDSCAPS_BACKBUFFER};
-        EXPECT_EQ(primary->GetAttachedSurface(&caps, &back), DD_OK);
-    }
-    ~Chain() {
-        primary->Release();
-        dd->Release();
-    }
-
-    HRESULT lock(DDSURFACEDESC *desc) {
-        RECT all{0, 0, 640, 480};
-        *desc = emptyDesc();
-        return back->Lock(&all, desc, DDLOCK_WAIT, nullptr);
-    }
-};
-
 TEST_F(SdlBackendTest, DisplayOffers16And24BitsAt640x480Only) {
     IDirectDraw *dd = nullptr;
     ASSERT_EQ(DirectDrawCreate(nullptr, &dd, nullptr), DD_OK);
@@ -161,7 +125,7 @@ TEST_F(SdlBackendTest, FormatsAndLockAtBothDepthsAndTheDesktopDepth) {
     for (Case c : {Case{16, 16, 0xF800, 0x07E0, 0x001F}, Case{24, 24, 0xFF0000, 0x00FF00, 0x0000FF},
                    Case{0, 16, 0xF800, 0x07E0, 0x001F}}) {
         SCOPED_TRACE(c.mode);
-        Chain chain(hwnd, c.mode);
+        Chain chain(c.mode, hwnd);
         DDPIXELFORMAT format{};
         format.dwSize = sizeof format;
         ASSERT_EQ(chain.primary->GetPixelFormat(&format), DD_OK);
@@ -187,7 +151,7 @@ TEST_F(SdlBackendTest, FormatsAndLockAtBothDepthsAndTheDesktopDepth) {
 }
 
 TEST_F(SdlBackendTest, RendererResetLosesSurfacesUntilRestored) {
-    Chain chain(hwnd, 24);
+    Chain chain(24, hwnd);
     for (Uint32 type : {SDL_RENDER_TARGETS_RESET, SDL_RENDER_DEVICE_RESET}) {
         SCOPED_TRACE(type);
         SDL_Event event{};
@@ -227,8 +191,32 @@ TEST_F(SdlBackendTest, KeysBecomeVirtualKeyCodesWithRepeats) {
     EXPECT_NE(seen[3].lParam & (LPARAM{1} << 30), 0);
 }
 
+// F10, the left Alt key and keys pressed with it are Windows' system keys;
+// with Ctrl, the Windows key or the right Alt a key is itself. The other
+// keys sharing a code (both Enter keys, both Shift keys) give it.
+TEST_F(SdlBackendTest, SystemKeysNeverReachTheViewerAndTwinKeysShareACode) {
+    pushKey(SDLK_F10, SDL_SCANCODE_F10);
+    pushKey(SDLK_LALT, SDL_SCANCODE_LALT);
+    pushKey(SDLK_F4, SDL_SCANCODE_F4, KMOD_LALT);
+    pushKey(SDLK_SPACE, SDL_SCANCODE_SPACE, KMOD_LALT | KMOD_LCTRL);
+    pushKey(SDLK_F1, SDL_SCANCODE_F1, KMOD_LCTRL);
+    pushKey(SDLK_a, SDL_SCANCODE_A, KMOD_LGUI);
+    pushKey(SDLK_F12, SDL_SCANCODE_F12, KMOD_RALT);
+    pushKey(SDLK_RALT, SDL_SCANCODE_RALT);
+    pushKey(SDLK_KP_ENTER, SDL_SCANCODE_KP_ENTER);
+    pushKey(SDLK_RETURN, SDL_SCANCODE_RETURN);
+    pushKey(SDLK_RSHIFT, SDL_SCANCODE_RSHIFT);
+    pushKey(SDLK_LSHIFT, SDL_SCANCODE_LSHIFT);
+    pushKey(SDLK_UNKNOWN, SDL_SCANCODE_UNKNOWN);
+    drain();
+    std::vector<WPARAM> codes;
+    for (const Message &m : seen)
+        codes.push_back(m.wParam);
+    EXPECT_EQ(codes, (std::vector<WPARAM>{VK_F1, 'A', VK_F12, VK_MENU, VK_RETURN, VK_RETURN, VK_SHIFT, VK_SHIFT}));
+}
+
 TEST_F(SdlBackendTest, PrintScreenAndAltEnterStayWithTheBackend) {
-    Chain chain(hwnd, 16);
+    Chain chain(16, hwnd);
     DDSURFACEDESC desc;
     ASSERT_EQ(chain.lock(&desc), DD_OK);
     // A white pixel at (1, 0) of an otherwise black frame.
@@ -261,7 +249,7 @@ TEST_F(SdlBackendTest, PrintScreenSavesInTheStartFolder) {
     std::filesystem::create_symlink(folder / "elsewhere.png", "orbex-shot-0001.png");
     std::filesystem::create_directory("magazine");
     std::filesystem::current_path("magazine");
-    Chain chain(hwnd, 24);
+    Chain chain(24, hwnd);
     ASSERT_EQ(chain.primary->Flip(nullptr, 0), DD_OK);
     pushKey(SDLK_PRINTSCREEN, SDL_SCANCODE_PRINTSCREEN);
     drain();
@@ -311,7 +299,7 @@ struct PointerCase {
 void expectPointerMapping(std::initializer_list<PointerCase> cases) {
     for (PointerCase c : cases) {
         SCOPED_TRACE(std::to_string(c.wx) + "," + std::to_string(c.wy));
-        SDL_WarpMouseInWindow(sdl::pWindow.get(), c.wx, c.wy);
+        SDL_WarpMouseInWindow(sdl::installedBackend()->sdlWindow(), c.wx, c.wy);
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
             DispatchMessageA(&msg);
@@ -323,7 +311,7 @@ void expectPointerMapping(std::initializer_list<PointerCase> cases) {
 }
 
 TEST_F(SdlBackendTest, PointerInFrameCoordinatesOfTheScaledWindow) {
-    SDL_Window *window = sdl::pWindow.get();
+    SDL_Window *window = sdl::installedBackend()->sdlWindow();
     ASSERT_NE(window, nullptr);
     int w = 0, h = 0;
     SDL_GetWindowSize(window, &w, &h);
@@ -335,7 +323,7 @@ TEST_F(SdlBackendTest, PointerInFrameCoordinatesOfTheScaledWindow) {
 TEST_F(SdlBackendTest, PointerInFrameCoordinatesOfALetterboxedWindow) {
     // 1280x800 shows the frame 1066 pixels wide from x = 107, bars beside it;
     // a pointer on a bar is on the frame's nearest column.
-    SDL_SetWindowSize(sdl::pWindow.get(), 1280, 800);
+    SDL_SetWindowSize(sdl::installedBackend()->sdlWindow(), 1280, 800);
     drain();
     expectPointerMapping(
         {{608, 334, 300, 200}, {107, 0, 0, 0}, {1172, 799, 639, 479}, {40, 401, 0, 240}, {1250, 10, 639, 6}});
@@ -378,7 +366,7 @@ TEST_F(SdlAudioTest, ModulePlaysThroughTheDeviceIntoTheCapture) {
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     setenv("ORBEX_AUDIO_CAPTURE", wav.c_str(), 1);
-    ASSERT_TRUE(sdl::install(false));
+    ASSERT_TRUE(installBackend(sdl::WINDOW, false));
     ASSERT_NE(BASS_Init(-1, 22050, 0, nullptr), FALSE);
     HMUSIC music = BASS_MusicLoad(FALSE, module.c_str(), 0, 0, BASS_MUSIC_LOOP);
     ASSERT_NE(music, 0u);
@@ -387,7 +375,7 @@ TEST_F(SdlAudioTest, ModulePlaysThroughTheDeviceIntoTheCapture) {
     for (int i = 0; i < 100 && std::filesystem::file_size(wav) < 44 + 22050; ++i)
         SDL_Delay(20);
     BASS_Stop();
-    sdl::shutdown();
+    shutdownBackend();
     unsetenv("ORBEX_AUDIO_CAPTURE");
     unsetenv("SDL_AUDIODRIVER");
     unsetenv("SDL_VIDEODRIVER");

@@ -1,7 +1,5 @@
 #include "articles.h"
 
-#include <dirent.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -85,16 +83,15 @@ const char *reservedTextByte(int b) {
 class Compiler {
   public:
     Compiler(const ArticleSource &source, Article &article, Report &report)
-        : source(source), article(article), report(report) {}
+        : source(source), article(article), problems(report, source.name, ":") {}
 
     bool run();
 
   private:
     const ArticleSource &source;
     Article &article;
-    Report &report;
+    Listed problems;
     int line = 1;
-    std::size_t errorsBefore = 0;
 
     enum class Open { None, Article, Music } open = Open::None;
     std::size_t linkTextStart = 0;
@@ -106,9 +103,13 @@ class Compiler {
     bool warnedCarriageReturn = false;
     bool warnedEndOfFile = false;
 
-    std::string where() const { return source.name + ":" + std::to_string(line) + ": "; }
-    void error(const std::string &text) { report.error(where() + text); }
-    void warn(const std::string &text) { report.warn(where() + text); }
+    void error(const std::string &text) {
+        if (problems.listing())
+            problems.error(std::to_string(line) + ": " + text);
+        else
+            problems.countError();
+    }
+    void warn(const std::string &text) { problems.warn(std::to_string(line) + ": " + text); }
 
     std::uint8_t colourByte(int value, bool avoidBracket) {
         int b = value;
@@ -141,10 +142,16 @@ class Compiler {
         lineHasLink = false;
     }
 
-    void rawBytes(const std::vector<std::string> &w);
     bool header(std::string &text, std::string &value, const char *key);
     std::string toCp1252(const std::string &utf8, bool inHeader);
     void tag(const std::string &content);
+    // One handler per tag family, given the tag's words.
+    void colourTag(const std::vector<std::string> &w);
+    void linkTag(const std::vector<std::string> &w);
+    void rawBytes(const std::vector<std::string> &w);
+    void closingTag(const std::vector<std::string> &w);
+    void musicTarget(ArticleLink &link, const std::string &name);
+    void articleTarget(const ArticleLink &link);
     void closeLink(Open kind);
 };
 
@@ -201,93 +208,120 @@ bool Compiler::header(std::string &text, std::string &value, const char *key) {
     return true;
 }
 
+// The tag families; the first word of a tag chooses one.
 void Compiler::tag(const std::string &content) {
+    struct Family {
+        const char *name;
+        void (Compiler::*handle)(const std::vector<std::string> &);
+    };
+    static constexpr Family FAMILIES[] = {
+        {"colour", &Compiler::colourTag},  {"color", &Compiler::colourTag}, {"link", &Compiler::linkTag},
+        {"music", &Compiler::linkTag},     {"raw", &Compiler::rawBytes},    {"/link", &Compiler::closingTag},
+        {"/music", &Compiler::closingTag},
+    };
     std::vector<std::string> w = words(content);
     if (w.empty()) {
         error("empty {}");
         return;
     }
-    const std::string &name = w[0];
-    if (name == "colour" || name == "color") {
-        int rgb[3] = {0, 0, 0};
-        std::array<std::uint8_t, 3> hex{};
-        if (w.size() == 2 && parseHexColour(w[1], hex)) {
-            for (int c = 0; c < 3; ++c)
-                rgb[c] = hex[c];
-        } else if (w.size() != 4 || !parseNumber(w[1], 255, rgb[0]) || !parseNumber(w[2], 255, rgb[1]) ||
-                   !parseNumber(w[3], 255, rgb[2])) {
-            error("expected {colour R G B} with values 0..255, or {colour #RRGGBB}");
+    for (const Family &family : FAMILIES)
+        if (w[0] == family.name) {
+            (this->*family.handle)(w);
             return;
         }
-        if (open != Open::None) {
-            error("a colour code cannot stand inside a link's text");
-            return;
-        }
-        article.text.push_back(COLOUR_CODE);
+    error("unknown markup {" + content + "}");
+}
+
+void Compiler::colourTag(const std::vector<std::string> &w) {
+    int rgb[3] = {0, 0, 0};
+    std::array<std::uint8_t, 3> hex{};
+    if (w.size() == 2 && parseHexColour(w[1], hex)) {
         for (int c = 0; c < 3; ++c)
-            article.text.push_back(colourByte(rgb[c], false));
-    } else if (name == "link" || name == "music") {
-        if (open != Open::None) {
-            error("a link inside a link");
-            return;
-        }
-        ArticleLink link;
-        link.music = name == "music";
-        bool good = w.size() == (link.music ? 4u : 5u);
-        std::size_t colours = link.music ? 2 : 3;
-        if (good && !link.music)
-            good = parseNumber(w[1], 99, link.target) && link.target >= 1 && parseNumber(w[2], 99, link.line);
-        if (good)
-            good = parseHexColour(w[colours], link.normal) && parseHexColour(w[colours + 1], link.hover);
-        if (!good) {
-            error(link.music ? "expected {music FILE #RRGGBB #RRGGBB}"
-                             : "expected {link N L #RRGGBB #RRGGBB} with article N 1..99 and line L 0..99");
-            return;
-        }
-        std::vector<std::uint8_t> &out = article.text;
-        if (link.music) {
-            link.file = toCp1252(w[1], false);
-            if (link.file.size() > MAX_MODULE_NAME)
-                error("the module name \"" + w[1] + "\" is longer than " + std::to_string(MAX_MODULE_NAME) + " bytes");
-            if (link.file.find('"') != std::string::npos)
-                error("a module name cannot hold a double quote");
-            out.push_back(MUSIC_LINK_CODE);
-            out.insert(out.end(), link.file.begin(), link.file.end());
-            out.push_back('"');
-            rawColumns += 2 + static_cast<int>(link.file.size()) + 6;
-        } else {
-            // "(N) L)" for one digit, "(NN] LL]" for two: the viewer looks for
-            // "]" two bytes after each number's first digit.
-            std::string numbers = "(" + std::to_string(link.target) + (link.target < 10 ? ") " : "] ") +
-                                  std::to_string(link.line) + (link.line < 10 ? ")" : "]");
-            out.push_back(ARTICLE_LINK_CODE);
-            out.insert(out.end(), numbers.begin(), numbers.end());
-            rawColumns += 2 + static_cast<int>(numbers.size()) + 6;
-        }
-        bool oneDigitLine = !link.music && link.line < 10;
-        out.push_back(colourByte(link.normal[2], oneDigitLine));
-        out.push_back(colourByte(link.normal[1], false));
-        out.push_back(colourByte(link.normal[0], false));
-        out.push_back(colourByte(link.hover[2], false));
-        out.push_back(colourByte(link.hover[1], false));
-        out.push_back(colourByte(link.hover[0], false));
-        open = link.music ? Open::Music : Open::Article;
-        openLine = line;
-        linkTextStart = out.size();
-        lineHasLink = true;
-        article.links.push_back(link);
-    } else if (name == "raw") {
-        rawBytes(w);
-    } else if (name == "/link" || name == "/music") {
-        Open kind = name == "/link" ? Open::Article : Open::Music;
-        if (open != kind) {
-            error("{" + name + "} without its opening tag");
-            return;
-        }
-        closeLink(kind);
-    } else {
-        error("unknown markup {" + content + "}");
+            rgb[c] = hex[c];
+    } else if (w.size() != 4 || !parseNumber(w[1], 255, rgb[0]) || !parseNumber(w[2], 255, rgb[1]) ||
+               !parseNumber(w[3], 255, rgb[2])) {
+        error("expected {colour R G B} with values 0..255, or {colour #RRGGBB}");
+        return;
     }
+    if (open != Open::None) {
+        error("a colour code cannot stand inside a link's text");
+        return;
+    }
+    article.text.push_back(COLOUR_CODE);
+    for (int c = 0; c < 3; ++c)
+        article.text.push_back(colourByte(rgb[c], false));
+}
+
+// {link N L #normal #hover} and {music FILE #normal #hover}: the link's code,
+// its target and its colours; the text follows up to the closing tag.
+void Compiler::linkTag(const std::vector<std::string> &w) {
+    if (open != Open::None) {
+        error("a link inside a link");
+        return;
+    }
+    ArticleLink link;
+    link.music = w[0] == "music";
+    bool good = w.size() == (link.music ? 4u : 5u);
+    std::size_t colours = link.music ? 2 : 3;
+    if (good && !link.music)
+        good = parseNumber(w[1], 99, link.target) && link.target >= 1 && parseNumber(w[2], 99, link.line);
+    if (good)
+        good = parseHexColour(w[colours], link.normal) && parseHexColour(w[colours + 1], link.hover);
+    if (!good) {
+        error(link.music ? "expected {music FILE #RRGGBB #RRGGBB}"
+                         : "expected {link N L #RRGGBB #RRGGBB} with article N 1..99 and line L 0..99");
+        return;
+    }
+    if (link.music)
+        musicTarget(link, w[1]);
+    else
+        articleTarget(link);
+    std::vector<std::uint8_t> &out = article.text;
+    bool oneDigitLine = !link.music && link.line < 10;
+    out.push_back(colourByte(link.normal[2], oneDigitLine));
+    out.push_back(colourByte(link.normal[1], false));
+    out.push_back(colourByte(link.normal[0], false));
+    out.push_back(colourByte(link.hover[2], false));
+    out.push_back(colourByte(link.hover[1], false));
+    out.push_back(colourByte(link.hover[0], false));
+    open = link.music ? Open::Music : Open::Article;
+    openLine = line;
+    linkTextStart = out.size();
+    lineHasLink = true;
+    article.links.push_back(link);
+}
+
+void Compiler::musicTarget(ArticleLink &link, const std::string &name) {
+    std::vector<std::uint8_t> &out = article.text;
+    link.file = toCp1252(name, false);
+    if (link.file.size() > MAX_MODULE_NAME)
+        error("the module name \"" + name + "\" is longer than " + std::to_string(MAX_MODULE_NAME) + " bytes");
+    if (link.file.find('"') != std::string::npos)
+        error("a module name cannot hold a double quote");
+    out.push_back(MUSIC_LINK_CODE);
+    out.insert(out.end(), link.file.begin(), link.file.end());
+    out.push_back('"');
+    rawColumns += 2 + static_cast<int>(link.file.size()) + 6;
+}
+
+void Compiler::articleTarget(const ArticleLink &link) {
+    std::vector<std::uint8_t> &out = article.text;
+    // "(N) L)" for one digit, "(NN] LL]" for two: the viewer looks for "]"
+    // two bytes after each number's first digit.
+    std::string numbers = "(" + std::to_string(link.target) + (link.target < 10 ? ") " : "] ") +
+                          std::to_string(link.line) + (link.line < 10 ? ")" : "]");
+    out.push_back(ARTICLE_LINK_CODE);
+    out.insert(out.end(), numbers.begin(), numbers.end());
+    rawColumns += 2 + static_cast<int>(numbers.size()) + 6;
+}
+
+void Compiler::closingTag(const std::vector<std::string> &w) {
+    Open kind = w[0] == "/link" ? Open::Article : Open::Music;
+    if (open != kind) {
+        error("{" + w[0] + "} without its opening tag");
+        return;
+    }
+    closeLink(kind);
 }
 
 // Bytes as they are, for what the markup cannot say; only the separator
@@ -341,7 +375,6 @@ void Compiler::closeLink(Open kind) {
 }
 
 bool Compiler::run() {
-    errorsBefore = report.errors.size();
     std::string text = source.text;
     if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
         text.erase(0, 3);
@@ -374,15 +407,27 @@ bool Compiler::run() {
     text.erase(0, blank);
     line += static_cast<int>(blank);
 
+    // The next line end and the next "}" are looked for only once pos has
+    // passed the last ones found, so a long line full of "{" costs no more
+    // than its length.
+    std::size_t lineEnd = 0, nextClose = 0;
+    auto nextAt = [&](char wanted, std::size_t from) {
+        std::size_t at = text.find(wanted, from);
+        return at == std::string::npos ? text.size() : at;
+    };
     for (std::size_t pos = 0; pos < text.size();) {
         char c = text[pos];
         if (c == '{' && pos + 1 < text.size() && text[pos + 1] == '{') {
             emitText('{');
             pos += 2;
         } else if (c == '{') {
-            std::size_t close = text.find('}', pos);
-            std::size_t lineEnd = text.find('\n', pos);
-            if (close == std::string::npos || close > lineEnd) {
+            // Neither can stand at pos, which holds the "{".
+            if (lineEnd <= pos)
+                lineEnd = nextAt('\n', pos);
+            if (nextClose <= pos)
+                nextClose = nextAt('}', pos);
+            std::size_t close = nextClose;
+            if (close == text.size() || close > lineEnd) {
                 error("\"{\" without \"}\" on its line (write \"{{\" for a \"{\")");
                 ++pos;
                 continue;
@@ -431,7 +476,7 @@ bool Compiler::run() {
     if (viewed.textCut)
         warn("the text is longer than the " + std::to_string(TEXT_SIZE) +
              " bytes the viewer holds; it shows the first");
-    return report.errors.size() == errorsBefore;
+    return problems.errors() == 0;
 }
 
 } // namespace
@@ -466,44 +511,69 @@ std::vector<std::uint8_t> recordBytes(const Article &article) {
     return out;
 }
 
-bool loadArticleSources(const std::string &folder, std::vector<ArticleSource> &sources, Report &report) {
-    DIR *dir = opendir(folder.c_str());
-    if (dir == nullptr) {
-        report.error(folder + ": cannot open the folder");
+bool loadArticleSources(const Folder &folder, std::vector<ArticleSource> &sources, Report &report) {
+    std::vector<std::string> names;
+    if (!folder.list(names)) {
+        report.error(folder.path() + ": cannot read the folder");
         return false;
     }
     std::vector<std::pair<int, std::string>> found;
-    while (dirent *entry = readdir(dir)) {
-        std::string name = entry->d_name;
-        if (name.size() < 5 || name.compare(name.size() - 4, 4, ".txt") != 0)
-            continue;
-        std::size_t digits = 0;
-        int number = 0;
-        while (digits < name.size() && name[digits] >= '0' && name[digits] <= '9' && number < 10000000)
-            number = number * 10 + (name[digits++] - '0');
-        if (digits == 0 || number == 0 || (digits < name.size() && name[digits] >= '0' && name[digits] <= '9')) {
-            report.error(folder + "/" + name + ": an article source's name starts with its number, e.g. 01-inhalt.txt");
-            continue;
+    {
+        Listed misnamed(report, folder.path(), "/");
+        for (const std::string &name : names) {
+            if (name.size() < 5 || name.compare(name.size() - 4, 4, ".txt") != 0)
+                continue;
+            std::size_t digits = 0;
+            int number = 0;
+            while (digits < name.size() && name[digits] >= '0' && name[digits] <= '9' && number < 10000000)
+                number = number * 10 + (name[digits++] - '0');
+            if (digits == 0 || number == 0 || (digits < name.size() && name[digits] >= '0' && name[digits] <= '9')) {
+                misnamed.error(name + ": an article source's name starts with its number, e.g. 01-inhalt.txt");
+                continue;
+            }
+            found.emplace_back(number, name);
         }
-        found.emplace_back(number, name);
     }
-    closedir(dir);
+    if (found.size() > MAX_ARTICLES) {
+        report.error(folder.path() + ": " + std::to_string(found.size()) +
+                     " article sources; a link reaches no article past " + std::to_string(MAX_ARTICLES));
+        return false;
+    }
     std::sort(found.begin(), found.end());
+    std::size_t total = 0;
     for (std::size_t i = 0; i < found.size(); ++i) {
+        std::string path = folder.pathOf(found[i].second);
         if (found[i].first != static_cast<int>(i) + 1) {
-            report.error(folder + "/" + found[i].second + ": article numbers must run 1, 2, 3, ... without gaps; " +
-                         "expected " + std::to_string(i + 1));
+            report.error(path + ": article numbers must run 1, 2, 3, ... without gaps; expected " +
+                         std::to_string(i + 1));
             return false;
         }
+        // Nothing beyond the limit for all of them together is ever read.
         std::vector<std::uint8_t> bytes;
-        std::string path = folder + "/" + found[i].second;
-        if (!readInput(path, bytes, report))
+        FileRead read = folder.read(found[i].second, bytes, MAX_SOURCE_BYTES - total);
+        if (read.result == ReadResult::TooBig) {
+            report.error(read.size > MAX_SOURCE_BYTES
+                             ? path + ": larger than " + std::to_string(MAX_SOURCE_BYTES) +
+                                   " bytes, more than the sources of a full archive need"
+                             : folder.path() + ": the sources hold more than " + std::to_string(MAX_SOURCE_BYTES) +
+                                   " bytes together, more than the sources of a full archive need");
             return false;
+        }
+        if (read.result != ReadResult::Ok) {
+            report.error(folder.problem(read));
+            return false;
+        }
+        total += bytes.size();
         sources.push_back({path, std::string(bytes.begin(), bytes.end())});
     }
     if (sources.empty())
-        report.error(folder + ": no article sources (NN-name.txt)");
+        report.error(folder.path() + ": no article sources (NN-name.txt)");
     return report.ok();
+}
+
+bool loadArticleSources(const std::string &path, std::vector<ArticleSource> &sources, Report &report) {
+    Folder folder;
+    return givenFolder(path, folder, report) && loadArticleSources(folder, sources, report);
 }
 
 bool buildArchive(const std::vector<ArticleSource> &sources, std::vector<std::uint8_t> &archive, Report &report) {
@@ -517,18 +587,20 @@ bool buildArchive(const std::vector<ArticleSource> &sources, std::vector<std::ui
     }
     if (!articles.empty() && !articles[0].headerless)
         report.warn(sources[0].name + ": the contents page usually has no Title/Author header");
-    for (std::size_t i = 0; i < articles.size(); ++i)
+    for (std::size_t i = 0; i < articles.size(); ++i) {
+        Listed links(report, sources[i].name);
         for (const ArticleLink &link : articles[i].links) {
             if (link.music)
                 continue;
             if (link.target > static_cast<int>(articles.size()))
-                report.error(sources[i].name + ": a link to article " + std::to_string(link.target) +
-                             ", but there are " + std::to_string(articles.size()));
+                links.error("a link to article " + std::to_string(link.target) + ", but there are " +
+                            std::to_string(articles.size()));
             else if (link.line > articles[link.target - 1].lineCount)
-                report.warn(sources[i].name + ": a link to line " + std::to_string(link.line) + " of article " +
-                            std::to_string(link.target) + ", which has " +
-                            std::to_string(articles[link.target - 1].lineCount) + " lines");
+                links.warn("a link to line " + std::to_string(link.line) + " of article " +
+                           std::to_string(link.target) + ", which has " +
+                           std::to_string(articles[link.target - 1].lineCount) + " lines");
         }
+    }
     if (!report.ok())
         return false;
     archive.clear();

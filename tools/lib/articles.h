@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "files.h"
 #include "present/article.h"
 #include "report.h"
 #include "text/archive.h"
@@ -29,6 +30,13 @@ constexpr std::size_t MAX_HEADER_LINE = 49;
 constexpr std::size_t MAX_LINK_TEXT = 80;
 constexpr std::size_t MAX_MODULE_NAME = 15;
 constexpr int TEXT_COLUMNS = 76;
+// A link's article number is one or two bytes read as digits, each byte less
+// 48, so no link reaches an article past (255 - 48) * 10 + 255 - 48.
+constexpr std::size_t MAX_ARTICLES = 2277;
+// No markup takes more than 8 source bytes for an archive byte (a lone
+// {raw XX} takes the most), so the sources of an archive the viewer can hold
+// never need more, each or all together.
+constexpr std::size_t MAX_SOURCE_BYTES = 8 * ARCHIVE_SIZE;
 
 struct ArticleLink {
     bool music = false;
@@ -66,8 +74,11 @@ bool compileArticle(const ArticleSource &source, Article &article, Report &repor
 // The record's bytes, without the separator.
 std::vector<std::uint8_t> recordBytes(const Article &article);
 // The sources NN-name.txt of a folder, in number order; the numbers must run
-// 1, 2, 3, ... since they are the article numbers links use.
-bool loadArticleSources(const std::string &folder, std::vector<ArticleSource> &sources, Report &report);
+// 1, 2, 3, ... since they are the article numbers links use. At most
+// MAX_ARTICLES sources of MAX_SOURCE_BYTES together, none of them a link.
+bool loadArticleSources(const Folder &folder, std::vector<ArticleSource> &sources, Report &report);
+// The same for a folder named on the command line.
+bool loadArticleSources(const std::string &path, std::vector<ArticleSource> &sources, Report &report);
 // Every source compiled, links checked against the articles, records joined,
 // each followed by the separator.
 bool buildArchive(const std::vector<ArticleSource> &sources, std::vector<std::uint8_t> &archive, Report &report);

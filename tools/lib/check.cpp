@@ -8,6 +8,7 @@
 #include "files.h"
 #include "fontsource.h"
 #include "images.h"
+#include "platform/bass.h"
 #include "platform/sound/sound.h"
 #include "text/font.h"
 
@@ -21,8 +22,6 @@ constexpr std::size_t MAX_PCX_BYTES = 16u << 20;
 // Read of an archive file: what the viewer's buffer takes, and enough more to
 // make up for carriage returns that text mode drops.
 constexpr std::size_t ARCHIVE_READ_BYTES = 2 * ARCHIVE_SIZE;
-// Problems reported one by one, per file; the rest are counted.
-constexpr std::size_t MAX_LISTED = 50;
 
 // Reports under the file's name what a decoder found.
 void merge(Report &into, const Report &from, const std::string &name) {
@@ -32,55 +31,16 @@ void merge(Report &into, const Report &from, const std::string &name) {
         into.warn(name + ": " + w);
 }
 
-// Lists the first problems of one kind of file and counts the others, so a
-// hostile file cannot fill the memory with messages.
-class Listed {
-  public:
-    Listed(Report &into, std::string name) : into(into), name(std::move(name)) {}
-    ~Listed() {
-        if (unlisted > 0)
-            into.error(name + ": and " + std::to_string(unlisted) + " more problems");
-    }
-    Listed(const Listed &) = delete;
-    Listed &operator=(const Listed &) = delete;
-    // Whether the next problem gets a message; callers of a hot loop ask
-    // first, so counted problems cost no text.
-    bool listing() const { return listed < MAX_LISTED; }
-    void error(const std::string &text) {
-        if (listed++ < MAX_LISTED)
-            into.error(name + ": " + text);
-        else
-            ++unlisted;
-    }
-    void warn(const std::string &text) {
-        if (listed++ < MAX_LISTED)
-            into.warn(name + ": " + text);
-    }
-    void countError() {
-        ++listed;
-        ++unlisted;
-    }
-
-  private:
-    Report &into;
-    std::string name;
-    std::size_t listed = 0;
-    std::size_t unlisted = 0;
-};
-
-std::string pathIn(const std::string &folder, const std::string &name) {
-    return !name.empty() && name[0] == '/' ? name : folder + "/" + name;
-}
-
-bool readFile(const std::string &folder, const std::string &name, std::vector<std::uint8_t> &bytes, Report &report,
+// Reads a file of the magazine; a problem goes into report under its name.
+bool readFile(const Folder &folder, const std::string &name, std::vector<std::uint8_t> &bytes, Report &report,
               std::size_t limit) {
-    ReadResult result = readFileBytes(pathIn(folder, name), bytes, limit);
-    if (result != ReadResult::Ok)
-        report.error(readProblem(name, result, limit));
-    return result == ReadResult::Ok;
+    FileRead read = folder.read(name, bytes, limit);
+    if (read.result != ReadResult::Ok)
+        report.error(readProblem(read.where, read.result, limit));
+    return read.result == ReadResult::Ok;
 }
 
-void checkPcx(const std::string &folder, const std::string &name, PictureKind kind, Report &report) {
+void checkPcx(const Folder &folder, const std::string &name, PictureKind kind, Report &report) {
     std::vector<std::uint8_t> bytes;
     if (!readFile(folder, name, bytes, report, MAX_PCX_BYTES))
         return;
@@ -98,13 +58,13 @@ void checkPcx(const std::string &folder, const std::string &name, PictureKind ki
     merge(report, found, name);
 }
 
-void checkFont(const std::string &folder, Report &report) {
+void checkFont(const Folder &folder, Report &report) {
     const std::string name = "data/chars.168";
     std::vector<std::uint8_t> font;
-    std::uint64_t size = 0;
-    ReadResult result = readFileHead(pathIn(folder, name), font, 2 * FONT_FILE_SIZE, size);
-    if (result != ReadResult::Ok) {
-        report.error(readProblem(name, result));
+    FileRead read = folder.read(name, font, 2 * FONT_FILE_SIZE, ReadMode::Head);
+    std::uint64_t size = read.size;
+    if (read.result != ReadResult::Ok) {
+        report.error(readProblem(read.where, read.result));
         return;
     }
     if (size != FONT_FILE_SIZE)
@@ -126,28 +86,27 @@ void checkFont(const std::string &folder, Report &report) {
     }
 }
 
-void checkStartPicture(const std::string &folder, Report &report) {
+void checkStartPicture(const Folder &folder, Report &report) {
     const std::string name = "data/begin.raw";
     std::vector<std::uint8_t> none;
-    std::uint64_t size = 0;
     // Only the size matters, so nothing is read.
-    ReadResult result = readFileHead(pathIn(folder, name), none, 0, size);
-    if (result != ReadResult::Ok)
-        report.error(readProblem(name, result));
-    else if (size != TRUECOLOUR_SIZE)
-        report.error(name + ": " + std::to_string(size) + " bytes, the viewer reads 921600");
+    FileRead read = folder.read(name, none, 0, ReadMode::Head);
+    if (read.result != ReadResult::Ok)
+        report.error(readProblem(read.where, read.result));
+    else if (read.size != TRUECOLOUR_SIZE)
+        report.error(name + ": " + std::to_string(read.size) + " bytes, the viewer reads 921600");
 }
 
 // Checks data/orbex.dat as the viewer reads it; returns the music links'
 // module names.
-std::vector<std::string> checkArchive(const std::string &folder, Report &report) {
+std::vector<std::string> checkArchive(const Folder &folder, Report &report) {
     const std::string name = "data/orbex.dat";
     std::vector<std::string> modules;
     std::vector<std::uint8_t> file;
-    std::uint64_t size = 0;
-    ReadResult result = readFileHead(pathIn(folder, name), file, ARCHIVE_READ_BYTES, size);
-    if (result != ReadResult::Ok) {
-        report.error(readProblem(name, result));
+    FileRead read = folder.read(name, file, ARCHIVE_READ_BYTES, ReadMode::Head);
+    std::uint64_t size = read.size;
+    if (read.result != ReadResult::Ok) {
+        report.error(readProblem(read.where, read.result));
         return modules;
     }
     Listed listed(report, name);
@@ -219,53 +178,82 @@ std::vector<std::string> checkArchive(const std::string &folder, Report &report)
     return modules;
 }
 
-// Loads a module as the viewer's sound library does: a regular file of at
-// most 64 MiB that libopenmpt can read.
-void checkModule(SoundLibrary &library, const std::string &folder, const std::string &name, const std::string &why,
-                 Report &report) {
-    std::string path = pathIn(folder, name);
-    std::vector<std::uint8_t> none;
-    std::uint64_t size = 0;
-    ReadResult result = readFileHead(path, none, 0, size);
-    if (result != ReadResult::Ok) {
-        report.error(readProblem(name, result) + " (" + why + ")");
-        return;
+// Loads each module as the viewer's sound library does: a regular file of at
+// most 64 MiB that libopenmpt can read. A file named by many links, under
+// one name or several, is loaded once.
+class ModuleCheck {
+  public:
+    ModuleCheck(const Folder &folder, Report &report) : folder(folder), problems(report, "") {
+        // No output device: modules are only loaded, never played.
+        library.init(-1, 44100, 0, nullptr);
     }
-    if (size == 0) {
-        report.error(name + ": empty, so the viewer plays nothing (" + why + ")");
-        return;
+
+    void check(const std::string &name, const std::string &why) {
+        std::vector<std::uint8_t> none;
+        // Only which file it is, first; its bytes are read once.
+        FileRead found = folder.read(name, none, 0, ReadMode::Head);
+        std::string problem;
+        if (found.result == ReadResult::Ok) {
+            auto known = checked.find(found.id);
+            if (known == checked.end())
+                known = checked.emplace(found.id, load(name)).first;
+            problem = known->second;
+        } else if (found.result == ReadResult::Outside) {
+            problem = "outside the magazine's folder, so a reader who gets the magazine does not have it";
+        } else {
+            problem = readProblem(found.where, found.result);
+            // The file's own name leads; a folder on the way is named after it.
+            problem = found.where == name ? problem.substr(name.size() + 2) : problem;
+        }
+        if (!problem.empty())
+            problems.error(name + ": " + problem + " (" + why + ")");
     }
-    if (size > MAX_MODULE_BYTES) {
-        report.error(name + ": " + std::to_string(size) + " bytes; the viewer plays modules of at most " +
-                     std::to_string(MAX_MODULE_BYTES) + " (" + why + ")");
-        return;
+
+  private:
+    std::string load(const std::string &name) {
+        std::vector<std::uint8_t> module;
+        FileRead read = folder.read(name, module, MAX_MODULE_BYTES);
+        if (read.result == ReadResult::TooBig)
+            return std::to_string(read.size) + " bytes; the viewer plays modules of at most " +
+                   std::to_string(MAX_MODULE_BYTES);
+        if (read.result != ReadResult::Ok)
+            return readProblem(read.where, read.result).substr(read.where.size() + 2);
+        if (module.empty())
+            return "empty, so the viewer plays nothing";
+        HMUSIC music = library.musicLoad(TRUE, module.data(), 0, static_cast<DWORD>(module.size()), BASS_MUSIC_LOOP);
+        if (music == 0)
+            return "not a module the viewer can play";
+        library.musicFree(music);
+        return {};
     }
-    HMUSIC music = library.musicLoad(FALSE, path.c_str(), 0, 0, BASS_MUSIC_LOOP);
-    if (music == 0) {
-        report.error(name + ": not a module the viewer can play (" + why + ")");
-        return;
-    }
-    library.musicFree(music);
-}
+
+    const Folder &folder;
+    Listed problems;
+    sound::ModulePlayer player{nullptr};
+    SoundLibrary library{&player};
+    std::map<FileId, std::string> checked;
+};
 
 } // namespace
 
-bool checkMagazine(const std::string &folder, Report &report) {
+bool checkMagazine(const Folder &folder, Report &report) {
     std::vector<std::string> linked = checkArchive(folder, report);
     checkFont(folder, report);
     checkStartPicture(folder, report);
     checkPcx(folder, "data/ende.pcx", PictureKind::Screen, report);
     checkPcx(folder, "data/BG_8b.pcx", PictureKind::Screen, report);
     checkPcx(folder, "data/cursor.pcx", PictureKind::Pointer, report);
-    // No output device: modules are only loaded, never played.
-    sound::ModulePlayer player(nullptr);
-    SoundLibrary library(&player);
-    library.init(-1, 44100, 0, nullptr);
-    checkModule(library, folder, "extreme2.xm", "the music played from the start", report);
+    ModuleCheck modules(folder, report);
+    modules.check("extreme2.xm", "the music played from the start");
     for (const std::string &name : linked)
         if (name != "extreme2.xm")
-            checkModule(library, folder, name, "named by a music link", report);
+            modules.check(name, "named by a music link");
     return report.ok();
+}
+
+bool checkMagazine(const std::string &path, Report &report) {
+    Folder folder;
+    return givenFolder(path, folder, report) && checkMagazine(folder, report);
 }
 
 } // namespace orbex

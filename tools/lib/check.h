@@ -4,12 +4,16 @@
 
 #include <string>
 
+#include "files.h"
 #include "report.h"
 
 namespace orbex {
 
 // Problems go into report; true when nothing stops the viewer from showing
-// the magazine as meant.
-bool checkMagazine(const std::string &folder, Report &report);
+// the magazine as meant. Every file is read without following a link, and
+// each module file is loaded once, however many links name it.
+bool checkMagazine(const Folder &folder, Report &report);
+// The same for a folder named on the command line.
+bool checkMagazine(const std::string &path, Report &report);
 
 } // namespace orbex

@@ -1,82 +1,442 @@
 #include "files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
+#include <cstring>
 #include <utility>
-
-#include "common/files.h"
 
 namespace orbex {
 
 namespace {
 
-ReadResult openForReading(const std::string &path, UniqueFile &file, std::uint64_t &size) {
-    file.reset();
-    size = 0;
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0)
-        return errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Failed;
-    if (!S_ISREG(st.st_mode))
-        return ReadResult::NotRegular;
-    // The viewer's own opener checks again on the open file, so a FIFO put in
-    // its place meanwhile cannot block us either.
-    file = openRegularFile(path.c_str());
-    if (file == nullptr)
-        return ReadResult::NotRegular;
-    if (::fstat(::fileno(file.get()), &st) != 0) {
-        file.reset();
-        return ReadResult::Failed;
+// A folder is held only to reach what is inside it; O_PATH needs no right
+// to read it.
+#ifdef O_PATH
+constexpr int FOLDER_FLAGS = O_PATH | O_DIRECTORY | O_CLOEXEC;
+#else
+constexpr int FOLDER_FLAGS = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+#endif
+constexpr unsigned FOLDER_MODE = 0755;
+constexpr unsigned FILE_MODE = 0644;
+
+const char *const LINK_REFUSED = "a symbolic link, which orbex-tool does not follow";
+
+// A descriptor that closes itself.
+class Descriptor {
+  public:
+    explicit Descriptor(int fd = -1) : fd(fd) {}
+    ~Descriptor() { reset(); }
+    Descriptor(Descriptor &&other) noexcept : fd(std::exchange(other.fd, -1)) {}
+    Descriptor &operator=(Descriptor &&other) noexcept {
+        if (this != &other) {
+            reset();
+            fd = std::exchange(other.fd, -1);
+        }
+        return *this;
     }
-    size = static_cast<std::uint64_t>(st.st_size);
+    int get() const { return fd; }
+    int release() { return std::exchange(fd, -1); }
+    void reset(int to = -1) {
+        if (fd >= 0)
+            ::close(fd);
+        fd = to;
+    }
+
+  private:
+    int fd;
+};
+
+// The names of a path below a folder; false for an absolute path or one
+// with "..", which would lead out of it.
+bool namesOf(const std::string &relative, std::vector<std::string> &names) {
+    names.clear();
+    if (!relative.empty() && relative[0] == '/')
+        return false;
+    std::size_t start = 0;
+    while (start <= relative.size()) {
+        std::size_t end = relative.find('/', start);
+        if (end == std::string::npos)
+            end = relative.size();
+        std::string name = relative.substr(start, end - start);
+        if (name == "..")
+            return false;
+        if (!name.empty() && name != ".")
+            names.push_back(name);
+        start = end + 1;
+    }
+    return true;
+}
+
+std::string joined(const std::vector<std::string> &names, std::size_t count) {
+    std::string path;
+    for (std::size_t i = 0; i < count && i < names.size(); ++i)
+        path += (i == 0 ? "" : "/") + names[i];
+    return path;
+}
+
+// What stands at name in folder dir, without following a link: Ok when it
+// is a folder or a regular file as wanted.
+ReadResult classify(int dir, const std::string &name, bool wantFolder) {
+    struct stat st {};
+    if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Failed;
+    if (S_ISLNK(st.st_mode))
+        return ReadResult::Link;
+    if (wantFolder ? !S_ISDIR(st.st_mode) : !S_ISREG(st.st_mode))
+        return ReadResult::NotRegular;
     return ReadResult::Ok;
 }
 
-ReadResult readUpTo(UniqueFile file, std::vector<std::uint8_t> &bytes, std::size_t limit) {
-    bytes.clear();
+// Why something that is there could not be opened as wanted.
+ReadResult openFailure(int dir, const std::string &name, bool wantFolder) {
+    int error = errno;
+    ReadResult result = classify(dir, name, wantFolder);
+    errno = error;
+    return result == ReadResult::Ok ? ReadResult::Failed : result;
+}
+
+// The folder name in dir, never through a link; made first when asked.
+Descriptor openFolderAt(int dir, const std::string &name, bool create, ReadResult &result) {
+    Descriptor fd(::openat(dir, name.c_str(), FOLDER_FLAGS | O_NOFOLLOW));
+    if (fd.get() < 0 && create && errno == ENOENT &&
+        (::mkdirat(dir, name.c_str(), FOLDER_MODE) == 0 || errno == EEXIST))
+        fd.reset(::openat(dir, name.c_str(), FOLDER_FLAGS | O_NOFOLLOW));
+    struct stat st {};
+    if (fd.get() >= 0 && (::fstat(fd.get(), &st) != 0 || !S_ISDIR(st.st_mode)))
+        fd.reset();
+    result = fd.get() >= 0 ? ReadResult::Ok : openFailure(dir, name, true);
+    return fd;
+}
+
+std::string folderProblem(ReadResult result, int error) {
+    switch (result) {
+    case ReadResult::Missing:
+        return "missing";
+    case ReadResult::NotRegular:
+        return "not a folder";
+    case ReadResult::Link:
+        return LINK_REFUSED;
+    case ReadResult::Outside:
+        return "outside the folder it was given";
+    default:
+        return std::strerror(error);
+    }
+}
+
+// A path's folder part and its last name: "a/b/c" gives "a/b" and "c",
+// "c" gives "." and "c", "/c" gives "/" and "c".
+void splitPath(const std::string &path, std::string &parent, std::string &last) {
+    std::size_t slash = path.rfind('/');
+    parent = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    last = slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string withoutTrailingSlashes(std::string path) {
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
+// Reads fd to its end or to limit bytes.
+bool readAll(int fd, std::vector<std::uint8_t> &bytes, std::size_t limit) {
     std::uint8_t buffer[65536];
     while (bytes.size() < limit) {
-        std::size_t want = std::min(sizeof buffer, limit - bytes.size());
-        std::size_t n = std::fread(buffer, 1, want, file.get());
-        bytes.insert(bytes.end(), buffer, buffer + n);
-        if (n < want)
+        ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, limit - bytes.size()));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
             break;
+        bytes.insert(bytes.end(), buffer, buffer + n);
     }
-    return std::ferror(file.get()) != 0 ? ReadResult::Failed : ReadResult::Ok;
+    return true;
+}
+
+bool writeAll(int fd, const std::vector<std::uint8_t> &bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Opens the folder given as it is named, the last name never through a link.
+bool openGiven(const std::string &path, bool create, Descriptor &fd, std::string &why) {
+    std::string folder = withoutTrailingSlashes(path);
+    if (folder.empty()) {
+        why = "\"\": no folder named";
+        return false;
+    }
+    std::string parent, last;
+    splitPath(folder, parent, last);
+    if (folder == "/" || last == "." || last == "..") {
+        // Names that are never links.
+        fd.reset(::open(folder.c_str(), FOLDER_FLAGS));
+        if (fd.get() < 0)
+            why = folder + ": " + folderProblem(errno == ENOENT ? ReadResult::Missing : ReadResult::Failed, errno);
+        return fd.get() >= 0;
+    }
+    Descriptor up(::open(parent.c_str(), FOLDER_FLAGS));
+    if (up.get() < 0) {
+        why = folder + ": " +
+              folderProblem(errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Failed, errno);
+        return false;
+    }
+    ReadResult result = ReadResult::Failed;
+    fd = openFolderAt(up.get(), last, create, result);
+    if (fd.get() < 0)
+        why = folder + ": " + folderProblem(result, errno);
+    return fd.get() >= 0;
 }
 
 } // namespace
 
-ReadResult readFileBytes(const std::string &path, std::vector<std::uint8_t> &bytes, std::size_t limit,
-                         std::uint64_t *size) {
-    UniqueFile file;
-    std::uint64_t fileSize = 0;
-    ReadResult result = openForReading(path, file, fileSize);
-    if (size != nullptr)
-        *size = fileSize;
-    if (result != ReadResult::Ok)
-        return result;
-    if (fileSize > limit)
-        return ReadResult::TooBig;
-    // A file that grows while it is read is still refused at the limit.
-    result = readUpTo(std::move(file), bytes, limit + 1);
-    if (result == ReadResult::Ok && bytes.size() > limit) {
-        bytes.clear();
-        return ReadResult::TooBig;
-    }
-    return result;
+Folder::~Folder() {
+    if (fd >= 0)
+        ::close(fd);
 }
 
-ReadResult readFileHead(const std::string &path, std::vector<std::uint8_t> &bytes, std::size_t limit,
-                        std::uint64_t &size) {
-    UniqueFile file;
-    ReadResult result = openForReading(path, file, size);
-    if (result != ReadResult::Ok)
-        return result;
-    return readUpTo(std::move(file), bytes, limit);
+Folder::Folder(Folder &&other) noexcept : fd(std::exchange(other.fd, -1)), shown(std::move(other.shown)) {}
+
+Folder &Folder::operator=(Folder &&other) noexcept {
+    if (this != &other) {
+        if (fd >= 0)
+            ::close(fd);
+        fd = std::exchange(other.fd, -1);
+        shown = std::move(other.shown);
+    }
+    return *this;
+}
+
+bool Folder::named(const std::string &path, bool create, Folder &folder, std::string &why) {
+    Descriptor fd;
+    if (!openGiven(path, create, fd, why))
+        return false;
+    folder = Folder(fd.release(), withoutTrailingSlashes(path));
+    return true;
+}
+
+bool Folder::given(const std::string &path, Folder &folder, std::string &why) {
+    return named(path, false, folder, why);
+}
+
+bool Folder::made(const std::string &path, Folder &folder, std::string &why) { return named(path, true, folder, why); }
+
+bool Folder::holding(const std::string &path, Folder &folder, std::string &name, std::string &why) {
+    std::string parent;
+    splitPath(path, parent, name);
+    Descriptor fd(::open(parent.c_str(), FOLDER_FLAGS));
+    if (fd.get() < 0) {
+        why = path + ": " + (errno == ENOENT || errno == ENOTDIR ? "missing" : std::strerror(errno));
+        return false;
+    }
+    folder = Folder(fd.release(), parent);
+    return true;
+}
+
+bool Folder::receiving(const std::string &path, Folder &folder, std::string &name, std::string &why) {
+    std::string parent;
+    splitPath(path, parent, name);
+    return given(parent, folder, why);
+}
+
+std::string Folder::pathOf(const std::string &relative) const {
+    if (relative.empty())
+        return shown;
+    return shown == "." ? relative : shown == "/" ? "/" + relative : shown + "/" + relative;
+}
+
+bool Folder::sub(const std::string &relative, Folder &folder, bool create, std::string &why) const {
+    std::vector<std::string> names;
+    if (!namesOf(relative, names)) {
+        why = pathOf(relative) + ": " + folderProblem(ReadResult::Outside, 0);
+        return false;
+    }
+    Descriptor current(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
+    for (std::size_t i = 0; i < names.size() && current.get() >= 0; ++i) {
+        ReadResult result = ReadResult::Failed;
+        Descriptor next = openFolderAt(current.get(), names[i], create, result);
+        if (next.get() < 0) {
+            why = pathOf(joined(names, i + 1)) + ": " + folderProblem(result, errno);
+            return false;
+        }
+        current = std::move(next);
+    }
+    if (current.get() < 0) {
+        why = pathOf(relative) + ": " + std::strerror(errno);
+        return false;
+    }
+    folder = Folder(current.release(), pathOf(joined(names, names.size())));
+    return true;
+}
+
+FileRead Folder::read(const std::string &relative, std::vector<std::uint8_t> &bytes, std::size_t limit,
+                      ReadMode mode) const {
+    FileRead found;
+    found.where = relative;
+    bytes.clear();
+    std::vector<std::string> names;
+    bool inside = namesOf(relative, names);
+    if (!inside || names.empty()) {
+        found.result = inside ? ReadResult::NotRegular : ReadResult::Outside;
+        return found;
+    }
+    Descriptor parent(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
+    for (std::size_t i = 0; i + 1 < names.size() && parent.get() >= 0; ++i) {
+        parent = openFolderAt(parent.get(), names[i], false, found.result);
+        if (parent.get() < 0) {
+            found.where = joined(names, i + 1);
+            return found;
+        }
+    }
+    if (parent.get() < 0)
+        return found;
+    const std::string &name = names.back();
+    // A device is not even opened: opening some has effects of its own.
+    if (ReadResult kind = classify(parent.get(), name, false); kind != ReadResult::Ok && kind != ReadResult::Failed) {
+        found.result = kind;
+        return found;
+    }
+    // O_NOFOLLOW and O_NONBLOCK close the gap to what stands there now.
+    Descriptor file(::openat(parent.get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat st {};
+    if (file.get() < 0 || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        found.result = file.get() < 0 ? openFailure(parent.get(), name, false) : ReadResult::NotRegular;
+        return found;
+    }
+    found.size = static_cast<std::uint64_t>(st.st_size);
+    found.id = {st.st_dev, st.st_ino};
+    if (mode == ReadMode::Whole && found.size > limit) {
+        found.result = ReadResult::TooBig;
+        return found;
+    }
+    // A file that grows while it is read is still refused at the limit.
+    std::size_t want = mode == ReadMode::Whole ? limit + 1 : limit;
+    if (!readAll(file.get(), bytes, want)) {
+        bytes.clear();
+        found.result = ReadResult::Failed;
+    } else if (mode == ReadMode::Whole && bytes.size() > limit) {
+        bytes.clear();
+        found.result = ReadResult::TooBig;
+    } else {
+        found.result = ReadResult::Ok;
+    }
+    return found;
+}
+
+std::string Folder::problem(const FileRead &read, std::size_t limit) const {
+    return readProblem(pathOf(read.where), read.result, limit);
+}
+
+bool Folder::write(const std::string &relative, const std::vector<std::uint8_t> &bytes, std::string &why) const {
+    std::vector<std::string> names;
+    std::string target = pathOf(relative);
+    auto fail = [&](const std::string &reason) {
+        why = target + ": cannot write (" + reason + ")";
+        return false;
+    };
+    if (!namesOf(relative, names))
+        return fail(folderProblem(ReadResult::Outside, 0));
+    if (names.empty())
+        return fail("no file name");
+    Descriptor parent(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
+    for (std::size_t i = 0; i + 1 < names.size() && parent.get() >= 0; ++i) {
+        ReadResult result = ReadResult::Failed;
+        parent = openFolderAt(parent.get(), names[i], false, result);
+        if (parent.get() < 0) {
+            why = pathOf(joined(names, i + 1)) + ": " + folderProblem(result, errno);
+            return false;
+        }
+    }
+    if (parent.get() < 0)
+        return fail(std::strerror(errno));
+    const std::string &name = names.back();
+    struct stat st {};
+    if (::fstatat(parent.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (S_ISLNK(st.st_mode))
+            return fail(LINK_REFUSED);
+        if (!S_ISREG(st.st_mode))
+            return fail("not a regular file");
+    }
+    // A new file beside the target, which a rename puts in its place: what
+    // stands there now is replaced, never written into.
+    Descriptor file;
+    std::string temporary;
+    for (int attempt = 0; attempt < 100 && file.get() < 0; ++attempt) {
+        temporary = "." + name + ".new-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+        file.reset(
+            ::openat(parent.get(), temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, FILE_MODE));
+        if (file.get() < 0 && errno != EEXIST)
+            return fail(std::strerror(errno));
+    }
+    if (file.get() < 0)
+        return fail(std::strerror(EEXIST));
+    bool written = writeAll(file.get(), bytes);
+    int error = errno;
+    written = ::close(file.release()) == 0 && written;
+    if (!written) {
+        ::unlinkat(parent.get(), temporary.c_str(), 0);
+        return fail(std::strerror(error != 0 ? error : EIO));
+    }
+    if (::renameat(parent.get(), temporary.c_str(), parent.get(), name.c_str()) != 0) {
+        error = errno;
+        ::unlinkat(parent.get(), temporary.c_str(), 0);
+        return fail(error == EISDIR ? "not a regular file" : std::strerror(error));
+    }
+    return true;
+}
+
+bool Folder::list(std::vector<std::string> &names) const {
+    names.clear();
+    int listed = ::openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listed < 0)
+        return false;
+    DIR *dir = ::fdopendir(listed);
+    if (dir == nullptr) {
+        ::close(listed);
+        return false;
+    }
+    errno = 0;
+    while (dirent *entry = ::readdir(dir)) {
+        std::string name = entry->d_name;
+        if (name != "." && name != "..")
+            names.push_back(std::move(name));
+    }
+    bool complete = errno == 0;
+    ::closedir(dir);
+    return complete;
+}
+
+bool givenFolder(const std::string &path, Folder &folder, Report &report) {
+    std::string why;
+    if (!Folder::given(path, folder, why))
+        report.error(why);
+    return folder.isOpen();
+}
+
+ReadResult readFileBytes(const std::string &path, std::vector<std::uint8_t> &bytes, std::size_t limit,
+                         std::uint64_t *size) {
+    Folder folder;
+    std::string name, why;
+    bytes.clear();
+    if (size != nullptr)
+        *size = 0;
+    if (!Folder::holding(path, folder, name, why))
+        return ReadResult::Missing;
+    FileRead found = folder.read(name, bytes, limit);
+    if (size != nullptr)
+        *size = found.size;
+    return found.result;
 }
 
 std::string readProblem(const std::string &path, ReadResult result, std::size_t limit) {
@@ -87,6 +447,10 @@ std::string readProblem(const std::string &path, ReadResult result, std::size_t 
         return path + ": missing";
     case ReadResult::NotRegular:
         return path + ": not a regular file";
+    case ReadResult::Link:
+        return path + ": " + LINK_REFUSED;
+    case ReadResult::Outside:
+        return path + ": " + folderProblem(result, 0);
     case ReadResult::TooBig:
         return path + ": larger than " + std::to_string(limit) + " bytes";
     case ReadResult::Failed:
@@ -102,28 +466,25 @@ bool readInput(const std::string &path, std::vector<std::uint8_t> &bytes, Report
     return result == ReadResult::Ok;
 }
 
-bool writeFileBytes(const std::string &path, const std::vector<std::uint8_t> &bytes) {
-    int fd = openRegularForWriting(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, nullptr, 0644);
-    if (fd < 0)
+bool writeFileBytes(const std::string &path, const std::vector<std::uint8_t> &bytes, std::string *why) {
+    Folder folder;
+    std::string name, reason;
+    if (!Folder::receiving(path, folder, name, reason)) {
+        if (why != nullptr)
+            *why = path + ": cannot write (" + reason + ")";
         return false;
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            ::close(fd);
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
     }
-    return ::close(fd) == 0;
+    bool written = folder.write(name, bytes, reason);
+    if (!written && why != nullptr)
+        *why = reason;
+    return written;
 }
 
 bool writeOutput(const std::string &path, const std::vector<std::uint8_t> &bytes, Report &report) {
-    if (writeFileBytes(path, bytes))
+    std::string why;
+    if (writeFileBytes(path, bytes, &why))
         return true;
-    report.error(path + ": cannot write");
+    report.error(why);
     return false;
 }
 
@@ -132,10 +493,5 @@ bool readBytes(const std::string &path, std::vector<std::uint8_t> &bytes) {
 }
 
 bool writeBytes(const std::string &path, const std::vector<std::uint8_t> &bytes) { return writeFileBytes(path, bytes); }
-
-bool isFolder(const std::string &path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
 
 } // namespace orbex

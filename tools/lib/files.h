@@ -1,8 +1,17 @@
-// Reading and writing the tools' files. Only regular files are opened, as the
-// viewer does, so a FIFO or a device named like a source never blocks a tool,
-// and reads stop at a limit, so a huge file never swallows the memory.
+// Reading and writing the tools' files. A magazine or a project is often
+// someone else's download, so the tools take no symbolic link: a folder they
+// are given is held open by its descriptor, and everything inside it is
+// reached one name at a time without following a link. A path typed on the
+// command line is followed as usual up to its last part; the file or folder
+// it names, and the folder a written file goes into, must not be links
+// either. Only regular files are opened, so a FIFO or a device named like a
+// source never blocks a tool, and reads stop at a limit, so a huge file never
+// swallows the memory.
 #pragma once
 
+#include <sys/types.h>
+
+#include <compare>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -15,31 +24,103 @@ namespace orbex {
 // are far smaller.
 constexpr std::size_t MAX_INPUT_BYTES = 64u << 20;
 
-enum class ReadResult { Ok, Missing, NotRegular, TooBig, Failed };
+enum class ReadResult { Ok, Missing, NotRegular, Link, Outside, TooBig, Failed };
 
-// The whole file, when it is a regular file of at most limit bytes. size gets
-// the file's size even when it is too big (0 otherwise).
+// Which file a name reaches, so that a file named twice is read once.
+struct FileId {
+    dev_t device = 0;
+    ino_t inode = 0;
+    auto operator<=>(const FileId &) const = default;
+};
+
+// What a read found; where is the part of the name the result is about (the
+// linked folder on the way, or the whole name).
+struct FileRead {
+    ReadResult result = ReadResult::Failed;
+    std::uint64_t size = 0; // the file's size, also when it is too big
+    FileId id;
+    std::string where;
+};
+
+enum class ReadMode {
+    Whole, // the whole file, or TooBig when it is larger than the limit
+    Head,  // the first bytes up to the limit, whatever the size
+};
+
+class Folder {
+  public:
+    Folder() = default;
+    ~Folder();
+    Folder(Folder &&other) noexcept;
+    Folder &operator=(Folder &&other) noexcept;
+    Folder(const Folder &) = delete;
+    Folder &operator=(const Folder &) = delete;
+
+    // A folder named on the command line: the path up to it is followed, the
+    // folder itself must not be a link. why gets "PATH: reason".
+    static bool given(const std::string &path, Folder &folder, std::string &why);
+    // The same, made when missing (its parent must exist).
+    static bool made(const std::string &path, Folder &folder, std::string &why);
+    // The folder a file named on the command line lies in, followed as the
+    // system follows it, and the file's name in it.
+    static bool holding(const std::string &path, Folder &folder, std::string &name, std::string &why);
+    // The folder a file named on the command line is to be written into, as
+    // given() takes it, and the file's name in it.
+    static bool receiving(const std::string &path, Folder &folder, std::string &name, std::string &why);
+
+    bool isOpen() const { return fd >= 0; }
+    // The folder's path as given, and a name below it, for messages.
+    const std::string &path() const { return shown; }
+    std::string pathOf(const std::string &relative) const;
+    // For the viewer's own code, which works in its magazine folder.
+    int descriptor() const { return fd; }
+
+    // The folder at relative ("a/b") below this one, made when missing if
+    // create is true. Neither a link nor ".." is followed on the way.
+    bool sub(const std::string &relative, Folder &folder, bool create, std::string &why) const;
+    // A regular file below this folder, read as mode says; bytes stay empty
+    // unless the result is Ok.
+    FileRead read(const std::string &relative, std::vector<std::uint8_t> &bytes, std::size_t limit = MAX_INPUT_BYTES,
+                  ReadMode mode = ReadMode::Whole) const;
+    // "PATH: missing" and the like, for what read() found.
+    std::string problem(const FileRead &read, std::size_t limit = MAX_INPUT_BYTES) const;
+    // Writes bytes as the file at relative: into a new file beside it, which
+    // then takes its place, so a failed write keeps the old file and nothing
+    // is ever written through a link or another name of the old file. Only a
+    // regular file (or nothing) may stand in its place.
+    bool write(const std::string &relative, const std::vector<std::uint8_t> &bytes, std::string &why) const;
+    // The names of the folder's entries, without "." and "..", unsorted.
+    bool list(std::vector<std::string> &names) const;
+
+  private:
+    Folder(int fd, std::string shown) : fd(fd), shown(std::move(shown)) {}
+    static bool named(const std::string &path, bool create, Folder &folder, std::string &why);
+    int fd = -1;
+    std::string shown;
+};
+
+// Folder::given with the problem put into report; true when opened.
+bool givenFolder(const std::string &path, Folder &folder, Report &report);
+
+// For files named on the command line (the folder as Folder::holding takes
+// it): the whole file, when it is a regular file of at most limit bytes.
+// size gets the file's size even when it is too big (0 otherwise).
 ReadResult readFileBytes(const std::string &path, std::vector<std::uint8_t> &bytes, std::size_t limit = MAX_INPUT_BYTES,
                          std::uint64_t *size = nullptr);
-// The first limit bytes of a regular file (or all of it), and its full size.
-ReadResult readFileHead(const std::string &path, std::vector<std::uint8_t> &bytes, std::size_t limit,
-                        std::uint64_t &size);
 // A message for a failed read: "PATH: missing" and the like.
 std::string readProblem(const std::string &path, ReadResult result, std::size_t limit = MAX_INPUT_BYTES);
 // readFileBytes with the problem put into report; true when read.
 bool readInput(const std::string &path, std::vector<std::uint8_t> &bytes, Report &report,
                std::size_t limit = MAX_INPUT_BYTES);
 
-// Creates or empties path and writes bytes; refuses anything but a regular
-// file (a FIFO would block until someone reads it).
-bool writeFileBytes(const std::string &path, const std::vector<std::uint8_t> &bytes);
-// writeFileBytes with "PATH: cannot write" put into report.
+// Writes bytes as the file at path, through Folder::receiving and
+// Folder::write; why gets the reason when it cannot.
+bool writeFileBytes(const std::string &path, const std::vector<std::uint8_t> &bytes, std::string *why = nullptr);
+// writeFileBytes with "PATH: cannot write (reason)" put into report.
 bool writeOutput(const std::string &path, const std::vector<std::uint8_t> &bytes, Report &report);
 
 // Short forms kept for the tests and the callers that need no reason.
 bool readBytes(const std::string &path, std::vector<std::uint8_t> &bytes);
 bool writeBytes(const std::string &path, const std::vector<std::uint8_t> &bytes);
-
-bool isFolder(const std::string &path);
 
 } // namespace orbex

@@ -38,6 +38,7 @@ bool blankByValue(int byte) { return byte < 0x20 || byte == 0x20 || byte == 0x7F
 
 std::map<std::uint32_t, GlyphRows> parseHexFont(const std::string &text, Report &report) {
     std::map<std::uint32_t, GlyphRows> glyphs;
+    Listed problems(report, "");
     std::istringstream in(text);
     std::string line;
     for (int number = 1; std::getline(in, line); ++number) {
@@ -47,11 +48,16 @@ std::map<std::uint32_t, GlyphRows> parseHexFont(const std::string &text, Report 
             continue;
         std::size_t colon = line.find(':');
         std::vector<std::uint8_t> code, bits;
-        std::string where = "line " + std::to_string(number) + ": ";
+        auto problem = [&](const char *what) {
+            if (problems.listing())
+                problems.error("line " + std::to_string(number) + ": " + what);
+            else
+                problems.countError();
+        };
         if (colon == std::string::npos || colon == 0 || colon > 6 ||
             !parseHex(std::string(colon % 2, '0') + line.substr(0, colon), code) ||
             !parseHex(line.substr(colon + 1), bits)) {
-            report.error(where + "expected XXXX:HEXDIGITS");
+            problem("expected XXXX:HEXDIGITS");
             continue;
         }
         std::uint32_t codePoint = 0;
@@ -72,10 +78,12 @@ std::map<std::uint32_t, GlyphRows> parseHexFont(const std::string &text, Report 
                 rows[r] = narrow;
             }
         } else {
-            report.error(where + "a glyph needs 32 hex digits (8x16) or 64 (16x16)");
+            problem("a glyph needs 32 hex digits (8x16) or 64 (16x16)");
             continue;
         }
-        glyphs[codePoint] = rows;
+        // A whole Unicode font may come in; only what a byte can show is kept.
+        if (cp1252Byte(codePoint) >= 0)
+            glyphs[codePoint] = rows;
     }
     return glyphs;
 }

@@ -16,6 +16,8 @@ using GlyphRows = std::array<std::uint8_t, 16>;
 
 // Parses "XXXX:32 hex digits" lines (16-pixel-wide glyphs, 64 digits, are
 // squeezed to 8 columns); blank lines and lines starting with '#' are skipped.
+// Keeps the glyphs of the code points Windows-1252 has; lists the first
+// MAX_LISTED bad lines and counts the rest.
 std::map<std::uint32_t, GlyphRows> parseHexFont(const std::string &text, Report &report);
 // The 32,768 bytes of the viewer's font: each byte value's glyph through
 // Windows-1252, column by column, pixels 0 or 1. Control bytes, the space and

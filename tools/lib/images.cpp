@@ -307,20 +307,37 @@ bool readPicture(const std::string &path, PictureKind kind, Fit fit, RgbImage &i
     return decodePicture(bytes, kind, fit, image, named.found);
 }
 
-bool writePng(const std::string &path, const RgbImage &image) {
-    png_image png{};
-    png.version = PNG_IMAGE_VERSION;
-    png.width = static_cast<png_uint_32>(image.width);
-    png.height = static_cast<png_uint_32>(image.height);
-    png.format = PNG_FORMAT_RGB;
+bool readPicture(const Folder &folder, const std::string &name, PictureKind kind, Fit fit, RgbImage &image,
+                 Report &report) {
+    std::vector<std::uint8_t> bytes;
+    FileRead read = folder.read(name, bytes);
+    if (read.result != ReadResult::Ok) {
+        report.error(folder.problem(read));
+        return false;
+    }
+    Named named(report, folder.pathOf(name));
+    return decodePicture(bytes, kind, fit, image, named.found);
+}
+
+bool encodePng(const RgbImage &image, std::vector<std::uint8_t> &png) {
+    png_image header{};
+    header.version = PNG_IMAGE_VERSION;
+    header.width = static_cast<png_uint_32>(image.width);
+    header.height = static_cast<png_uint_32>(image.height);
+    header.format = PNG_FORMAT_RGB;
     png_alloc_size_t size = 0;
-    if (png_image_write_to_memory(&png, nullptr, &size, 0, image.rgb.data(), 0, nullptr) == 0)
+    if (png_image_write_to_memory(&header, nullptr, &size, 0, image.rgb.data(), 0, nullptr) == 0)
         return false;
-    std::vector<std::uint8_t> bytes(size);
-    if (png_image_write_to_memory(&png, bytes.data(), &size, 0, image.rgb.data(), 0, nullptr) == 0)
+    png.resize(size);
+    if (png_image_write_to_memory(&header, png.data(), &size, 0, image.rgb.data(), 0, nullptr) == 0)
         return false;
-    bytes.resize(size);
-    return writeFileBytes(path, bytes);
+    png.resize(size);
+    return true;
+}
+
+bool writePng(const std::string &path, const RgbImage &image) {
+    std::vector<std::uint8_t> bytes;
+    return encodePng(image, bytes) && writeFileBytes(path, bytes);
 }
 
 bool pngSize(const std::vector<std::uint8_t> &png, std::uint32_t &width, std::uint32_t &height) {

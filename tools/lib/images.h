@@ -51,6 +51,10 @@ bool decodePicture(const std::vector<std::uint8_t> &png, PictureKind kind, Fit f
 // The same from files; messages start with the path.
 bool readPng(const std::string &path, RgbImage &image, Report &report);
 bool readPicture(const std::string &path, PictureKind kind, Fit fit, RgbImage &image, Report &report);
+// The same for a file below a folder, never through a link.
+bool readPicture(const Folder &folder, const std::string &name, PictureKind kind, Fit fit, RgbImage &image,
+                 Report &report);
+bool encodePng(const RgbImage &image, std::vector<std::uint8_t> &png);
 bool writePng(const std::string &path, const RgbImage &image);
 // The size a PNG's header gives, without decoding; false when it has none.
 bool pngSize(const std::vector<std::uint8_t> &png, std::uint32_t &width, std::uint32_t &height);

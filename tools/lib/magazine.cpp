@@ -1,6 +1,6 @@
 #include "magazine.h"
 
-#include <filesystem>
+#include <algorithm>
 #include <vector>
 
 #include "articles.h"
@@ -18,7 +18,6 @@ extern const char SAMPLE_FONT_HEX[];
 
 namespace {
 
-namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::size_t MAX_TITLE = 60;
@@ -129,68 +128,115 @@ void merge(Report &into, const Report &from) {
     into.warnings.insert(into.warnings.end(), from.warnings.begin(), from.warnings.end());
 }
 
-void buildArchiveFile(const std::string &src, const std::string &data, Report &report) {
+void buildArchiveFile(const Folder &src, const Folder &data, Report &report) {
     Report step;
     std::vector<ArticleSource> sources;
+    Folder articles;
+    std::string why;
     Bytes archive;
-    if (loadArticleSources(src + "/articles", sources, step) && buildArchive(sources, archive, step))
-        writeOutput(data + "/orbex.dat", archive, step);
+    if (!src.sub("articles", articles, false, why))
+        step.error(why);
+    else if (loadArticleSources(articles, sources, step) && buildArchive(sources, archive, step) &&
+             !data.write("orbex.dat", archive, why))
+        step.error(why);
     merge(report, step);
 }
 
-void buildFontFile(const std::string &src, const std::string &data, Report &report) {
+void buildFontFile(const Folder &src, const Folder &data, Report &report) {
     Bytes hex;
-    if (!readInput(src + "/font.hex", hex, report))
+    FileRead read = src.read("font.hex", hex);
+    if (read.result != ReadResult::Ok) {
+        report.error(src.problem(read));
         return;
+    }
     Report parsed;
     auto glyphs = parseHexFont(std::string(hex.begin(), hex.end()), parsed);
     for (const std::string &e : parsed.errors)
-        report.error(src + "/font.hex: " + e);
-    if (parsed.ok())
-        writeOutput(data + "/chars.168", buildFont(glyphs, report), report);
+        report.error(src.pathOf("font.hex") + ": " + e);
+    std::string why;
+    if (parsed.ok() && !data.write("chars.168", buildFont(glyphs, report), why))
+        report.error(why);
 }
 
-void buildPictures(const std::string &src, const std::string &data, bool dither, Report &report) {
+void buildPictures(const Folder &src, const Folder &data, bool dither, Report &report) {
     RgbImage image;
     Bytes out;
     Report start;
-    if (readPicture(src + "/pictures/begin.png", PictureKind::Screen, Fit::None, image, start) &&
-        encodeRaw(image, out, start))
-        writeOutput(data + "/begin.raw", out, start);
+    std::string why;
+    if (readPicture(src, "pictures/begin.png", PictureKind::Screen, Fit::None, image, start) &&
+        encodeRaw(image, out, start) && !data.write("begin.raw", out, why))
+        start.error(why);
     merge(report, start);
     struct Pcx {
         const char *source, *target;
         PictureKind kind;
-    } pictures[] = {{"ende.png", "ende.pcx", PictureKind::Screen},
-                    {"bg.png", "BG_8b.pcx", PictureKind::Screen},
-                    {"cursor.png", "cursor.pcx", PictureKind::Pointer}};
+    } pictures[] = {{"pictures/ende.png", "ende.pcx", PictureKind::Screen},
+                    {"pictures/bg.png", "BG_8b.pcx", PictureKind::Screen},
+                    {"pictures/cursor.png", "cursor.pcx", PictureKind::Pointer}};
     for (const Pcx &p : pictures) {
         Report step;
-        std::string path = src + "/pictures/" + p.source;
-        if (readPicture(path, p.kind, Fit::None, image, step)) {
+        std::string path = src.pathOf(p.source);
+        if (readPicture(src, p.source, p.kind, Fit::None, image, step)) {
             Report colours;
             IndexedImage indexed = quantize(image, colours, {dither, p.kind == PictureKind::Pointer});
             for (const std::string &w : colours.warnings)
                 step.warn(path + ": " + w);
             for (const std::string &e : colours.errors)
                 step.error(path + ": " + e);
-            if (step.ok() && encodePcx(indexed, out, step))
-                writeOutput(data + "/" + p.target, out, step);
+            if (step.ok() && encodePcx(indexed, out, step) && !data.write(p.target, out, why))
+                step.error(why);
         }
         merge(report, step);
     }
 }
 
-void copyModules(const std::string &src, const std::string &folder, Report &report) {
-    std::error_code error;
-    for (const auto &entry : fs::directory_iterator(src + "/music", error)) {
-        Bytes module;
-        std::string path = entry.path().string();
-        if (readInput(path, module, report))
-            writeOutput(folder + "/" + entry.path().filename().string(), module, report);
+// The modules go beside data/ as they are; a link among them is refused, so
+// nothing from outside the project ends up in the magazine handed out.
+void copyModules(const Folder &src, const Folder &magazine, Report &report) {
+    Folder music;
+    std::vector<std::string> names;
+    std::string why;
+    if (!src.sub("music", music, false, why) || !music.list(names)) {
+        report.error(why.empty() ? src.pathOf("music") + ": cannot read the folder" : why);
+        return;
     }
-    if (error)
-        report.error(src + "/music: cannot read the folder");
+    std::sort(names.begin(), names.end());
+    for (const std::string &name : names) {
+        Bytes module;
+        FileRead read = music.read(name, module);
+        if (read.result != ReadResult::Ok)
+            report.error(music.problem(read));
+        else if (!magazine.write(name, module, why))
+            report.error(why);
+    }
+}
+
+bool buildMagazine(const Folder &magazine, bool dither, Report &report) {
+    Folder src, data;
+    std::string why;
+    if (!magazine.sub("src", src, false, why)) {
+        bool missing = why == magazine.pathOf("src") + ": missing";
+        report.error(missing ? magazine.pathOf("src") + ": no sources here (orbex-tool new makes a magazine with them)"
+                             : why);
+        return false;
+    }
+    if (!magazine.sub("data", data, true, why)) {
+        report.error(why);
+        return false;
+    }
+    buildArchiveFile(src, data, report);
+    buildFontFile(src, data, report);
+    buildPictures(src, data, dither, report);
+    copyModules(src, magazine, report);
+    if (!report.ok())
+        return false;
+    Report check;
+    bool ready = checkMagazine(magazine, check);
+    for (const std::string &e : check.errors)
+        report.error(magazine.path() + ": " + e);
+    for (const std::string &w : check.warnings)
+        report.warn(magazine.path() + ": " + w);
+    return ready;
 }
 
 } // namespace
@@ -222,70 +268,62 @@ bool usableMagazineTitle(const std::string &utf8, std::string &why) {
 }
 
 bool buildMagazine(const std::string &folder, bool dither, Report &report) {
-    std::string src = folder + "/src", data = folder + "/data";
-    if (!isFolder(src)) {
-        report.error(src + ": no sources here (orbex-tool new makes a magazine with them)");
-        return false;
-    }
-    std::error_code error;
-    fs::create_directories(data, error);
-    buildArchiveFile(src, data, report);
-    buildFontFile(src, data, report);
-    buildPictures(src, data, dither, report);
-    copyModules(src, folder, report);
-    if (!report.ok())
-        return false;
-    Report check;
-    bool ready = checkMagazine(folder, check);
-    for (const std::string &e : check.errors)
-        report.error(folder + ": " + e);
-    for (const std::string &w : check.warnings)
-        report.warn(folder + ": " + w);
-    return ready;
+    Folder magazine;
+    return givenFolder(folder, magazine, report) && buildMagazine(magazine, dither, report);
 }
 
 bool newMagazine(const std::string &folder, const std::string &title, Report &report) {
-    std::error_code error;
-    if (fs::exists(folder, error) && (!isFolder(folder) || !fs::is_empty(folder, error))) {
+    Folder magazine, src;
+    std::vector<std::string> names;
+    std::string why;
+    if (!Folder::made(folder, magazine, why)) {
+        report.error(why);
+        return false;
+    }
+    if (!magazine.list(names) || !names.empty()) {
         report.error(folder + ": exists and is not an empty folder");
         return false;
     }
-    std::string src = folder + "/src";
-    for (const char *sub : {"/articles", "/pictures", "/music"})
-        if (!fs::create_directories(src + sub, error) && !isFolder(src + sub)) {
-            report.error(src + sub + ": cannot make the folder");
+    for (const char *sub : {"src/articles", "src/pictures", "src/music"})
+        if (!magazine.sub(sub, src, true, why)) {
+            report.error(why);
             return false;
         }
+    magazine.sub("src", src, false, why);
     Report font;
     Glyphs glyphs = parseHexFont(SAMPLE_FONT_HEX, font);
     struct File {
         std::string path;
         Bytes bytes;
     } files[] = {
-        {"/articles/01-contents.txt", bytesOf(contentsPage(title))},
-        {"/articles/02-help.txt", bytesOf(HELP_PAGE)},
-        {"/articles/03-your-magazine.txt", bytesOf(FIRST_ARTICLE)},
-        {"/font.hex", bytesOf(SAMPLE_FONT_HEX)},
-        {"/music/extreme2.xm", demoModule(1)},
-        {"/music/calm.xm", demoModule(0)},
-        {"/README.txt", bytesOf(SOURCES_README)},
+        {"articles/01-contents.txt", bytesOf(contentsPage(title))},
+        {"articles/02-help.txt", bytesOf(HELP_PAGE)},
+        {"articles/03-your-magazine.txt", bytesOf(FIRST_ARTICLE)},
+        {"font.hex", bytesOf(SAMPLE_FONT_HEX)},
+        {"music/extreme2.xm", demoModule(1)},
+        {"music/calm.xm", demoModule(0)},
+        {"README.txt", bytesOf(SOURCES_README)},
     };
     for (const File &f : files)
-        if (!writeOutput(src + f.path, f.bytes, report))
+        if (!src.write(f.path, f.bytes, why)) {
+            report.error(why);
             return false;
+        }
     struct Picture {
         const char *name;
         RgbImage image;
-    } pictures[] = {{"begin.png", drawStartPicture(glyphs, title)},
-                    {"ende.png", drawEndPicture(glyphs, title)},
-                    {"bg.png", drawBackgroundPicture(glyphs, title)},
-                    {"cursor.png", drawPointerPicture()}};
-    for (const Picture &p : pictures)
-        if (!writePng(src + "/pictures/" + p.name, p.image)) {
-            report.error(src + "/pictures/" + p.name + ": cannot write");
+    } pictures[] = {{"pictures/begin.png", drawStartPicture(glyphs, title)},
+                    {"pictures/ende.png", drawEndPicture(glyphs, title)},
+                    {"pictures/bg.png", drawBackgroundPicture(glyphs, title)},
+                    {"pictures/cursor.png", drawPointerPicture()}};
+    for (const Picture &p : pictures) {
+        Bytes png;
+        if (!encodePng(p.image, png) || !src.write(p.name, png, why)) {
+            report.error(why.empty() ? src.pathOf(p.name) + ": cannot write" : why);
             return false;
         }
-    return buildMagazine(folder, false, report);
+    }
+    return buildMagazine(magazine, false, report);
 }
 
 } // namespace orbex

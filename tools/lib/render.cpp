@@ -2,13 +2,15 @@
 
 #include <unistd.h>
 
-#include <climits>
-
 #include "base/settings.h"
 #include "common/codepage.h"
+#include "common/geometry.h"
 #include "display/display.h"
 #include "display/update.h"
+#include "files.h"
+#include "images.h"
 #include "platform/headless/headless.h"
+#include "platform/install.h"
 #include "present/frame.h"
 #include "shell/startup.h"
 #include "text/archive.h"
@@ -16,15 +18,18 @@
 namespace orbex {
 
 bool renderArticle(const std::string &folder, int number, float line, const std::string &png, Report &report) {
-    std::string target = png;
-    char cwd[PATH_MAX];
-    if (!target.empty() && target[0] != '/' && getcwd(cwd, sizeof cwd) != nullptr)
-        target = std::string(cwd) + "/" + target;
-    if (chdir(folder.c_str()) != 0) {
+    // Both folders are opened before the viewer moves into the magazine's.
+    Folder magazine, out;
+    std::string name, why;
+    if (!Folder::receiving(png, out, name, why) || !Folder::given(folder, magazine, why)) {
+        report.error(why);
+        return false;
+    }
+    if (fchdir(magazine.descriptor()) != 0) {
         report.error(folder + ": cannot enter the folder");
         return false;
     }
-    headless::install(false);
+    installBackend(headless::BACKEND, false);
     bMusicOn = 0;
     bMouseOn = 0;
     bool ok = initEngine(nullptr, nullptr, nullptr, SW_SHOWDEFAULT) != 0;
@@ -44,8 +49,10 @@ bool renderArticle(const std::string &folder, int number, float line, const std:
     ViewerMode = MODE_VIEWING;
     updateFrame();
     updateFrame();
-    if (!headless::writeShot(target)) {
-        report.error(png + ": cannot write");
+    RgbImage frame{SCREENWIDTH, SCREENHEIGHT, headless::lastFrameRgb()};
+    std::vector<std::uint8_t> bytes;
+    if (!encodePng(frame, bytes) || !out.write(name, bytes, why)) {
+        report.error(why.empty() ? png + ": cannot write" : why);
         ok = false;
     }
     releaseDisplayObjects();

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 
 #include "encoding.h"
 #include "files.h"
@@ -359,6 +358,16 @@ void noteTextModeBytes(const Bytes &archive, Report &report) {
 } // namespace
 
 std::vector<ArticleSource> unpackArchive(const std::vector<std::uint8_t> &archive, Report &report) {
+    // Records past the last one a link can reach are never shown; an archive
+    // of them is refused before anything is made of it.
+    std::size_t separators = static_cast<std::size_t>(std::count(archive.begin(), archive.end(), ARTICLE_SEPARATOR));
+    std::size_t count = separators > 0 && archive.back() == ARTICLE_SEPARATOR ? separators : separators + 1;
+    if (count > MAX_ARTICLES) {
+        report.error(std::to_string(count) + " articles; a link reaches no article past " +
+                     std::to_string(MAX_ARTICLES) + ", so unpack takes archives of at most " +
+                     std::to_string(MAX_ARTICLES));
+        return {};
+    }
     noteTextModeBytes(archive, report);
     std::vector<Bytes> records(1);
     for (std::uint8_t b : archive)
@@ -395,27 +404,32 @@ bool unpackArchiveFile(const std::string &archivePath, const std::string &folder
     // give more back.
     if (!readInput(archivePath, archive, report, ARCHIVE_SIZE - 1))
         return false;
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    if (!isFolder(folder)) {
-        report.error(folder + ": cannot make the folder");
+    Report found;
+    std::vector<ArticleSource> sources = unpackArchive(archive, found);
+    for (const std::string &w : found.warnings)
+        report.warn(archivePath + ": " + w);
+    for (const std::string &e : found.errors)
+        report.error(archivePath + ": " + e);
+    if (!found.ok())
+        return false;
+    Folder out;
+    std::string why;
+    std::vector<std::string> names;
+    if (!Folder::made(folder, out, why) || !out.list(names)) {
+        report.error(why.empty() ? folder + ": cannot read the folder" : why);
         return false;
     }
-    for (const auto &entry : std::filesystem::directory_iterator(folder, error)) {
-        std::string name = entry.path().filename().string();
+    for (const std::string &name : names)
         if (!name.empty() && digit(static_cast<unsigned char>(name[0])) && name.size() > 4 &&
             name.compare(name.size() - 4, 4, ".txt") == 0) {
             report.error(folder + ": already holds article sources (" + name + "); unpack into a new folder");
             return false;
         }
-    }
-    Report found;
-    std::vector<ArticleSource> sources = unpackArchive(archive, found);
-    for (const std::string &w : found.warnings)
-        report.warn(archivePath + ": " + w);
     for (const ArticleSource &source : sources)
-        if (!writeOutput(folder + "/" + source.name, Bytes(source.text.begin(), source.text.end()), report))
+        if (!out.write(source.name, Bytes(source.text.begin(), source.text.end()), why)) {
+            report.error(why);
             return false;
+        }
     return true;
 }
 

@@ -20,10 +20,11 @@ namespace orbex {
 // One source per record, named NN-slug.txt: NN the article number with at
 // least two digits, the slug made from the title (or "contents" for a
 // header-less first article). The bytes after the last separator, when
-// there are any, become a last source ending in {no-separator}.
+// there are any, become a last source ending in {no-separator}. An archive of
+// more than MAX_ARTICLES articles gives none, and an error.
 std::vector<ArticleSource> unpackArchive(const std::vector<std::uint8_t> &archive, Report &report);
-// Writes the sources of the archive file into folder, which must not hold
-// article sources yet.
+// Writes the sources of the archive file into folder (made when missing, not
+// a link), which must not hold article sources yet.
 bool unpackArchiveFile(const std::string &archivePath, const std::string &folder, Report &report);
 
 } // namespace orbex

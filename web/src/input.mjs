@@ -34,6 +34,7 @@ export class Input {
     this.heldSince = -1 // presents when the last left press was taken
     this.movedSince = -1 // presents when the last queued move was taken
     this.buttons = 0 // the mouse buttons down, as PointerEvent.buttons
+    this.leftAlt = false // the left Alt key is down
   }
 
   post(message, wParam, lParam, afterMove = false) {
@@ -119,14 +120,26 @@ export class Input {
     this.post(WM.KEYDOWN, code, repeat ? KEY_REPEAT : KEY_ONCE)
   }
 
+  // A key by its KeyboardEvent.code, as a gesture presses it.
+  pressKey(domCode) {
+    this.press(VK[domCode])
+  }
+
+  // Every key event, before anything else takes it: whether the left Alt
+  // key is down, which the event itself does not tell from the right one.
+  // An event without Alt says that neither is held, whatever was missed.
+  track(event) {
+    if (event.code === 'AltLeft') this.leftAlt = event.type === 'keydown'
+    else if (!event.altKey) this.leftAlt = false
+  }
+
   // A key of the viewer's (or its stand-in) as WM_KEYDOWN; false for a key
   // it has no code for or never hears. With Ctrl or ⌘ a letter is itself,
-  // and the browser keeps its shortcut; AltGr is no Alt.
+  // and the browser keeps its shortcut.
   key(event) {
     const shortcut = event.ctrlKey || event.metaKey
     const code = (shortcut ? undefined : STAND_INS[event.code]) ?? VK[event.code]
-    const withAlt = event.altKey && !event.getModifierState?.('AltGraph')
-    if (code === undefined || !reachesViewer(code, withAlt)) return false
+    if (code === undefined || !reachesViewer(code, event.altKey && this.leftAlt)) return false
     if (!shortcut && !BROWSER_KEEPS.has(event.code)) event.preventDefault()
     this.press(code, event.repeat)
     return true

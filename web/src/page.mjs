@@ -128,8 +128,12 @@ export class Page {
     const canvas = this.canvas
     this.input.listen(canvas.element, (e) => canvas.framePoint(e), () => canvas.cssPerPixel())
     listenKeyButtons(this.elements.keys, this.input)
-    window.addEventListener('keydown', (e) => this.keyDown(e))
+    window.addEventListener('keydown', (e) => {
+      this.input.track(e)
+      this.keyDown(e)
+    })
     window.addEventListener('keyup', (e) => {
+      this.input.track(e)
       // Some systems send Print Screen only as a release.
       if (e.code === 'PrintScreen' && !this.printDown) this.printScreen()
       if (e.code === 'PrintScreen') this.printDown = false
@@ -143,6 +147,8 @@ export class Page {
     })
     window.addEventListener('blur', () => {
       this.focused = false
+      // Keys released elsewhere send this window nothing.
+      this.input.leftAlt = false
       this.activate()
     })
     window.addEventListener('focus', () => {

@@ -3,7 +3,9 @@
 // vertical swipe scrolls through the viewer's own keys, a line (Up, Down)
 // per line swiped and a page (Page Up, Page Down) for a fling, so that the
 // page moves exactly as the keys move it.
-import { LINE_HEIGHT, VK } from './keys.mjs'
+
+// A line of the article page, in frame pixels.
+const LINE_HEIGHT = 16
 
 // A press held this long without moving is the right button.
 export const LONG_PRESS_MS = 500
@@ -79,8 +81,8 @@ export class Touch {
     g.track.push([e.timeStamp, e.clientY])
     if (g.track.length > TRACK_SAMPLES) g.track.shift()
     const lines = Math.trunc((g.y - e.clientY) / (LINE_HEIGHT * this.cssPerPixel()))
-    for (; g.lines < lines; ++g.lines) this.input.press(VK.ArrowDown)
-    for (; g.lines > lines; --g.lines) this.input.press(VK.ArrowUp)
+    for (; g.lines < lines; ++g.lines) this.input.pressKey('ArrowDown')
+    for (; g.lines > lines; --g.lines) this.input.pressKey('ArrowUp')
   }
 
   up(e) {
@@ -89,7 +91,7 @@ export class Touch {
     if (g.kind === 'swipe' && e.pointerId === g.id) {
       this.swipe(e)
       const speed = liftSpeed(g.track)
-      if (Math.abs(speed) >= FLING_SPEED) this.input.press(speed < 0 ? VK.PageDown : VK.PageUp)
+      if (Math.abs(speed) >= FLING_SPEED) this.input.pressKey(speed < 0 ? 'PageDown' : 'PageUp')
       g.kind = 'none'
     }
     if (this.fingers.size > 0) return

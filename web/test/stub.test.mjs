@@ -328,13 +328,14 @@ describe('web page with the stub program', { skip: skip ?? false, timeout: 60000
 
   const brief = (list) => list.map((e) => [e.message, e.wParam, e.lParam, e.cursor ?? null])
 
-  test('keys reach the program as on the desktop: only Alt combinations and F10 are the system\'s', async () => {
+  test('keys reach the program as on the desktop: only left Alt combinations and F10 are the system\'s', async () => {
     const { page, finish } = await inputRun()
     await page.evaluate(() => {
       window.prevented = []
       window.addEventListener('keydown', (e) => window.prevented.push([e.code, e.defaultPrevented]))
     })
-    for (const key of ['Control+PageDown', 'Meta+KeyH', 'Shift+F1', 'Alt+KeyH', 'Alt+F5', 'F10', 'Control+Alt+KeyA']) {
+    const keys = ['Control+PageDown', 'Meta+KeyH', 'Shift+F1', 'Alt+KeyH', 'Alt+F5', 'F10', 'Control+Alt+KeyA', 'AltRight+PageUp']
+    for (const key of keys) {
       await page.keyboard.press(key)
     }
     // AltGr types as usual: it is no Alt here, as on the desktop.
@@ -347,7 +348,8 @@ describe('web page with the stub program', { skip: skip ?? false, timeout: 60000
       [0x100, 0x11], [0x100, 0x22], // Ctrl, and Page Down with it
       [0x100, 0x48], // with ⌘ a letter is itself, not its stand-in
       [0x100, 0x10], [0x100, 0x70],
-      [0x100, 0x11], // Ctrl of Ctrl+Alt+A; the A is kept with the Alt
+      [0x100, 0x11], // Ctrl of Ctrl+Alt+A; the A is kept with the (left) Alt
+      [0x100, 0x12], [0x100, 0x21], // the right Alt is a key as any other
       [0x100, 0x45],
       [0x100, 0x5a],
     ])

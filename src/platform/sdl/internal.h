@@ -1,4 +1,8 @@
-// Shared between the parts of the SDL2 backend.
+// The SDL2 backend as its parts share it: one object holds the window, the
+// renderer, the texture that shows the frames and the audio device, and its
+// work is split by part: window.cpp (the window, its mode, the pointer,
+// message boxes), events.cpp (SDL's events as window messages, in a window,
+// a key and a mouse part), screen.cpp (the frames) and audio.cpp (the device).
 #pragma once
 
 #include <SDL.h>
@@ -6,6 +10,7 @@
 #include <memory>
 
 #include "platform/backend.h"
+#include "platform/sound/sound.h"
 
 namespace orbex::sdl {
 
@@ -17,30 +22,93 @@ struct SdlDestroy {
 };
 template <typename T> using SdlPtr = std::unique_ptr<T, SdlDestroy>;
 
-// The viewer window and its renderer while the window is open; made by the
-// window part, used by the screen part to present. Both go before SDL_Quit.
-extern SdlPtr<SDL_Window> pWindow;
-extern SdlPtr<SDL_Renderer> pRenderer;
+// The audio device: SDL's audio part only, so it works beside any video
+// set-up. It pulls the mix from player on SDL's audio thread.
+class SdlOutput final : public sound::Output {
+  public:
+    explicit SdlOutput(sound::ModulePlayer *player) : player(player) {}
+    bool open(DWORD rate) override;
+    void close() override;
+    bool lost() override;
 
-// Called by install: the window system, set to start full screen or in a
-// window of ORBEX_SCALE times the frame.
-VideoBackend *sdlVideo(bool fullscreen);
+  private:
+    sound::ModulePlayer *player;
+    SDL_AudioDeviceID device = 0;
+};
 
-// The texture that shows the frames, made when the viewer makes its flipping
-// chain and again after a renderer reset; false when the renderer cannot.
-bool openTexture(int depth);
-bool restoreTexture();
-// Called before the renderer goes, and when the chain is released.
-void dropTexture();
-// Called at every flip: the frame into the texture, onto the window.
-void presentTexture(const FrameView &frame);
-// Called by the event pump when the window needs its picture again while the
-// viewer draws no frames (uncovered, resized, mode toggled).
-void presentAgain();
-// Called by the event pump on Print Screen: the last shown frame as a PNG in
-// the working folder, under a name no file has yet.
-void saveScreenshot();
-// Called by shutdown: the screen part back to its start.
-void resetScreen();
+class SdlBackend final : public VideoBackend {
+  public:
+    // Reads ORBEX_SCALE, ORBEX_INTEGER_SCALE and ORBEX_AUDIO_CAPTURE.
+    SdlBackend(Platform &platform, bool fullscreen);
+
+    // window.cpp
+    int screenWidth() override;
+    int screenHeight() override;
+    bool openWindow(const char *title) override;
+    void showWindow() override;
+    void closeWindow() override;
+    bool cursorPos(POINT *point) override;
+    void hideSystemCursor() override;
+    void messageBox(const char *text, const char *caption) override;
+    // events.cpp
+    void pumpEvents(bool wait) override;
+    // screen.cpp
+    bool openFrames(int width, int height, int depth) override;
+    bool restoreFrames() override;
+    void closeFrames() override;
+    void presentFrame(const FrameView &frame) override;
+
+    // The music: the desktop's module player on SDL's audio device.
+    MusicEngine *music() { return &player; }
+    // The viewer window while it is open (tests).
+    SDL_Window *sdlWindow() const { return window.get(); }
+
+  private:
+    // window.cpp
+    SDL_Rect desktopBounds() const;
+    void applyWindowMode();
+    bool makeRenderer();
+    // A window position as the frame pixel under it, packed as Windows
+    // packs a pointer position.
+    LPARAM pointParam(int x, int y) const;
+    // The pointer's frame pixel.
+    LPARAM pointerParam() const;
+    // events.cpp: one event each; true when it posted a message.
+    bool handleEvent(const SDL_Event &event, bool *moved);
+    bool onWindowEvent(const SDL_WindowEvent &event);
+    bool onKey(const SDL_KeyboardEvent &key);
+    bool onMouse(const SDL_Event &event, bool *moved);
+    // The keys the backend keeps for itself; true when the key was one of them.
+    bool backendKey(const SDL_KeyboardEvent &key);
+    // screen.cpp
+    bool openTexture(int depth);
+    void drawTexture();
+    // The window needs its picture again while the viewer draws no frames
+    // (uncovered, resized, mode toggled).
+    void presentAgain();
+    void waitForRefresh();
+
+    Platform &platform;
+    bool fullscreen;
+    int scale;
+    bool integerScale;
+    // Whether the system pointer is over the window, as SDL's enter and
+    // leave events tell.
+    bool pointerInside = false;
+    // Declared in the order they are made, so that each goes before what it
+    // was made from.
+    SdlPtr<SDL_Window> window;
+    SdlPtr<SDL_Renderer> renderer;
+    SdlPtr<SDL_Texture> texture;
+    int textureDepth = 0;
+    // When the last flip was presented, in performance-counter ticks.
+    Uint64 lastPresent = 0;
+    // The device outlives the player, which closes it when it goes.
+    SdlOutput output;
+    sound::ModulePlayer player;
+};
+
+// The backend while it is installed, else nullptr (tests).
+SdlBackend *installedBackend();
 
 } // namespace orbex::sdl

@@ -2,19 +2,19 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
-#include "platform/bass.h"
-#include "platform/sdl/audio.h"
 #include "platform/sdl/internal.h"
 
 namespace orbex::sdl {
 
 namespace {
-bool bInstalled = false;
-}
 
-bool install(bool fullscreen) {
+std::optional<SdlBackend> backend;
+
+// SDL's video, or why there is none.
+std::string openVideo() {
     // Scaling keeps the frame's pixels sharp.
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
     // The click that focuses the window also counts, as it did full screen.
@@ -23,35 +23,45 @@ bool install(bool fullscreen) {
     // Without a Wayland session the attempt only prints a complaint.
     if (asked == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr && std::getenv("XDG_RUNTIME_DIR") == nullptr)
         SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11,kmsdrm");
-    std::string why;
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-        why = SDL_GetError();
-    } else if (std::string driver = SDL_GetCurrentVideoDriver();
-               (driver == "offscreen" || driver == "dummy") && (asked == nullptr || driver != asked)) {
+    if (SDL_Init(SDL_INIT_VIDEO) != 0)
+        return SDL_GetError();
+    std::string driver = SDL_GetCurrentVideoDriver();
+    if ((driver == "offscreen" || driver == "dummy") && (asked == nullptr || driver != asked)) {
         // SDL's stand-ins when nothing real is there: nobody would see the window.
-        why = "no screen, only SDL's " + driver + " driver";
         SDL_Quit();
+        return "no screen, only SDL's " + driver + " driver";
     }
-    if (!why.empty()) {
+    return {};
+}
+
+bool install(Platform &platform, BackendParts *parts, bool fullscreen) {
+    if (std::string why = openVideo(); !why.empty()) {
         std::fprintf(stderr, "orbex: no display can be opened (%s); set ORBEX_VIDEO=headless to run without one\n",
                      why.c_str());
         return false;
     }
     SDL_StopTextInput();
-    bInstalled = true;
-    setVideoBackend(sdlVideo(fullscreen));
-    setSoundLibrary(installSound());
+    backend.emplace(platform, fullscreen);
+    *parts = BackendParts{&*backend, backend->music(), BackendParts::Script::Never};
     return true;
 }
 
+} // namespace
+
+bool installFullscreen(Platform &platform, BackendParts *parts) { return install(platform, parts, true); }
+
+bool installWindow(Platform &platform, BackendParts *parts) { return install(platform, parts, false); }
+
 void shutdown() {
-    if (!bInstalled)
+    if (!backend)
         return;
-    bInstalled = false;
-    videoBackend()->closeWindow();
-    resetScreen();
-    closeAudio();
+    backend->closeWindow();
+    backend.reset();
+    if (SDL_WasInit(SDL_INIT_AUDIO) != 0)
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
     SDL_Quit();
 }
+
+SdlBackend *installedBackend() { return backend ? &*backend : nullptr; }
 
 } // namespace orbex::sdl

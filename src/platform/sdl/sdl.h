@@ -2,12 +2,20 @@
 // mouse, a streaming texture as the back buffer, and the audio device.
 #pragma once
 
+#include "platform/backend.h"
+
 namespace orbex::sdl {
 
-// Installs the SDL2 window system, display and sound library; false, after a
-// one-line message on standard error, when no display can be opened.
-bool install(bool fullscreen);
-// Closes what install opened.
+// Open SDL's video for a window that starts full screen or scaled
+// (Backend::install); false, after a one-line message on standard error,
+// when no display can be opened.
+bool installFullscreen(Platform &platform, BackendParts *parts);
+bool installWindow(Platform &platform, BackendParts *parts);
+// Closes the window and the audio device, then SDL.
 void shutdown();
+
+// As main lists them: ORBEX_VIDEO=fullscreen (the default) and window.
+inline constexpr Backend FULLSCREEN{"fullscreen", installFullscreen, shutdown};
+inline constexpr Backend WINDOW{"window", installWindow, shutdown};
 
 } // namespace orbex::sdl

@@ -62,8 +62,8 @@ bool WavCapture::open(const char *path, DWORD rate) {
         std::fprintf(stderr, "orbex: cannot write audio capture %s: %s\n", path, why.c_str());
         return false;
     }
-    dwRate = rate;
-    dwDataBytes = 0;
+    sampleRate = rate;
+    dataBytes = 0;
     std::array<std::uint8_t, HEADER_BYTES> h{};
     std::memcpy(h.data(), "RIFF", 4);
     put32(h.data() + 4, 36);
@@ -89,7 +89,7 @@ void WavCapture::write(const std::int16_t *stereo, std::size_t frames) {
     std::array<std::uint8_t, BLOCK_FRAMES * BYTES_PER_FRAME> bytes{};
     while (fd >= 0 && frames > 0) {
         std::size_t n = frames < BLOCK_FRAMES ? frames : BLOCK_FRAMES;
-        std::size_t room = (MAX_DATA_BYTES - dwDataBytes) / BYTES_PER_FRAME;
+        std::size_t room = (MAX_DATA_BYTES - dataBytes) / BYTES_PER_FRAME;
         if (n > room)
             n = room;
         if (n == 0) {
@@ -104,12 +104,12 @@ void WavCapture::write(const std::int16_t *stereo, std::size_t frames) {
             close();
             return;
         }
-        dwDataBytes += static_cast<std::uint32_t>(n * BYTES_PER_FRAME);
+        dataBytes += static_cast<std::uint32_t>(n * BYTES_PER_FRAME);
         // The sizes follow every block, so the file is valid if the program ends now.
         std::array<std::uint8_t, 4> size{};
-        put32(size.data(), 36 + dwDataBytes);
+        put32(size.data(), 36 + dataBytes);
         bool ok = writeAt(fd, size.data(), 4, 4);
-        put32(size.data(), dwDataBytes);
+        put32(size.data(), dataBytes);
         ok = ok && writeAt(fd, size.data(), 4, 40);
         if (!ok) {
             std::fprintf(stderr, "orbex: audio capture write failed, stopped\n");
@@ -125,8 +125,8 @@ void WavCapture::close() {
     if (fd >= 0)
         ::close(fd);
     fd = -1;
-    dwRate = 0;
-    dwDataBytes = 0;
+    sampleRate = 0;
+    dataBytes = 0;
 }
 
 } // namespace orbex::sound

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/windows.h"
+#include "common/win32.h"
 
 namespace orbex::sound {
 
@@ -21,7 +21,7 @@ class WavCapture {
     // after a line on standard error, when the file cannot be written.
     bool open(const char *path, DWORD rate);
     bool isOpen() const { return fd >= 0; }
-    DWORD rate() const { return dwRate; }
+    DWORD rate() const { return sampleRate; }
     // Appends frames of interleaved left, right samples. A failing write, or
     // the 4 GiB that a WAV file can hold, ends the capture.
     void write(const std::int16_t *stereo, std::size_t frames);
@@ -29,8 +29,8 @@ class WavCapture {
 
   private:
     int fd = -1;
-    DWORD dwRate = 0;
-    std::uint32_t dwDataBytes = 0;
+    DWORD sampleRate = 0;
+    std::uint32_t dataBytes = 0;
 };
 
 } // namespace orbex::sound

@@ -21,41 +21,41 @@ std::int16_t toSample(float v) {
 
 } // namespace
 
-ModulePlayer::ModulePlayer(Output *output) : pOutput(output) {}
+ModulePlayer::ModulePlayer(Output *device) : output(device) {}
 
 ModulePlayer::~ModulePlayer() { reset(); }
 
-bool ModulePlayer::open(DWORD rate) {
+bool ModulePlayer::open(DWORD outputRate) {
     close();
-    if (pOutput != nullptr) {
-        bDeviceOpen = pOutput->open(rate);
-        if (!bDeviceOpen)
+    if (output != nullptr) {
+        deviceOpen = output->open(outputRate);
+        if (!deviceOpen)
             return false;
     }
     std::lock_guard lock(mutex);
-    dwRate = rate;
-    qwAdvancedMs = 0;
-    qwAdvancedFrames = 0;
-    nBlockUsed = BLOCK_FRAMES;
+    rate = outputRate;
+    advancedMs = 0;
+    advancedFrames = 0;
+    blockUsed = BLOCK_FRAMES;
     if (capture.isOpen() && capture.rate() != rate) {
         // One file holds one rate; the viewer never changes it within a run.
         std::fprintf(stderr, "orbex: output rate changed, audio capture stopped\n");
         capture.close();
     }
-    if (!bCaptureTried && !captureName.empty()) {
-        bCaptureTried = true;
+    if (!captureTried && !captureName.empty()) {
+        captureTried = true;
         capture.open(captureName.c_str(), rate);
     }
     return true;
 }
 
 void ModulePlayer::close() {
-    if (pOutput != nullptr && bDeviceOpen)
-        pOutput->close();
-    bDeviceOpen = false;
+    if (output != nullptr && deviceOpen)
+        output->close();
+    deviceOpen = false;
 }
 
-bool ModulePlayer::lost() { return pOutput != nullptr && bDeviceOpen && pOutput->lost(); }
+bool ModulePlayer::lost() { return output != nullptr && deviceOpen && output->lost(); }
 
 bool ModulePlayer::load(HMUSIC handle, std::vector<std::uint8_t> bytes, bool loop) {
     // Parsing happens outside the lock, so the device keeps playing.
@@ -74,80 +74,80 @@ bool ModulePlayer::load(HMUSIC handle, std::vector<std::uint8_t> bytes, bool loo
 void ModulePlayer::play(HMUSIC handle) {
     std::lock_guard lock(mutex);
     if (auto it = modules.find(handle); it != modules.end())
-        it->second.bPlaying = true;
+        it->second.playing = true;
 }
 
 void ModulePlayer::free(HMUSIC handle) {
     std::lock_guard lock(mutex);
     if (auto it = modules.find(handle); it != modules.end()) {
-        openmpt_module_destroy(it->second.pModule);
+        openmpt_module_destroy(it->second.module);
         modules.erase(it);
     }
 }
 
-void ModulePlayer::setRunning(bool running) {
+void ModulePlayer::setRunning(bool on) {
     std::lock_guard lock(mutex);
-    bRunning = running;
+    running = on;
 }
 
-void ModulePlayer::setVolume(int volume) {
+void ModulePlayer::setVolume(int newVolume) {
     std::lock_guard lock(mutex);
-    nVolume = volume;
+    volume = newVolume;
 }
 
 void ModulePlayer::reset() {
     close();
     std::lock_guard lock(mutex);
     for (auto &[handle, module] : modules)
-        openmpt_module_destroy(module.pModule);
+        openmpt_module_destroy(module.module);
     modules.clear();
-    bRunning = false;
-    dwRate = 0;
-    nVolume = FULL_VOLUME;
+    running = false;
+    rate = 0;
+    volume = FULL_VOLUME;
     captureName.clear();
-    bCaptureTried = false;
+    captureTried = false;
     capture.close();
-    qwAdvancedMs = 0;
-    qwAdvancedFrames = 0;
-    nBlockUsed = BLOCK_FRAMES;
+    advancedMs = 0;
+    advancedFrames = 0;
+    blockUsed = BLOCK_FRAMES;
 }
 
 // The modules are always read in whole blocks, whatever the device or the
 // clock asks for: the sound then does not depend on how it is pulled.
 void ModulePlayer::renderBlockLocked() {
-    afMix.fill(0.0f);
+    mix.fill(0.0f);
     for (auto &[handle, module] : modules) {
-        if (!module.bPlaying)
+        if (!module.playing)
             continue;
-        std::size_t got = openmpt_module_read_interleaved_float_stereo(
-            module.pModule, static_cast<std::int32_t>(dwRate), BLOCK_FRAMES, afModule.data());
+        std::size_t got = openmpt_module_read_interleaved_float_stereo(module.module, static_cast<std::int32_t>(rate),
+                                                                       BLOCK_FRAMES, moduleBlock.data());
         // A module that is not looping stops at its end.
         if (got < BLOCK_FRAMES)
-            module.bPlaying = false;
+            module.playing = false;
         for (std::size_t i = 0; i < 2 * got; ++i)
-            afMix[i] += afModule[i];
+            mix[i] += moduleBlock[i];
     }
-    nBlockUsed = 0;
+    blockUsed = 0;
 }
 
 void ModulePlayer::mixLocked(std::int16_t *stereo, std::size_t frames) {
-    if (!bRunning) {
+    if (!running) {
         std::memset(stereo, 0, frames * 2 * sizeof(std::int16_t));
         return;
     }
     // The volume applies from the next frame on.
-    int volume = nVolume < 0 ? 0 : nVolume > FULL_VOLUME ? FULL_VOLUME : nVolume;
-    float gain = static_cast<float>(volume) / static_cast<float>(FULL_VOLUME);
+    int level = volume < 0 ? 0 : volume > FULL_VOLUME ? FULL_VOLUME : volume;
+    float gain = static_cast<float>(level) / static_cast<float>(FULL_VOLUME);
     std::int16_t *first = stereo;
     std::size_t total = frames;
     while (frames > 0) {
-        if (nBlockUsed == BLOCK_FRAMES)
+        if (blockUsed == BLOCK_FRAMES)
             renderBlockLocked();
-        std::size_t n = std::min(frames, BLOCK_FRAMES - nBlockUsed);
-        const float *from = afMix.data() + 2 * nBlockUsed;
+        std::size_t n = std::min(frames, BLOCK_FRAMES - blockUsed);
+        const float *from = mix.data() + 2 * blockUsed;
         for (std::size_t i = 0; i < 2 * n; ++i)
             stereo[i] = toSample(from[i] * gain);
-        nBlockUsed += n;
+        blockUsed += n;
         stereo += 2 * n;
         frames -= n;
     }
@@ -161,18 +161,18 @@ void ModulePlayer::render(std::int16_t *stereo, std::size_t frames) {
 
 void ModulePlayer::advance(DWORD ms) {
     std::lock_guard lock(mutex);
-    if (pOutput != nullptr || dwRate == 0)
+    if (output != nullptr || rate == 0)
         return;
-    qwAdvancedMs += ms;
-    std::uint64_t target = qwAdvancedMs * dwRate / 1000;
-    std::uint64_t frames = target - qwAdvancedFrames;
-    qwAdvancedFrames = target;
+    advancedMs += ms;
+    std::uint64_t target = advancedMs * rate / 1000;
+    std::uint64_t frames = target - advancedFrames;
+    advancedFrames = target;
     // Time passes while stopped too, but nothing is played then.
-    if (!bRunning)
+    if (!running)
         return;
     while (frames > 0) {
-        std::size_t n = frames < asOut.size() / 2 ? static_cast<std::size_t>(frames) : asOut.size() / 2;
-        mixLocked(asOut.data(), n);
+        std::size_t n = frames < out.size() / 2 ? static_cast<std::size_t>(frames) : out.size() / 2;
+        mixLocked(out.data(), n);
         frames -= n;
     }
 }
@@ -183,7 +183,7 @@ void ModulePlayer::setCapturePath(const char *path) {
     if (name == captureName)
         return;
     captureName = name;
-    bCaptureTried = false;
+    captureTried = false;
 }
 
 } // namespace orbex::sound

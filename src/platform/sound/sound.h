@@ -11,7 +11,7 @@
 #include <mutex>
 #include <string>
 
-#include "platform/bass.h"
+#include "platform/backend.h"
 #include "platform/sound/capture.h"
 
 struct openmpt_module;
@@ -51,45 +51,46 @@ class ModulePlayer final : public MusicEngine {
     void setVolume(int volume) override;
     void reset() override;
 
-    // Called by the output device on its thread: the next frames of the mix
-    // as interleaved left, right samples; silence while stopped.
-    void render(std::int16_t *stereo, std::size_t frames);
     // Without an output device: ms milliseconds of music are played. The
     // frame count follows the total time exactly, so steps of any size add
     // up to the same sound.
-    void advance(DWORD ms);
+    void advance(DWORD ms) override;
+
+    // Called by the output device on its thread: the next frames of the mix
+    // as interleaved left, right samples; silence while stopped.
+    void render(std::int16_t *stereo, std::size_t frames);
     // The WAV file (ORBEX_AUDIO_CAPTURE) opened at the first open; nullptr or
     // "" for none. Takes effect at the next open.
     void setCapturePath(const char *path);
 
   private:
     struct Module {
-        openmpt_module *pModule = nullptr;
-        bool bPlaying = false;
+        openmpt_module *module = nullptr;
+        bool playing = false;
     };
     static constexpr std::size_t BLOCK_FRAMES = 256;
 
     void renderBlockLocked();
     void mixLocked(std::int16_t *stereo, std::size_t frames);
 
-    Output *pOutput;
-    bool bDeviceOpen = false;
+    Output *output;
+    bool deviceOpen = false;
     std::string captureName;
-    bool bCaptureTried = false;
+    bool captureTried = false;
     // Shared with the device's thread.
     std::mutex mutex;
-    bool bRunning = false;
-    DWORD dwRate = 0;
-    int nVolume = FULL_VOLUME;
+    bool running = false;
+    DWORD rate = 0;
+    int volume = FULL_VOLUME;
     std::map<HMUSIC, Module> modules;
     WavCapture capture;
-    std::uint64_t qwAdvancedMs = 0;
-    std::uint64_t qwAdvancedFrames = 0;
+    std::uint64_t advancedMs = 0;
+    std::uint64_t advancedFrames = 0;
     // The block being played, and how many of its frames are played already.
-    std::array<float, 2 * BLOCK_FRAMES> afMix{};
-    std::size_t nBlockUsed = BLOCK_FRAMES;
-    std::array<float, 2 * BLOCK_FRAMES> afModule{};
-    std::array<std::int16_t, 2 * 1024> asOut{};
+    std::array<float, 2 * BLOCK_FRAMES> mix{};
+    std::size_t blockUsed = BLOCK_FRAMES;
+    std::array<float, 2 * BLOCK_FRAMES> moduleBlock{};
+    std::array<std::int16_t, 2 * 1024> out{};
 };
 
 } // namespace orbex::sound

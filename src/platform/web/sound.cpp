@@ -1,8 +1,8 @@
-#include "platform/web/sound.h"
-
+// The browser backend's music: the page's chiptune3 player.
 #include <map>
 
 #include "orbex_web.h"
+#include "platform/web/web.h"
 
 namespace orbex::web {
 
@@ -53,10 +53,9 @@ class PageMusic final : public MusicEngine {
 };
 
 PageMusic music;
-SoundLibrary library(&music);
 
 } // namespace
 
-SoundLibrary *installSound() { return &library; }
+MusicEngine *pageMusic() { return &music; }
 
 } // namespace orbex::web

@@ -1,15 +1,23 @@
 // The browser backend (WebAssembly): frames to the page's canvas, paced by
 // its animation frames; DOM input as window messages; message boxes as a
 // dialog in the page; the music over chiptune3. The page (web/orbex.js) does
-// the browser's side of each, through the calls of web/orbex_web.h.
+// the browser's side of each, through the calls of web/orbex_web.h. A script
+// in the page's address (ORBEX_SCRIPT) plays the input instead of the page,
+// as headless, so that both give the same frames.
 #pragma once
+
+#include "platform/backend.h"
 
 namespace orbex::web {
 
-// Installs the browser's window system, display and sound library, reading
-// ORBEX_SCRIPT and ORBEX_CLOCK (which the page sets from its address) as the
-// headless backend does; false, after a line on standard error, when either
-// cannot be used.
-bool install();
+// Opens the backend (Backend::install); the page is always there.
+bool install(Platform &platform, BackendParts *parts);
+void shutdown();
+
+// As main lists it: the one backend of the browser build.
+inline constexpr Backend BACKEND{"web", install, shutdown};
+
+// Called by install: the page's music.
+MusicEngine *pageMusic();
 
 } // namespace orbex::web

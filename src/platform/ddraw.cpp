@@ -1,12 +1,25 @@
-#include "platform/display.h"
+// The display layer, emulated once for every backend: the display object,
+// the display modes on offer, a flipping chain of a primary surface and one
+// back buffer in memory, plain offscreen surfaces, and the lock, flip and
+// restore rules with their result codes. A flip hands the frame to the
+// backend and moves a virtual clock on; a frame drawn into the back buffer
+// lets input held back for it go on.
+#include "platform/ddraw.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <deque>
 #include <initializer_list>
 #include <map>
 #include <memory>
+#include <string>
 #include <utility>
+#include <vector>
+
+#include "common/geometry.h"
+#include "platform/internal.h"
+#include "platform/testing.h"
 
 namespace orbex {
 
@@ -20,7 +33,18 @@ struct Mode {
 
 class Surface;
 
+// What the screen offers: 640x480 at 16 and 24 bits, 5-6-5 at 16, unless a
+// test asks for something else.
+struct Offer {
+    std::vector<int> depths{16, 24};
+    // The desktop's depth, kept while the viewer sets no mode.
+    int desktopDepth = 16;
+    DWORD red16 = 0xF800, green16 = 0x07E0, blue16 = 0x001F;
+    int pitchPadding = 0;
+};
+
 struct DisplayLayer {
+    Offer offer;
     Mode mode;
     std::map<DisplayOp, std::deque<HRESULT>> failures;
     std::vector<std::string> calls;
@@ -28,7 +52,9 @@ struct DisplayLayer {
     // The live surfaces, so that all can be marked lost at once.
     std::vector<Surface *> surfaces;
     const Surface *primary = nullptr;
+    // The frame of the last flip: in the primary while it lives, then a copy.
     FrameView shown;
+    std::vector<std::uint8_t> kept;
 };
 
 DisplayLayer layer;
@@ -51,9 +77,15 @@ HRESULT injected(DisplayOp op) {
 
 void masksFor(int depth, DWORD *r, DWORD *g, DWORD *b) {
     if (depth == 16)
-        videoBackend()->masks16(r, g, b);
+        *r = layer.offer.red16, *g = layer.offer.green16, *b = layer.offer.blue16;
     else
         *r = 0xFF0000, *g = 0x00FF00, *b = 0x0000FF;
+}
+
+bool offered(DWORD width, DWORD height, DWORD depth) {
+    const std::vector<int> &depths = layer.offer.depths;
+    return width == SCREENWIDTH && height == SCREENHEIGHT && (depth == 16 || depth == 24) &&
+           std::find(depths.begin(), depths.end(), static_cast<int>(depth)) != depths.end();
 }
 
 bool validRect(const RECT *rect, int width, int height) {
@@ -66,8 +98,7 @@ enum class Kind { Primary, Back, Offscreen };
 class Surface final : public IDirectDrawSurface {
   public:
     Surface(Kind kind, int width, int height, int depth)
-        : kind(kind), width(width), height(height), depth(depth),
-          pitch(width * (depth / 8) + videoBackend()->pitchPadding()),
+        : kind(kind), width(width), height(height), depth(depth), pitch(width * (depth / 8) + layer.offer.pitchPadding),
           memory(static_cast<std::size_t>(pitch) * static_cast<std::size_t>(height), 0) {
         layer.surfaces.push_back(this);
     }
@@ -126,6 +157,12 @@ class Surface final : public IDirectDrawSurface {
         masksFor(depth, &layer.shown.redMask, &layer.shown.greenMask, &layer.shown.blueMask);
         ++layer.flips;
         videoBackend()->presentFrame(layer.shown);
+        // A scripted run's time: one step of the clock, and of the music, a flip.
+        if (DWORD step = virtualClockStep(); step != 0) {
+            advanceVirtualClock(step);
+            if (MusicEngine *music = musicEngine())
+                music->advance(step);
+        }
         return DD_OK;
     }
 
@@ -199,11 +236,29 @@ class Surface final : public IDirectDrawSurface {
         std::erase(layer.surfaces, this);
         if (layer.primary == this) {
             layer.primary = nullptr;
-            layer.shown = FrameView{};
+            // Shots may still ask for the last frame.
+            if (layer.shown.pixels == memory.data()) {
+                layer.kept.assign(memory.begin(), memory.end());
+                layer.shown.pixels = layer.kept.data();
+            }
         }
     }
     friend struct std::default_delete<Surface>;
 };
+
+// GetCaps: the records emptied, keeping their size; DDERR_INVALIDPARAMS for
+// a record of another size.
+HRESULT answerEmptyCaps(DDCAPS *driverCaps, DDCAPS *emulationCaps) {
+    for (DDCAPS *caps : {driverCaps, emulationCaps})
+        if (caps != nullptr && caps->dwSize != sizeof(DDCAPS))
+            return DDERR_INVALIDPARAMS;
+    for (DDCAPS *caps : {driverCaps, emulationCaps})
+        if (caps != nullptr) {
+            std::memset(caps, 0, sizeof *caps);
+            caps->dwSize = sizeof *caps;
+        }
+    return DD_OK;
+}
 
 class DirectDraw final : public IDirectDraw {
   public:
@@ -226,7 +281,7 @@ class DirectDraw final : public IDirectDraw {
                               std::to_string(bpp));
         if (HRESULT code = injected(DisplayOp::SetDisplayMode); code != DD_OK)
             return code;
-        if ((bpp != 16 && bpp != 24) || !videoBackend()->offersMode(width, height, static_cast<int>(bpp)))
+        if (!offered(width, height, bpp))
             return DDERR_INVALIDMODE;
         layer.mode = Mode{width, height, static_cast<int>(bpp)};
         return DD_OK;
@@ -276,18 +331,6 @@ class DirectDraw final : public IDirectDraw {
 
 } // namespace
 
-HRESULT answerEmptyCaps(DDCAPS *driverCaps, DDCAPS *emulationCaps) {
-    for (DDCAPS *caps : {driverCaps, emulationCaps})
-        if (caps != nullptr && caps->dwSize != sizeof(DDCAPS))
-            return DDERR_INVALIDPARAMS;
-    for (DDCAPS *caps : {driverCaps, emulationCaps})
-        if (caps != nullptr) {
-            std::memset(caps, 0, sizeof *caps);
-            caps->dwSize = sizeof *caps;
-        }
-    return DD_OK;
-}
-
 HRESULT DirectDrawCreate(void *, IDirectDraw **directDraw, void *) {
     if (directDraw == nullptr)
         return DDERR_INVALIDPARAMS;
@@ -295,7 +338,7 @@ HRESULT DirectDrawCreate(void *, IDirectDraw **directDraw, void *) {
     layer.calls.emplace_back("DirectDrawCreate");
     if (HRESULT code = injected(DisplayOp::Create); code != DD_OK)
         return code;
-    videoBackend()->desktopMode(&layer.mode.width, &layer.mode.height, &layer.mode.depth);
+    layer.mode = Mode{SCREENWIDTH, SCREENHEIGHT, layer.offer.desktopDepth};
     *directDraw = new DirectDraw();
     return DD_OK;
 }
@@ -309,22 +352,28 @@ const std::vector<std::string> &displayCalls() { return layer.calls; }
 
 std::uint64_t flipCount() { return layer.flips; }
 
+void offerDepths(const std::vector<int> &depths) { layer.offer.depths = depths; }
+
+void setDesktopDepth(int depth) { layer.offer.desktopDepth = depth; }
+
+void setMasks16(DWORD red, DWORD green, DWORD blue) {
+    layer.offer.red16 = red, layer.offer.green16 = green, layer.offer.blue16 = blue;
+}
+
+void setPitchPadding(int bytes) { layer.offer.pitchPadding = bytes; }
+
 void loseSurfaces() {
     for (Surface *s : layer.surfaces)
         s->lost = true;
 }
 
-const FrameView *shownFrame() { return layer.shown.pixels != nullptr ? &layer.shown : nullptr; }
-
-void resetDisplayLayer() {
-    // Surfaces the viewer never released stay with it; they are only forgotten.
-    layer.mode = Mode{};
-    layer.failures.clear();
-    layer.calls.clear();
-    layer.flips = 0;
-    layer.surfaces.clear();
-    layer.primary = nullptr;
-    layer.shown = FrameView{};
+FrameView shownFrame() {
+    if (layer.shown.pixels == nullptr)
+        return FrameView{nullptr, SCREENWIDTH, SCREENHEIGHT, 0, 0, 0, 0, 0};
+    return layer.shown;
 }
+
+// Surfaces the viewer never released stay with it; they are only forgotten.
+void resetDisplayLayer() { layer = DisplayLayer{}; }
 
 } // namespace orbex
