@@ -10,7 +10,7 @@
 // natively, then the site in headless Chromium as it is and with its
 // processor four times slower (Chromium's CPU throttling, as on a phone).
 // Each figure is the quickest of its repetitions (natively) or batches (in
-// the browser), wall-clock.
+// the browser), wall-clock; throttled, the mean over the browser's batches.
 // Prints every round and the medians, and the browser's draw plus present
 // of a frame as read (the same frame again) and while scrolling, over the
 // native draw of the same depth. Wall-clock everywhere: the browser has no
@@ -33,7 +33,8 @@ function native(program) {
     '--benchmark_format=json',
   ], { encoding: 'utf8', stdio: ['ignore', 'pipe', 'ignore'] })
   const figures = {}
-  for (const b of JSON.parse(out).benchmarks) {
+  // Google Benchmark writes NaN, which JSON has not, into some aggregates.
+  for (const b of JSON.parse(out.replace(/\bNaN\b/g, 'null')).benchmarks) {
     if (b.run_type !== 'iteration') continue
     const depth = /long_end_(\d+)$/.exec(b.run_name ?? b.name)[1]
     figures[depth] = Math.min(figures[depth] ?? Infinity, b.real_time / 1000) // ns to µs
@@ -49,11 +50,14 @@ async function browserRun(browser, url, slowdown) {
   const result = await waitResult(page, 600)
   await page.close()
   if (result.exit !== 0) throw new Error('the timing program failed: ' + page.orbexConsole.join('\n'))
+  // The quickest batch where the page runs at full speed, the mean over all
+  // batches where it is throttled: throttling pauses it in slices, and a
+  // short batch can fall between two.
   const figures = {}
   for (const line of page.orbexConsole) {
-    const m = /long_end_(\d+) drawFrame ([\d.]+) us, present ([\d.]+) us unchanged, ([\d.]+) us changed; draw\+present ([\d.]+) us reading, ([\d.]+) us scrolling/.exec(line)
-    if (m) {
-      const [draw, unchanged, changed, reading, scrolling] = m.slice(2).map(Number)
+    const m = /long_end_(\d+)( mean)? drawFrame ([\d.]+) us, present ([\d.]+) us unchanged, ([\d.]+) us changed; draw\+present ([\d.]+) us reading, ([\d.]+) us scrolling/.exec(line)
+    if (m && (m[2] !== undefined) === (slowdown !== 1)) {
+      const [draw, unchanged, changed, reading, scrolling] = m.slice(3).map(Number)
       figures[m[1]] = { draw, unchanged, changed, reading, scrolling }
     }
   }
@@ -100,7 +104,7 @@ for (const depth of DEPTHS) {
   for (const slowdown of SLOWDOWNS) {
     const k = (key) => m((r) => r[slowdown][depth][key])
     const ratio = (key) => m((r) => r[slowdown][depth][key] / r.native[depth]).toFixed(2)
-    console.log(`  browser${slowdown === 1 ? '' : ` at ${slowdown}x slower`}: draw ${us(k('draw'))}, present ` +
+    console.log(`  browser${slowdown === 1 ? '' : ` at ${slowdown}x slower (means)`}: draw ${us(k('draw'))}, present ` +
       `${us(k('unchanged'))} unchanged / ${us(k('changed'))} changed; draw+present ${us(k('reading'))} reading ` +
       `(${ratio('reading')}x native), ${us(k('scrolling'))} scrolling (${ratio('scrolling')}x native)`)
   }
