@@ -65,7 +65,7 @@ export function shelfPage(names) {
     const cover = `covers/${encodeURIComponent(name)}.png`
     return `<li>
   <h2><a href="${escape(href)}">${escape(name)}</a></h2>
-  <img src="${escape(cover)}" alt="The start picture of ${escape(name)}" width="${WIDTH}" height="${HEIGHT}">
+  <img src="${escape(cover)}" alt="The start picture of ${escape(name)}" width="${WIDTH}" height="${HEIGHT}" loading="lazy">
 </li>`
   })
   return `<!doctype html>

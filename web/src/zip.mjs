@@ -278,7 +278,12 @@ export async function listZip(source) {
 
 // At most size bytes inflated from data; more is refused as soon as it comes.
 async function inflate(data, size, name) {
-  const stream = new DecompressionStream('deflate-raw')
+  let stream
+  try {
+    stream = new DecompressionStream('deflate-raw')
+  } catch {
+    throw new ZipError('this browser cannot unpack zip files; unpack it and open its folder.')
+  }
   const writer = stream.writable.getWriter()
   const reader = stream.readable.getReader()
   const feeding = (async () => {

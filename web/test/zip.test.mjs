@@ -215,6 +215,9 @@ describe('web/build.sh with zips and several issues', () => {
     assert.deepEqual(links, [['index.html?magazine=issues/First%20issue/', 'First issue'],
       ['index.html?magazine=issues/second/', 'second']])
     assert.match(fs.readFileSync(path.join(site, 'index.html'), 'utf8'), /<meta name="orbex-shelf" content="shelf.html">/)
+    // The shelf runs nothing: its policy allows images and its stylesheet only.
+    assert.match(shelf, /<meta http-equiv="Content-Security-Policy" content="default-src 'none'; img-src 'self'; style-src 'self';/)
+    assert.doesNotMatch(shelf, /<script/)
 
     // The cover as the viewer shows the start picture: short, it ends in
     // white; missing, it is black.
