@@ -31,11 +31,11 @@ ChildResult runChild(const std::vector<std::string> &argv, double deadlineSecond
     run.program = ORBEX_LAUNCH;
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.3f", deadlineSeconds);
+    // The launcher passes on its own environment without ORBEX_* variables,
+    // and the given ones.
     run.arguments = {"--deadline", seconds, "--usage-file", usageFile};
-    // Given to the launcher as words: it starts the program in a clean
-    // environment of its own, without any ORBEX_ variable it inherited.
     run.arguments.insert(run.arguments.end(), environment.begin(), environment.end());
-    run.arguments.emplace_back("--");
+    run.arguments.push_back("--");
     run.arguments.insert(run.arguments.end(), argv.begin(), argv.end());
     run.stdoutFile = "child-stdout.txt";
     run.stderrFile = "child-stderr.txt";
