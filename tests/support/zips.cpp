@@ -60,11 +60,13 @@ zip_source_t *sourceOf(zip_t *archive, const ZipEntry &entry) {
     if (entry.zeros != 0)
         return zip_source_function(archive, zerosSource, new Zeros{entry.zeros});
     // libzip keeps the bytes until the archive is written: a copy it frees.
-    void *copy = std::malloc(std::max<std::size_t>(entry.data.size(), 1));
+    // It takes no buffer at all for an empty file.
+    if (entry.data.empty())
+        return zip_source_buffer(archive, nullptr, 0, 0);
+    void *copy = std::malloc(entry.data.size());
     if (copy == nullptr)
         return nullptr;
-    if (!entry.data.empty())
-        std::memcpy(copy, entry.data.data(), entry.data.size());
+    std::memcpy(copy, entry.data.data(), entry.data.size());
     zip_source_t *source = zip_source_buffer(archive, copy, entry.data.size(), 1);
     if (source == nullptr)
         std::free(copy);
