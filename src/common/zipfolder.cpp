@@ -18,6 +18,8 @@ namespace {
 // The marker of a magazine's folder, which decides whether a zip's one top
 // folder is the magazine's folder or a folder of it (a zip of data/ only).
 constexpr std::string_view ARCHIVE_NAME = "data/orbex.dat";
+// The folder a Mac's "Compress" adds for its resource forks.
+constexpr std::string_view MAC_METADATA = "__MACOSX/";
 
 // Names from a zip are someone else's bytes: control codes would reach the
 // reader's terminal.
@@ -231,6 +233,10 @@ bool ZipFolder::check(const std::string &shown, std::string *why) {
             if ((st.valid & ZIP_STAT_COMP_METHOD) == 0 || zip_compression_method_supported(st.comp_method, 0) == 0)
                 return refuse(entry + " is compressed in a way the viewer cannot read");
         }
+        // A Mac adds its own metadata beside what it zips; it is no part of
+        // the magazine, and would hide the magazine's one top folder.
+        if (name.substr(0, MAC_METADATA.size()) == MAC_METADATA)
+            continue;
         plainParts(name, parts);
         entries.push_back({joined(parts), type, i, (st.valid & ZIP_STAT_SIZE) != 0 ? st.size : 0});
     }

@@ -77,6 +77,13 @@ TEST_F(ZipFolderTest, OneTopFolderIsTheMagazinesAndNamesReachWhatAFoldersPathsWo
     ASSERT_NE(zip, nullptr) << why;
     EXPECT_EQ(zip->top(), "");
     EXPECT_EQ(zip->find("data/chars.168").kind, ZipFolder::Kind::File);
+    // A Mac's metadata beside the one top folder is left out, not taken
+    // for a second folder.
+    zip = open(
+        {{"issue3/data/orbex.dat", ARCHIVE}, {"__MACOSX/", {}}, {"__MACOSX/issue3/data/._orbex.dat", bytesOf("mac")}});
+    ASSERT_NE(zip, nullptr) << why;
+    EXPECT_EQ(zip->top(), "issue3/");
+    EXPECT_EQ(zip->find("__MACOSX").kind, ZipFolder::Kind::Missing);
     // Two folders at the top: neither is the magazine's.
     zip = open({{"a/data/orbex.dat", ARCHIVE}, {"b/x", bytesOf("x")}});
     ASSERT_NE(zip, nullptr) << why;
