@@ -13,6 +13,7 @@
 // ('deflate-raw'), in browsers and in node alike.
 import { crc32 } from './crc32.mjs'
 import { MAX_FILES, MAX_FILE_BYTES, MAX_TOTAL_BYTES } from './files.mjs'
+import { ZIP_TOTAL_LIMIT, readLimit } from './readlimits.mjs'
 
 // Why a zip is refused, in words that finish "Cannot open NAME: ...".
 export class ZipError extends Error {}
@@ -266,6 +267,26 @@ function magazinePaths(files) {
   return kept
 }
 
+// The desktop's limits, which depend on where a file stands in the
+// magazine: no file may declare more than the viewer reads of it, and the
+// files together no more than a magazine can use.
+function checkReadLimits(files) {
+  let total = 0
+  for (const file of files) {
+    const limit = readLimit(file.path)
+    if (file.size > limit) {
+      throw new ZipError(`${quoted(file.name)} in it declares ${count(file.size)} bytes; ` +
+        `the viewer reads at most ${count(limit)} of it.`)
+    }
+    total += file.size
+  }
+  if (total > ZIP_TOTAL_LIMIT) {
+    throw new ZipError(`its files declare ${count(total)} bytes together, more than the ` +
+      `${mebibytes(ZIP_TOTAL_LIMIT)} a magazine can use.`)
+  }
+  return files
+}
+
 // The zip's files, checked: [{ path, size, ... }] for unpack(). Throws a
 // ZipError.
 export async function listZip(source) {
@@ -273,7 +294,7 @@ export async function listZip(source) {
   const bytes = await readExactly(source, directory.offset, directory.size, 'its table of contents')
   const files = checkEntries(readEntries(bytes, directory.entries))
   await locateData(source, files, directory.offset)
-  return magazinePaths(files)
+  return checkReadLimits(magazinePaths(files))
 }
 
 // At most size bytes inflated from data; more is refused as soon as it comes.

@@ -17,6 +17,7 @@ import { fileURLToPath } from 'node:url'
 
 import { MAX_FILES, MAX_FILE_BYTES } from '../src/files.mjs'
 import { chooseFiles } from '../src/local.mjs'
+import { ANY_FILE_LIMIT, READ_LIMITS, ZIP_TOTAL_LIMIT } from '../src/readlimits.mjs'
 import { ZipError, decodeName, listZip, unpack } from '../src/zip.mjs'
 import { readPng } from './fixtures.mjs'
 import { folderEntries, hostileZips, zipBytes } from './zips.mjs'
@@ -129,6 +130,34 @@ describe("a magazine's zip", () => {
     assert.match(await readZip(Buffer.from('not a zip at all')), /it is no zip file/)
     assert.match(await readZip(good.subarray(0, good.length - 30)), /it is no zip file|it is broken/)
     assert.match(await readZip(good.subarray(40)), /it is broken/)
+  })
+})
+
+describe("the desktop's read limits", () => {
+  test('are the page\'s: the same table, each file refused past what the viewer reads of it', async () => {
+    const header = fs.readFileSync(path.join(webDir, '..', 'src', 'common', 'readlimits.h'), 'latin1')
+    const unit = { KIB: 1024, MIB: 1024 * 1024 }
+    const bytes = (n, u) => Number(n) * unit[u]
+    const table = [...header.matchAll(/\{"([^"]+)", (\d+) \* (KIB|MIB)\}/g)].map((m) => [m[1], bytes(m[2], m[3])])
+    assert.ok(table.length > 5, 'the desktop\'s table was not found')
+    assert.deepEqual([...READ_LIMITS], table)
+    const constant = (name) => {
+      const m = header.match(new RegExp(`${name} = (\\d+) \\* (KIB|MIB)`))
+      return bytes(m[1], m[2])
+    }
+    assert.equal(ANY_FILE_LIMIT, constant('ANY_FILE_LIMIT'))
+    assert.equal(ZIP_TOTAL_LIMIT, constant('ZIP_TOTAL_LIMIT'))
+
+    const entries = Object.entries(GOOD).map(([name, data]) => ({ name, data }))
+    const declaring = (name, size) => ({ name, deflated: Buffer.alloc(2), size, crc: 0 })
+    const limit = READ_LIMITS.get('data/chars.168')
+    // Where a file stands decides its limit, inside a top folder too.
+    assert.match(await readZip(zipBytes([...entries.map((e) => ({ ...e, name: 'issue/' + e.name })),
+      declaring('issue/data/chars.168', limit + 1)])),
+    /"issue\/data\/chars.168" in it declares 65,537 bytes; the viewer reads at most 65,536 of it/)
+    assert.match(await readZip(zipBytes([...entries,
+      ...Array.from({ length: 5 }, (_, i) => declaring(`m${i}.xm`, ANY_FILE_LIMIT))])),
+    /declare [\d,]+ bytes together, more than the 256 MiB a magazine can use/)
   })
 })
 
