@@ -31,9 +31,12 @@ ChildResult runChild(const std::vector<std::string> &argv, double deadlineSecond
     run.program = ORBEX_LAUNCH;
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.3f", deadlineSeconds);
-    run.arguments = {"--deadline", seconds, "--usage-file", usageFile, "--"};
+    // The launcher passes on its own environment without ORBEX_* variables,
+    // and the given ones.
+    run.arguments = {"--deadline", seconds, "--usage-file", usageFile};
+    run.arguments.insert(run.arguments.end(), environment.begin(), environment.end());
+    run.arguments.push_back("--");
     run.arguments.insert(run.arguments.end(), argv.begin(), argv.end());
-    run.environment = environment;
     run.stdoutFile = "child-stdout.txt";
     run.stderrFile = "child-stderr.txt";
     // The launcher ends the program at its deadline; this one is for a
