@@ -10,6 +10,7 @@ import { Input } from './input.mjs'
 import { WM } from './keys.mjs'
 import { dataUrl, encodePng } from './png.mjs'
 import { Sound } from './sound.mjs'
+import { ArticleTextView, isCopyKey } from './text.mjs'
 
 // The query and the program's script tag as the page's options.
 function readOptions(location, document) {
@@ -46,6 +47,7 @@ export class Page {
     this.input = new Input()
     this.sound = new Sound(new URL('../chiptune3/chiptune3.js', import.meta.url).href, byId('orbex-sound-hint'))
     this.canvas = new Canvas(byId('orbex-canvas'))
+    this.text = new ArticleTextView(document, this)
     this.stats = { firstFrameMs: null, presents: 0, filesMs: null, files: 0, missing: [], workletMs: null }
     this.shots = {}
     this.pendingShots = []
@@ -101,6 +103,10 @@ export class Page {
     this.canvas.showCursor(visible)
   }
 
+  articleText(data) {
+    this.text.update(data)
+  }
+
   // ---- input
 
   pollEvent() {
@@ -131,6 +137,7 @@ export class Page {
 
   // Alt+Enter and Print Screen are the page's, and work after the end too.
   keyDown(e) {
+    if (isCopyKey(e) || this.text.owns(e.target)) return
     if (this.elements.box.open || e.ctrlKey || e.metaKey) return
     if (e.altKey) {
       if (e.code === 'Enter' || e.code === 'NumpadEnter') {
