@@ -1,15 +1,20 @@
 #!/bin/sh
-# Builds the browser site: web/build.sh [MAGAZINE_DIR] [OUT_DIR]
+# Builds the browser site: web/build.sh [MAGAZINE] [OUT_DIR]
+#                      or: web/build.sh MAGAZINE MAGAZINE... OUT_DIR
 #
 # OUT_DIR gets the page, its scripts, the viewer's .js and .wasm (built with
 # emcmake from the same CMake lists as the desktop, -DORBEX_WEB=ON),
-# chiptune3's runtime and a copy of the magazine in OUT_DIR/magazine/ with a
-# files.txt listing what was copied (web/copy-magazine.mjs: folders and
-# regular files only, no links, nothing a browser would run as a page; each
-# file left out is named). OUT_DIR may neither be the magazine nor hold it,
-# nor lie inside it.
+# chiptune3's runtime, the project's licence and copyright notices, and a
+# copy of the magazine in OUT_DIR/magazine/ with a files.txt listing what
+# was copied (web/copy-magazine.mjs: folders and regular files only, no
+# links, nothing a browser would run as a page; each file left out is
+# named). A MAGAZINE is a folder or a zip file (unpacked here, as the page
+# reads one: src/zip.mjs). Given two or more, the site is a shelf of issues
+# sharing the program (web/shelf.mjs): each in OUT_DIR/issues/NAME/, with
+# its start picture as its cover on OUT_DIR/shelf.html. OUT_DIR may neither
+# be a magazine nor hold one, nor lie inside one.
 #
-# MAGAZINE_DIR defaults to build/magazine (made by the desktop build), OUT_DIR
+# MAGAZINE defaults to build/magazine (made by the desktop build), OUT_DIR
 # to build-web/site. Needs Debian's emscripten and npm (for chiptune3).
 #
 # Environment: ORBEX_WEB_BUILD, the CMake build folder (default build-web);
@@ -20,14 +25,26 @@ set -eu
 
 web=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$web")
-magazine=${1:-$root/build/magazine}
-out=${2:-$root/build-web/site}
 build=${ORBEX_WEB_BUILD:-$root/build-web}
 program=${ORBEX_WEB_PROGRAM:-orbex-program}
 
-# The site's magazine/ is emptied first: it must not be the magazine or
-# hold it, and the site must not be copied into the magazine itself.
-if [ -e "$magazine" ]; then
+case $# in
+    0) set -- "$root/build/magazine" "$root/build-web/site" ;;
+    1) set -- "$1" "$root/build-web/site" ;;
+esac
+# The last argument is the site; the others, left in "$@", are magazines.
+count=$#
+i=0
+for arg in "$@"; do
+    shift
+    i=$((i + 1))
+    if [ "$i" -eq "$count" ]; then out=$arg; else set -- "$@" "$arg"; fi
+done
+
+# The site's magazines are emptied first: the site must not be a magazine or
+# hold one, and must not be copied into a magazine itself.
+for magazine in "$@"; do
+    [ -e "$magazine" ] || continue
     m=$(realpath -e "$magazine")
     o=$(realpath -m "$out")
     case "$o/" in "$m/"*)
@@ -38,6 +55,14 @@ if [ -e "$magazine" ]; then
         echo "web/build.sh: the site folder $out holds the magazine $magazine: choose another" >&2
         exit 1 ;;
     esac
+done
+if [ $# -gt 1 ]; then
+    for magazine in "$@"; do
+        if [ ! -e "$magazine" ]; then
+            echo "web/build.sh: no magazine at $magazine" >&2
+            exit 1
+        fi
+    done
 fi
 
 if ! command -v emcc >/dev/null 2>&1; then
@@ -68,6 +93,10 @@ mkdir -p "$out/chiptune3"
 for f in chiptune3.js chiptune3.worklet.js LICENSE; do
     cp "$web/node_modules/chiptune3/$f" "$out/chiptune3/"
 done
+# The notices of what the site ships: the project's licence and the
+# copyright of each part (chiptune3's own licence beside it).
+cp "$root/LICENSE" "$out/LICENSE"
+cp "$root/packaging/copyright" "$out/copyright"
 # The worklet's own base64 decoder takes most of a second before the first
 # module can load; web/worklet-atob.js takes its place (kept as it is where
 # the file does not start as chiptune3 0.8.4's does).
@@ -84,11 +113,13 @@ if (worklet.startsWith('function atob(') && end > 0) {
 }
 END
 
-rm -rf "$out/magazine"
-if [ -d "$magazine" ]; then
-    node "$web/copy-magazine.mjs" "$magazine" "$out/magazine"
+rm -rf "$out/magazine" "$out/issues" "$out/covers" "$out/shelf.html" "$out/shelf.css"
+if [ $# -gt 1 ]; then
+    node "$web/shelf.mjs" "$out" "$@"
+elif [ -e "$1" ]; then
+    node "$web/copy-magazine.mjs" "$1" "$out/magazine"
 else
-    echo "web/build.sh: no magazine at $magazine; the site has an empty one" >&2
+    echo "web/build.sh: no magazine at $1; the site has an empty one" >&2
     mkdir -p "$out/magazine"
     : >"$out/magazine/files.txt"
 fi

@@ -1,18 +1,23 @@
 #!/usr/bin/env node
-// Copies a magazine folder into a site for web/build.sh:
-//   node web/copy-magazine.mjs MAGAZINE_DIR OUT_DIR
+// Copies a magazine folder, or unpacks a magazine zip, into a site for
+// web/build.sh:
+//   node web/copy-magazine.mjs MAGAZINE_DIR|MAGAZINE.zip OUT_DIR
 // OUT_DIR must not exist yet. Only folders and regular files are copied,
 // never a link (a link would serve whatever it points to); files a browser
 // would run as a page (.html, .svg, ...) are left out, and so are names
 // files.txt cannot hold and files larger than the page loads. Each file left
 // out is named on standard error. files.txt lists what was copied: the
 // magazine's own, in its order, without what is not in the site, or else
-// every file copied.
+// every file copied. A zip is read as the page reads one from the reader's
+// disk (src/zip.mjs): one holding a link, a path outside the magazine, a
+// file over the limits or damage is refused whole (status 1), and nothing
+// of it is left in OUT_DIR.
 import fs from 'node:fs'
 import path from 'node:path'
 import { pathToFileURL } from 'node:url'
 
 import { MAX_FILES, MAX_FILE_BYTES, usablePath } from './src/files.mjs'
+import { ZipError, listZip, unpack } from './src/zip.mjs'
 
 // Read by a browser as a document that may run script.
 export const ACTIVE = /\.(html?|svg|js|mjs|xhtml|xml)$/i
@@ -85,6 +90,51 @@ export function copyMagazine(from, to, say = (text) => console.error('web/build.
   return copied
 }
 
+// A file on disk as a zip source, read a piece at a time.
+function fileSource(fd) {
+  return {
+    size: fs.fstatSync(fd).size,
+    read: async (offset, length) => {
+      const buffer = Buffer.alloc(length)
+      const got = fs.readSync(fd, buffer, 0, length, offset)
+      return new Uint8Array(buffer.buffer, buffer.byteOffset, got)
+    },
+  }
+}
+
+// Unpacks the zip's files into to, as copyMagazine copies a folder's:
+// { copied, own }, own being the zip's files.txt or null. Throws a ZipError.
+export async function unzipMagazine(from, to, say = (text) => console.error('web/build.sh: ' + text)) {
+  const fd = fs.openSync(from, fs.constants.O_RDONLY | fs.constants.O_NONBLOCK)
+  try {
+    if (!fs.fstatSync(fd).isFile()) throw new ZipError('it is neither a folder nor a zip file.')
+    const source = fileSource(fd)
+    const files = await listZip(source)
+    fs.mkdirSync(to)
+    const copied = []
+    let own = null
+    for (const file of files) {
+      const rel = file.path
+      if (rel === 'files.txt') {
+        own = new TextDecoder().decode(await unpack(source, file))
+      } else if (!LEFTOVERS.has(rel)) {
+        const why = leftOut(rel, file.size)
+        if (why) {
+          say(`left out ${shown(rel)}: ${why}`)
+        } else {
+          const bytes = await unpack(source, file)
+          fs.mkdirSync(path.join(to, path.dirname(rel)), { recursive: true })
+          fs.writeFileSync(path.join(to, rel), bytes, { flag: 'wx' })
+          copied.push(rel)
+        }
+      }
+    }
+    return { copied, own }
+  } finally {
+    fs.closeSync(fd)
+  }
+}
+
 // The magazine's own files.txt (a regular file, not a link), or null.
 function ownList(from) {
   try {
@@ -99,10 +149,9 @@ function ownList(from) {
   }
 }
 
-// The lines of files.txt: the magazine's own list without what the site
-// lacks, or every file copied.
-export function fileList(from, copied, say = (text) => console.error('web/build.sh: ' + text)) {
-  const own = ownList(from)
+// The lines of files.txt: the magazine's own list (own, or null) without
+// what the site lacks, or every file copied.
+export function fileList(own, copied, say = (text) => console.error('web/build.sh: ' + text)) {
   if (own === null) return [...copied].sort()
   const present = new Set(copied)
   const listed = new Set()
@@ -115,20 +164,42 @@ export function fileList(from, copied, say = (text) => console.error('web/build.
   return [...listed]
 }
 
-function main([from, to]) {
+// The magazine (a folder or a zip) into to, with its files.txt. Throws a
+// ZipError for a zip that is refused, leaving nothing in to.
+export async function copyInto(from, to, say = (text) => console.error('web/build.sh: ' + text)) {
+  let copied
+  let own
+  if (fs.statSync(from).isDirectory()) {
+    copied = copyMagazine(from, to, say)
+    own = ownList(from)
+  } else {
+    try {
+      ;({ copied, own } = await unzipMagazine(from, to, say))
+    } catch (e) {
+      fs.rmSync(to, { recursive: true, force: true })
+      throw e
+    }
+  }
+  const names = fileList(own, copied, say)
+  if (names.length > MAX_FILES) say(`files.txt lists ${names.length} files; the page loads only the first ${MAX_FILES}`)
+  fs.writeFileSync(path.join(to, 'files.txt'), names.map((n) => n + '\n').join(''), { flag: 'wx' })
+}
+
+async function main([from, to]) {
   if (!from || !to) {
-    console.error('usage: copy-magazine.mjs MAGAZINE_DIR OUT_DIR')
+    console.error('usage: copy-magazine.mjs MAGAZINE_DIR|MAGAZINE.zip OUT_DIR')
     return 2
   }
-  const copied = copyMagazine(from, to)
-  const names = fileList(from, copied)
-  if (names.length > MAX_FILES) {
-    console.error(`web/build.sh: files.txt lists ${names.length} files; the page loads only the first ${MAX_FILES}`)
+  try {
+    await copyInto(from, to)
+  } catch (e) {
+    if (!(e instanceof ZipError)) throw e
+    console.error(`web/build.sh: cannot open ${from}: ${e.message}`)
+    return 1
   }
-  fs.writeFileSync(path.join(to, 'files.txt'), names.map((n) => n + '\n').join(''), { flag: 'wx' })
   return 0
 }
 
 if (process.argv[1] && import.meta.url === pathToFileURL(path.resolve(process.argv[1])).href) {
-  process.exitCode = main(process.argv.slice(2))
+  process.exitCode = await main(process.argv.slice(2))
 }

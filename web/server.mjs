@@ -4,8 +4,9 @@
 // address it took.
 //
 // Served as a real host should (web/README.md): nothing is sniffed, and only
-// the page (index.html, which carries its own policy) may run script; any
-// other file shown as a document, a magazine's SVG say, runs none. A path
+// the site's pages (index.html and a shelf's shelf.html, which carry their
+// own policies) may load anything; any other file shown as a document, a
+// magazine's SVG say, runs no script. A path
 // that goes through a link, or a file that is not a regular file, is not
 // found.
 import fs from 'node:fs'
@@ -29,6 +30,8 @@ export const HEADERS = { 'X-Content-Type-Options': 'nosniff' }
 // Every file but the page: a document without script, plugins or anything
 // of the site's.
 export const FILE_POLICY = "sandbox; default-src 'none'"
+// The site's own pages, each with its own policy.
+export const PAGES = ['index.html', 'shelf.html']
 
 function realOr(file) {
   try {
@@ -60,7 +63,7 @@ async function openPlain(file) {
 // a folder. The paths asked for are kept in requests.
 export function serve(dir, extra = {}, port = 0) {
   const root = realOr(dir)
-  const page = path.join(root, 'index.html')
+  const pages = new Set(PAGES.map((name) => path.join(root, name)))
   const mapped = Object.fromEntries(Object.entries(extra).map(([prefix, to]) => [prefix, realOr(to)]))
   const requests = []
   const server = http.createServer(async (req, res) => {
@@ -94,7 +97,7 @@ export function serve(dir, extra = {}, port = 0) {
       'Content-Length': found.size,
       'Cache-Control': 'no-cache',
       ...HEADERS,
-      ...(file === page ? {} : { 'Content-Security-Policy': FILE_POLICY }),
+      ...(pages.has(file) ? {} : { 'Content-Security-Policy': FILE_POLICY }),
     })
     const stream = found.handle.createReadStream()
     res.on('close', () => stream.destroy())

@@ -11,6 +11,9 @@ export const MAX_FILES = 4096
 // The desktop plays no module larger than this, and no other file of a
 // magazine comes near it.
 export const MAX_FILE_BYTES = 64 * 1024 * 1024
+// A magazine from the reader's disk is held in the page's memory whole: a
+// zip of many large files (a zip bomb) would take the browser down first.
+export const MAX_TOTAL_BYTES = 1024 * 1024 * 1024
 // files.txt itself: MAX_FILES paths of 256 bytes.
 export const MAX_LIST_BYTES = MAX_FILES * 256
 
@@ -163,21 +166,26 @@ export async function fetchMagazine({ folder, script, pageUrl, early }, stats, n
     }
   }
   await Promise.all(Array.from({ length: 6 }, worker))
-  let scriptBytes = null
-  if (script !== null) {
-    try {
-      const url = new URL(script, pageUrl)
-      if (!sameSite(url, pageUrl)) throw new Error('not on this site')
-      const response = await fetch(url, { cache: 'no-cache' })
-      if (response.ok) scriptBytes = await readCapped(response, MAX_FILE_BYTES)
-      else console.warn(`orbex: script ${script}: ${response.status}`)
-    } catch (e) {
-      console.warn(`orbex: script ${script}: ${e.message}`)
-    }
-  }
+  const scriptBytes = await fetchScript(script, pageUrl)
   stats.filesMs = performance.now() - started
   stats.files = files.size
   return { files, script: scriptBytes }
+}
+
+// The input script ?script= names, on this site only; null without one, or
+// when it cannot be fetched (the program then refuses it).
+export async function fetchScript(script, pageUrl) {
+  if (script === null) return null
+  try {
+    const url = new URL(script, pageUrl)
+    if (!sameSite(url, pageUrl)) throw new Error('not on this site')
+    const response = await fetch(url, { cache: 'no-cache' })
+    if (response.ok) return await readCapped(response, MAX_FILE_BYTES)
+    console.warn(`orbex: script ${script}: ${response.status}`)
+  } catch (e) {
+    console.warn(`orbex: script ${script}: ${e.message}`)
+  }
+  return null
 }
 
 // Runs before main: the magazine in the working folder, the script, the

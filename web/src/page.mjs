@@ -2,12 +2,15 @@
 // library_orbex.js) and gives it what orbex_web.h promises through
 // Module.orbexPage: the frame, the input queue, dialogs, downloads, shots and
 // the sound. When the program ends, its log and shots go into #orbex-result.
+// A magazine from the reader's disk (src/local.mjs) is opened by loading the
+// page again with it.
 import { Canvas, HEIGHT, WIDTH, frameToRgba } from './canvas.mjs'
 import {
-  FOLDER, decode1252, fetchMagazine, installFiles, keepConfig, magazineFolder, savedConfig, watchWrites,
+  FOLDER, decode1252, fetchMagazine, fetchScript, installFiles, keepConfig, magazineFolder, savedConfig, watchWrites,
 } from './files.mjs'
 import { Input } from './input.mjs'
 import { WM } from './keys.mjs'
+import { keepLocal, loadLocal, pickedDrop, pickedFolder, prepare, refusal } from './local.mjs'
 import { dataUrl, encodePng } from './png.mjs'
 import { Sound } from './sound.mjs'
 import { ArticleTextView, isCopyKey } from './text.mjs'
@@ -16,8 +19,11 @@ import { ArticleTextView, isCopyKey } from './text.mjs'
 function readOptions(location, document) {
   const params = new URLSearchParams(location.search)
   const programTag = document.querySelector('script[data-program]')
+  const local = params.get('local')
   return {
-    magazine: magazineFolder(params.get('magazine'), location.href),
+    // A magazine from the reader's disk, kept in the browser, or a folder of the site.
+    local,
+    magazine: local !== null ? { local } : magazineFolder(params.get('magazine'), location.href),
     args: params.get('args') || '',
     script: params.get('script'),
     clock: params.get('clock'),
@@ -36,6 +42,11 @@ export class Page {
       box: byId('orbex-box'),
       boxCaption: byId('orbex-box-caption'),
       boxText: byId('orbex-box-text'),
+      openZip: byId('orbex-open-zip'),
+      openFolder: byId('orbex-open-folder'),
+      zipInput: byId('orbex-zip-input'),
+      folderInput: byId('orbex-folder-input'),
+      openMessage: byId('orbex-open-message'),
     }
     this.document = document
     this.location = location
@@ -58,7 +69,10 @@ export class Page {
     this.turns = []
     this.channel.port1.onmessage = () => this.turns.shift()?.()
     this.visibleWaiters = []
-    this.cfgKey = 'orbex5:cfg:' + this.options.magazine.url
+    // The reader's settings for this magazine: a folder by its address, one
+    // from the disk by its name.
+    const magazine = this.options.magazine
+    this.cfgKey = 'orbex5:cfg:' + (magazine.local !== undefined ? 'local:' + magazine.local : magazine.url)
     this.logShown = 0 // bytes of orbex.log already echoed to the console
   }
 
@@ -152,6 +166,9 @@ export class Page {
       if (!e.repeat && this.stats.presents > 0) this.printScreen()
       return
     }
+    // Space and Enter on a button of the page are the button's.
+    const control = e.target instanceof Element && e.target.closest('button, summary, a[href]')
+    if (control && (e.code === 'Space' || e.code === 'Enter' || e.code === 'NumpadEnter')) return
     if (!this.finished) this.input.key(e)
   }
 
@@ -248,21 +265,112 @@ export class Page {
     for (const line of text.split(/\r?\n/)) if (line !== '') console.log(line)
   }
 
+  // ---- a magazine from the reader's disk
+
+  // The buttons, their file choosers and a drop anywhere on the page; they
+  // work whatever the page shows, the end or a refusal too.
+  listenOpen() {
+    const { openZip, openFolder, zipInput, folderInput } = this.elements
+    openZip.addEventListener('click', () => zipInput.click())
+    openFolder.addEventListener('click', () => folderInput.click())
+    zipInput.addEventListener('change', () => {
+      const file = zipInput.files[0]
+      zipInput.value = ''
+      if (file) this.openLocal(Promise.resolve({ name: file.name, zip: file }))
+    })
+    folderInput.addEventListener('change', () => {
+      const picked = pickedFolder(folderInput.files)
+      folderInput.value = ''
+      if (picked) this.openLocal(Promise.resolve(picked))
+    })
+    const withFiles = (e) => e.dataTransfer?.types.includes('Files')
+    window.addEventListener('dragover', (e) => {
+      if (!withFiles(e)) return
+      e.preventDefault()
+      e.dataTransfer.dropEffect = 'copy'
+    })
+    window.addEventListener('drop', (e) => {
+      if (!withFiles(e)) return
+      e.preventDefault()
+      const picked = pickedDrop(e.dataTransfer)
+      if (picked) this.openLocal(picked)
+      else this.openMessage('Drop one magazine: a folder or a zip file.')
+    })
+  }
+
+  openMessage(text) {
+    const element = this.elements.openMessage
+    element.textContent = text
+    element.hidden = false
+  }
+
+  // Checked here, where a refusal leaves the magazine shown as it is; kept,
+  // then shown by the page loaded again.
+  async openLocal(picking) {
+    if (this.opening) return
+    this.opening = true
+    let name = 'the magazine'
+    try {
+      const picked = await picking
+      name = picked.name
+      this.openMessage(`Reading ${name}…`)
+      await keepLocal(await prepare(picked))
+      const url = new URL(this.location.href)
+      url.searchParams.delete('magazine')
+      url.searchParams.set('local', name)
+      this.location.assign(url.href)
+    } catch (e) {
+      this.openMessage(refusal(name, e))
+    } finally {
+      this.opening = false
+    }
+  }
+
+  // The kept magazine as the program's files, or null when it is refused
+  // (then said where the frame would be).
+  async localFiles() {
+    const started = performance.now()
+    const name = this.options.local
+    try {
+      const { files, missing, notices } = await loadLocal(name)
+      this.stats.missing.push(...missing)
+      for (const text of notices) this.notice(text)
+      const script = await fetchScript(this.options.script, this.location.href)
+      this.stats.filesMs = performance.now() - started
+      this.stats.files = files.size
+      return { files, script }
+    } catch (e) {
+      const text = refusal(name, e)
+      this.finish(-1, text, text)
+      return null
+    }
+  }
+
   // ---- start and end
 
   async start() {
     const options = this.options
+    this.listenOpen()
     if (options.magazine.error) {
       // Nothing of it is asked for, and nothing kept for it.
       this.finish(-1, options.magazine.error, options.magazine.error)
       return
     }
+    // The files first: they and the program are on the way to the first
+    // frame. One from the disk is all in the browser before the program
+    // starts, so that a refused one starts nothing.
+    let files
+    if (options.local !== null) {
+      const loaded = await this.localFiles()
+      if (loaded === null) return
+      files = Promise.resolve(loaded)
+    } else {
+      files = fetchMagazine({
+        folder: options.magazine.url, script: options.script, pageUrl: this.location.href, early: window.orbexFileList,
+      }, this.stats, (text) => this.notice(text))
+    }
     this.listen()
     if (!this.document.hidden) this.input.post(WM.ACTIVATEAPP, 1, 0)
-    // The files first: they and the program are on the way to the first frame.
-    const files = fetchMagazine({
-      folder: options.magazine.url, script: options.script, pageUrl: this.location.href, early: window.orbexFileList,
-    }, this.stats, (text) => this.notice(text))
     const page = this
     const Module = {
       arguments: options.args ? [options.args] : [],

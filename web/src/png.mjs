@@ -1,22 +1,7 @@
 // Shots are RGB PNGs written here, not exported from a canvas: canvas export
 // gives RGBA, and some browsers blur canvas read-back against fingerprinting.
 import { HEIGHT, WIDTH } from './canvas.mjs'
-
-const CRC_TABLE = (() => {
-  const table = new Uint32Array(256)
-  for (let n = 0; n < 256; ++n) {
-    let c = n
-    for (let k = 0; k < 8; ++k) c = c & 1 ? 0xedb88320 ^ (c >>> 1) : c >>> 1
-    table[n] = c >>> 0
-  }
-  return table
-})()
-
-function crc32(bytes) {
-  let c = 0xffffffff
-  for (let i = 0; i < bytes.length; ++i) c = CRC_TABLE[(c ^ bytes[i]) & 0xff] ^ (c >>> 8)
-  return (c ^ 0xffffffff) >>> 0
-}
+import { crc32 } from './crc32.mjs'
 
 function pngChunk(type, data) {
   const out = new Uint8Array(12 + data.length)

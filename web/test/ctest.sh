@@ -16,12 +16,12 @@ skip() {
 }
 command -v node >/dev/null 2>&1 || skip "node is missing: apt-get install -y nodejs"
 # The site's own checks need node alone; the others build and open the page.
-if [ "$1" != site.test.mjs ]; then
+case $1 in site.test.mjs | zip.test.mjs) ;; *)
     command -v emcc >/dev/null 2>&1 || skip "emcc is missing: apt-get install -y emscripten"
     [ -x "$chromium" ] || skip "Chromium is missing ($chromium): apt-get install -y chromium"
     if [ ! -d "$web/node_modules/playwright-core" ] || [ ! -d "$web/node_modules/chiptune3" ]; then
         skip "chiptune3 or playwright-core is missing: (cd web && npm ci)"
-    fi
-fi
+    fi ;;
+esac
 cd "$web"
 exec node --test "test/$1"

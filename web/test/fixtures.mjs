@@ -66,11 +66,12 @@ export function writeMagazine(dir, archive = ARCHIVE) {
 
 // Builds the site with web/build.sh into out, with program (orbex-program,
 // the viewer; orbex-stub; orbex-frame-timing) as the page's program; returns
-// the seconds it took and what the build said (also shown). ORBEX_WEB_BUILD,
-// when set, is the CMake build folder.
+// the seconds it took and what the build said (also shown). magazine may be
+// a list, for a shelf of issues. ORBEX_WEB_BUILD, when set, is the CMake
+// build folder.
 export function buildSite(webDir, magazine, out, program = 'orbex-program') {
   const started = Date.now()
-  const run = spawnSync(path.join(webDir, 'build.sh'), [magazine, out], {
+  const run = spawnSync(path.join(webDir, 'build.sh'), [magazine, out].flat(), {
     stdio: ['ignore', 'ignore', 'pipe'],
     encoding: 'utf8',
     env: { ...process.env, ORBEX_WEB_PROGRAM: program },

@@ -168,6 +168,8 @@ describe("web/serve.sh's server", () => {
   before(async () => {
     site = path.join(tmp, 'served-site')
     write(path.join(site, 'index.html'), '<!doctype html>')
+    write(path.join(site, 'shelf.html'), '<!doctype html>')
+    write(path.join(site, 'magazine', 'shelf.html'), '<!doctype html>')
     write(path.join(site, 'src', 'main.mjs'), '')
     write(path.join(site, 'magazine', 'pic.svg'), '<svg/>')
     write(path.join(site, 'magazine', 'text.txt'), '<html><script>alert(1)</script>')
@@ -179,11 +181,12 @@ describe("web/serve.sh's server", () => {
   })
   after(() => server?.close())
 
-  test('sends nosniff everywhere, and a policy that runs no script with every file but the page', async () => {
-    for (const name of ['', 'index.html', 'src/main.mjs', 'magazine/pic.svg', 'magazine/text.txt', 'nothing']) {
+  test('sends nosniff everywhere, and a policy that runs no script with every file but the pages', async () => {
+    for (const name of ['', 'index.html', 'shelf.html', 'src/main.mjs', 'magazine/pic.svg', 'magazine/text.txt',
+      'magazine/shelf.html', 'nothing']) {
       const { headers } = await get(server.url + name)
       assert.equal(headers['x-content-type-options'], 'nosniff', name)
-      const page = name === '' || name === 'index.html'
+      const page = name === '' || name === 'index.html' || name === 'shelf.html'
       assert.equal(headers['content-security-policy'], page ? undefined : FILE_POLICY, name)
     }
     assert.match(FILE_POLICY, /(^|; )sandbox(;|$)/)

@@ -1,0 +1,269 @@
+// Magazines from zips and shelves of issues, without a browser:
+// node --test web/test/zip.test.mjs
+// - src/zip.mjs (the page's reader of a zip from the reader's disk, and
+//   web/build.sh's) takes a magazine's zip as its folder, and refuses
+//   hostile ones whole, with the reason;
+// - src/local.mjs chooses a dropped folder's files within the limits;
+// - web/build.sh given zips and several magazines: copy-magazine.mjs
+//   unpacks a zip as it copies a folder, and leaves nothing of a refused
+//   one; shelf.mjs writes the shelf, each issue's start picture its cover.
+import assert from 'node:assert/strict'
+import { spawnSync } from 'node:child_process'
+import fs from 'node:fs'
+import os from 'node:os'
+import path from 'node:path'
+import { after, before, describe, test } from 'node:test'
+import { fileURLToPath } from 'node:url'
+
+import { MAX_FILES, MAX_FILE_BYTES } from '../src/files.mjs'
+import { chooseFiles } from '../src/local.mjs'
+import { ZipError, decodeName, listZip, unpack } from '../src/zip.mjs'
+import { readPng } from './fixtures.mjs'
+import { folderEntries, hostileZips, zipBytes } from './zips.mjs'
+
+const webDir = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..')
+
+let tmp
+before(() => {
+  tmp = fs.mkdtempSync(path.join(os.tmpdir(), 'orbex-zip-'))
+})
+after(() => fs.rmSync(tmp, { recursive: true, force: true }))
+
+function write(file, data = 'x') {
+  fs.mkdirSync(path.dirname(file), { recursive: true })
+  fs.writeFileSync(file, data)
+}
+
+function source(bytes) {
+  return {
+    size: bytes.length,
+    read: async (offset, length) => new Uint8Array(bytes.buffer, bytes.byteOffset + offset,
+      Math.max(0, Math.min(length, bytes.length - offset))),
+  }
+}
+
+// Every file of the zip as { path: text }, or the reason it is refused.
+async function readZip(bytes) {
+  const from = source(bytes)
+  try {
+    const files = {}
+    for (const file of await listZip(from)) files[file.path] = Buffer.from(await unpack(from, file)).toString('latin1')
+    return files
+  } catch (e) {
+    if (!(e instanceof ZipError)) throw e
+    return e.message
+  }
+}
+
+const GOOD = { 'data/orbex.dat': 'archive', 'extreme2.xm': 'module '.repeat(300) }
+
+describe("a magazine's zip", () => {
+  test('gives the files of its folder: in one top folder or none, without a Mac\'s metadata', async () => {
+    const expected = { ...GOOD, 'sub dir/ok.txt': 'fine' }
+    const entries = Object.entries(expected).map(([name, data]) => ({ name, data }))
+    assert.deepEqual(await readZip(zipBytes(entries)), expected)
+    const topped = entries.map((e) => ({ ...e, name: 'issue3/' + e.name }))
+    assert.deepEqual(await readZip(zipBytes([{ name: 'issue3/', folder: true }, ...topped,
+      { name: '__MACOSX/issue3/._extreme2.xm', data: 'mac' }])), expected)
+    // A magazine of nothing but data/ is not taken for one inside a folder.
+    assert.deepEqual(await readZip(zipBytes([{ name: 'data/orbex.dat', data: 'a' }])), { 'data/orbex.dat': 'a' })
+    // Two top folders: kept as they are.
+    assert.deepEqual(Object.keys(await readZip(zipBytes([...topped, { name: 'other/x', data: 'y' }]))).sort(),
+      [...Object.keys(expected).map((n) => 'issue3/' + n), 'other/x'].sort())
+    // A name not in UTF-8 is the zip format's old character set.
+    assert.equal(decodeName(Uint8Array.from([0x41, 0x84, 0xe1])), 'Aäß')
+  })
+
+  test('the hostile ones are refused whole, each with its reason', async () => {
+    for (const zip of await hostileZips(GOOD)) {
+      const said = await readZip(zip.bytes)
+      assert.equal(typeof said, 'string', `${zip.name} was taken`)
+      assert.match(said, zip.refused, zip.name)
+    }
+  })
+
+  test('and so is what a magazine never holds, or a zip made to look like something else', async () => {
+    const entries = Object.entries(GOOD).map(([name, data]) => ({ name, data }))
+    const cases = [
+      [[{ name: '/etc/passwd', data: 'x' }], /"\/etc\/passwd", a path outside the magazine/],
+      [[{ name: 'C:/autoexec.bat', data: 'x' }], /a path outside the magazine/],
+      [[{ name: 'data\\orbex.dat', data: 'x' }], /a name with a backslash/],
+      [[{ name: 'a//b', data: 'x' }], /no usable file name/],
+      [[{ name: 'extreme2.xm', data: 'again' }], /holds "extreme2.xm" twice/],
+      [[{ name: 'data/orbex.dat/x', data: 'x' }], /holds "data\/orbex.dat" as a file and a folder/],
+      [[{ name: 'huge.xm', deflated: Buffer.alloc(2), size: MAX_FILE_BYTES + 1, crc: 0 }], /more than the 64 MiB/],
+      [Array.from({ length: MAX_FILES }, (_, i) => ({ name: `f${i}`, data: '' })),
+        /holds 4,098 files; a magazine has at most 4,096/],
+      [Array.from({ length: 17 }, (_, i) => ({ name: `big${i}.xm`, deflated: Buffer.alloc(2), size: MAX_FILE_BYTES, crc: 0 })),
+        /would unpack to [\d,]+ bytes, more than the 1024 MiB a magazine may have in all/],
+    ]
+    for (const [extra, refused] of cases) assert.match(await readZip(zipBytes([...entries, ...extra])), refused)
+
+    // Damaged data, a wrong CRC, a file shorter than it says.
+    const good = zipBytes(entries)
+    const flipped = Buffer.from(good)
+    flipped[30 + 'data/orbex.dat'.length + 2] ^= 0xff // stored: the data itself
+    assert.match(await readZip(flipped), /the data of "data\/orbex.dat" is damaged/)
+    const short = zipBytes([...entries, { name: 'short.xm', deflated: zipBytes([]).subarray(0, 0), size: 10, crc: 0 }])
+    assert.match(await readZip(short), /short\.xm/)
+
+    // Two entries of the table of contents sharing one file's data, as the
+    // zip bombs that unpack the same data many times do.
+    const twice = zipBytes([...entries, { name: 'a.xm', data: 'shared' }, { name: 'b.xm', data: 'other' }])
+    const directoryAt = twice.readUInt32LE(twice.length - 6)
+    const third = directoryAt + 2 * 46 + 'data/orbex.dat'.length + 'extreme2.xm'.length
+    const fourth = third + 46 + 'a.xm'.length
+    twice.writeUInt32LE(twice.readUInt32LE(third + 42), fourth + 42)
+    assert.match(await readZip(twice), /overlap, as in a zip bomb/)
+
+    // Locked, packed some other way, split, not a zip at all, cut short.
+    const locked = Buffer.from(good)
+    locked.writeUInt16LE(locked.readUInt16LE(directoryOf(locked) + 8) | 1, directoryOf(locked) + 8)
+    assert.match(await readZip(locked), /"data\/orbex.dat" in it is encrypted/)
+    const other = Buffer.from(good)
+    other.writeUInt16LE(12, directoryOf(other) + 10)
+    assert.match(await readZip(other), /compressed in a way the page cannot unpack \(method 12\)/)
+    const split = Buffer.from(good)
+    split.writeUInt16LE(1, split.length - 18)
+    assert.match(await readZip(split), /one part of a zip split over several files/)
+    assert.match(await readZip(Buffer.from('not a zip at all')), /it is no zip file/)
+    assert.match(await readZip(good.subarray(0, good.length - 30)), /it is no zip file|it is broken/)
+    assert.match(await readZip(good.subarray(40)), /it is broken/)
+  })
+})
+
+function directoryOf(zip) {
+  return zip.readUInt32LE(zip.length - 6)
+}
+
+describe('a dropped folder', () => {
+  const file = (size) => ({ size })
+  test('gives its usable files in order, each left out named, within the limits', () => {
+    const { files, missing, notices } = chooseFiles([
+      { path: 'b.xm', file: file(10) },
+      { path: 'a.xm', file: file(10) },
+      { path: 'orbex.log', file: file(10) },
+      { path: 'huge.xm', file: file(MAX_FILE_BYTES + 1) },
+      { path: 'odd\\name', file: file(1) },
+    ])
+    assert.deepEqual(files.map((f) => f.path), ['a.xm', 'b.xm'])
+    assert.deepEqual(missing, ['huge.xm'])
+    assert.deepEqual([...notices].sort(), ['huge.xm is larger than 64 MiB and is not loaded.',
+      'odd\\name is not loaded: a name with a backslash, which no magazine file has.'])
+    const many = chooseFiles(Array.from({ length: MAX_FILES + 3 }, (_, i) => ({ path: `f${i}`, file: file(1) })))
+    assert.equal(many.files.length, MAX_FILES)
+    assert.deepEqual(many.notices, ['The magazine holds too many files: only the first 4,096 are loaded.'])
+    const full = chooseFiles(Array.from({ length: 17 }, (_, i) => ({ path: `m${i}`, file: file(MAX_FILE_BYTES) })))
+    assert.equal(full.files.length, 16)
+    assert.deepEqual(full.missing, ['m9'])
+    assert.match(full.notices[0], /^m9 is not loaded: the magazine would be larger than 1024 MiB\.$/)
+  })
+})
+
+// The start picture: red, green, blue bytes; its first row red, the rest
+// cut short (white).
+function startPicture(rows) {
+  const bytes = Buffer.alloc(640 * rows * 3)
+  for (let i = 0; i < 640 * rows; ++i) bytes.set(i < 640 ? [200, 10, 20] : [i % 256, 0, 90], i * 3)
+  return bytes
+}
+
+describe('web/build.sh with zips and several issues', () => {
+  test('a zip is unpacked into the site as its folder is copied; a hostile one leaves nothing', async () => {
+    const folder = path.join(tmp, 'issue1')
+    for (const [name, data] of Object.entries(GOOD)) write(path.join(folder, name), data)
+    write(path.join(folder, 'pic.svg'), '<svg/>')
+    const zip = path.join(tmp, 'issue1.zip')
+    fs.writeFileSync(zip, zipBytes(folderEntries(folder, 'issue1')))
+    const out = path.join(tmp, 'from-zip')
+    const run = spawnSync('node', [path.join(webDir, 'copy-magazine.mjs'), zip, out], { encoding: 'utf8' })
+    assert.equal(run.status, 0, run.stderr)
+    assert.equal(run.stderr, 'web/build.sh: left out pic.svg: a browser would run it as a page\n')
+    assert.equal(fs.readFileSync(path.join(out, 'files.txt'), 'utf8'), 'data/orbex.dat\nextreme2.xm\n')
+    assert.equal(fs.readFileSync(path.join(out, 'extreme2.xm'), 'utf8'), GOOD['extreme2.xm'])
+
+    for (const hostile of await hostileZips(GOOD)) {
+      const file = path.join(tmp, hostile.name)
+      fs.writeFileSync(file, hostile.bytes)
+      const refused = path.join(tmp, 'refused')
+      const said = spawnSync('node', [path.join(webDir, 'copy-magazine.mjs'), file, refused], { encoding: 'utf8' })
+      assert.equal(said.status, 1, hostile.name)
+      assert.match(said.stderr, new RegExp(`^web/build.sh: cannot open ${file}: `), hostile.name)
+      assert.match(said.stderr, hostile.refused, hostile.name)
+      assert.equal(fs.existsSync(refused), false, `${hostile.name}: something was left`)
+      fs.rmSync(file)
+    }
+  })
+
+  test('a shelf: each issue in its folder, its start picture its cover, the page pointing to it', () => {
+    const one = path.join(tmp, 'shelf', 'First issue')
+    write(path.join(one, 'data', 'orbex.dat'), 'archive')
+    write(path.join(one, 'data', 'begin.raw'), startPicture(2))
+    const two = path.join(tmp, 'shelf', 'second')
+    write(path.join(two, 'data', 'orbex.dat'), 'another')
+    const twoZip = path.join(tmp, 'shelf', 'second.zip')
+    fs.writeFileSync(twoZip, zipBytes(folderEntries(two)))
+    const site = path.join(tmp, 'shelf-site')
+    write(path.join(site, 'index.html'), fs.readFileSync(path.join(webDir, 'index.html')))
+
+    const run = spawnSync('node', [path.join(webDir, 'shelf.mjs'), site, one, twoZip], { encoding: 'utf8' })
+    assert.equal(run.status, 0, run.stderr)
+    assert.equal(fs.readFileSync(path.join(site, 'issues', 'First issue', 'data', 'orbex.dat'), 'utf8'), 'archive')
+    assert.equal(fs.readFileSync(path.join(site, 'issues', 'second', 'files.txt'), 'utf8'), 'data/orbex.dat\n')
+    const shelf = fs.readFileSync(path.join(site, 'shelf.html'), 'utf8')
+    const links = [...shelf.matchAll(/<a href="([^"]+)">([^<]+)<\/a>/g)].map((m) => [m[1], m[2]])
+    assert.deepEqual(links, [['index.html?magazine=issues/First%20issue/', 'First issue'],
+      ['index.html?magazine=issues/second/', 'second']])
+    assert.match(fs.readFileSync(path.join(site, 'index.html'), 'utf8'), /<meta name="orbex-shelf" content="shelf.html">/)
+    // The shelf runs nothing: its policy allows images and its stylesheet only.
+    assert.match(shelf, /<meta http-equiv="Content-Security-Policy" content="default-src 'none'; img-src 'self'; style-src 'self';/)
+    assert.doesNotMatch(shelf, /<script/)
+
+    // The cover as the viewer shows the start picture: short, it ends in
+    // white; missing, it is black.
+    const cover = readPng(fs.readFileSync(path.join(site, 'covers', 'First issue.png')))
+    assert.deepEqual([cover.width, cover.height], [640, 480])
+    const want = Buffer.alloc(640 * 480 * 3, 0xff)
+    startPicture(2).copy(want)
+    assert.ok(cover.rgb.equals(want), 'the cover is not the start picture')
+    assert.ok(readPng(fs.readFileSync(path.join(site, 'covers', 'second.png'))).rgb.equals(Buffer.alloc(640 * 480 * 3)))
+  })
+
+  test('refuses two issues of one name, and a hostile zip among them, naming it', async () => {
+    const site = path.join(tmp, 'refused-shelf')
+    const a = path.join(tmp, 'a', 'issue')
+    const b = path.join(tmp, 'b', 'issue.zip')
+    write(path.join(a, 'data', 'orbex.dat'), 'archive')
+    write(b, zipBytes(folderEntries(a)))
+    const twice = spawnSync('node', [path.join(webDir, 'shelf.mjs'), site, a, b], { encoding: 'utf8' })
+    assert.equal(twice.status, 1)
+    assert.match(twice.stderr, /two issues are named issue .*rename one/)
+
+    const hostile = path.join(tmp, 'b', 'link.zip')
+    fs.writeFileSync(hostile, (await hostileZips(GOOD)).find((z) => z.name === 'link.zip').bytes)
+    write(path.join(site, 'index.html'), '<meta charset="utf-8">\n')
+    const linked = spawnSync('node', [path.join(webDir, 'shelf.mjs'), site, a, hostile], { encoding: 'utf8' })
+    assert.equal(linked.status, 1)
+    assert.match(linked.stderr, new RegExp(`cannot open ${hostile}: it holds "notes.txt", a symbolic link`))
+    assert.equal(fs.existsSync(path.join(site, 'issues', 'link')), false)
+    assert.equal(fs.existsSync(path.join(site, 'shelf.html')), false)
+  })
+
+  test('refuses, before building anything, a site inside any of its magazines or holding one', () => {
+    const dir = path.join(tmp, 'inside')
+    const a = path.join(dir, 'a')
+    const b = path.join(dir, 'b.zip')
+    write(path.join(a, 'data', 'orbex.dat'), 'archive')
+    write(b, zipBytes(folderEntries(a)))
+    for (const out of [path.join(a, 'site'), dir]) {
+      const run = spawnSync(path.join(webDir, 'build.sh'), [b, a, out], { encoding: 'utf8' })
+      assert.equal(run.status, 1, run.stderr)
+      assert.match(run.stderr, /choose another/)
+    }
+    const missing = spawnSync(path.join(webDir, 'build.sh'), [a, path.join(dir, 'gone'), path.join(tmp, 'x')],
+      { encoding: 'utf8' })
+    assert.equal(missing.status, 1)
+    assert.match(missing.stderr, /no magazine at .*gone/)
+    assert.equal(fs.existsSync(path.join(a, 'site')), false)
+  })
+})
