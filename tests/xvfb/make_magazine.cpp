@@ -23,7 +23,9 @@ std::string link(const char *article) { return articleLink(article, "0", 0xFFC80
 
 std::string archive() {
     // Umlauts the font leaves blank, for the clipboard.
-    const std::string contents = "d\nInhalt: Gr\xFC\xDF" "e aus K\xF6ln\n\n" + link("2") + "\n";
+    const std::string contents = "d\nInhalt: Gr\xFC\xDF"
+                                 "e aus K\xF6ln\n\n" +
+                                 link("2") + "\n";
     // Long enough that edge scrolling takes about ten seconds to reach its end.
     std::vector<std::string> lines(200);
     for (std::size_t n = 1; n < lines.size(); n += 2)
