@@ -7,7 +7,7 @@
 # Building and running the viewer, its tools and the demo magazine they make.
 # shellcheck disable=SC2034 # used by run.sh and test.sh
 ORBEX_BUILD_PACKAGES=(g++ cmake make pkg-config libpng-dev libsdl2-dev libopenmpt-dev libcli11-dev
-  libimagequant-dev)
+  libimagequant-dev libzip-dev)
 
 # The tests on top: test and benchmark libraries, a private X display driven
 # by xdotool, and the validators of the installed files and the Debian package.

@@ -224,19 +224,23 @@ Command unpackCommand(CLI::App &app) {
                                "                   bytes after the archive's last separator)\n"
                                "Archives larger than the viewer reads (1,048,575 bytes), or of more than the\n"
                                "2277 articles a link can reach, are refused.\n");
-    sub->add_option("ARCHIVE", o->source, "the archive, e.g. data/orbex.dat")->required();
+    sub->add_option("ARCHIVE", o->source, "the archive, e.g. data/orbex.dat, or a magazine's zip file (*.zip)")
+        ->required();
     sub->add_option("SRC_DIR", o->target, "the folder to write the sources into")->required();
     return {sub, [o](Report &report) { return orbex::unpackArchiveFile(o->source, o->target, report) ? 0 : PROBLEM; }};
 }
 
 Command checkCommand(CLI::App &app) {
     auto folder = std::make_shared<std::string>();
-    CLI::App *sub = subcommand(app, "check", "Checks a magazine folder",
+    CLI::App *sub = subcommand(app, "check", "Checks a magazine folder or zip file",
                                "Checks a magazine folder: every file present with the size and form the\n"
                                "viewer expects, every link pointing at an existing article or module, and\n"
                                "every module loaded as the viewer loads it, once however many links name it.\n"
-                               "Symbolic links and modules outside DIR are errors.\n");
-    sub->add_option("DIR", *folder, "the magazine folder")->required();
+                               "Symbolic links and modules outside DIR are errors. DIR may be a zip file of\n"
+                               "the magazine (its files at the top or in one folder); a zip the viewer would\n"
+                               "refuse (an entry outside it, a link, an entry larger than the viewer reads,\n"
+                               "damage) is an error before its files are checked.\n");
+    sub->add_option("DIR", *folder, "the magazine folder or zip file")->required();
     return {sub, [folder](Report &report) { return checkFolder(*folder, report); }};
 }
 

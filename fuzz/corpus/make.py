@@ -151,3 +151,31 @@ write("fuzz_user_dirs", "default", b'# This file is written by xdg-user-dirs-upd
       b'XDG_PICTURES_DIR="$HOME/Bilder"\nXDG_MUSIC_DIR="$HOME/Musik"\n')
 write("fuzz_user_dirs", "odd", b'  XDG_PICTURES_DIR = "/srv/pics"\nXDG_PICTURES_DIR="relative"\nXDG_PICTURES_DIR="$HOME'
       b'\nXDG_PICTURES_DIR\t="$HOMEX/y"\n')
+
+# Zip magazines: a small one in one top folder, one at the top with a stored
+# entry, and hostile names and modes the check refuses.
+import io
+import zipfile
+
+
+def zipped(entries):
+    out = io.BytesIO()
+    with zipfile.ZipFile(out, "w") as z:
+        for name, data, mode, method in entries:
+            info = zipfile.ZipInfo(name, (2026, 12, 7, 0, 0, 0))
+            info.compress_type = method
+            if mode:
+                info.create_system = 3
+                info.external_attr = mode << 16
+            z.writestr(info, data)
+    return out.getvalue()
+
+
+deflated, stored = zipfile.ZIP_DEFLATED, zipfile.ZIP_STORED
+write("fuzz_zip", "top-folder", zipped([("issue/", b"", 0o40755, stored),
+                                       ("issue/data/orbex.dat", archive[:2000], 0o100644, deflated),
+                                       ("issue/extreme2.xm", read("extreme2.xm"), 0o100644, deflated)]))
+write("fuzz_zip", "at-top", zipped([("data/orbex.dat", b"Contents\n\x9e", 0, stored),
+                                   ("data/cursor.pcx", b"\x0a" * 300, 0, deflated)]))
+write("fuzz_zip", "hostile", zipped([("data/orbex.dat", b"x\x9e", 0, stored), ("../up", b"x", 0, stored),
+                                    ("link", b"/etc/passwd", 0o120777, stored)]))

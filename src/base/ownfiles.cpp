@@ -1,5 +1,6 @@
 #include "base/ownfiles.h"
 
+#include <strings.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -67,6 +68,9 @@ std::string magazineName(const std::string &magazineFolder) {
     while (base.size() > 1 && base.back() == '/')
         base.pop_back();
     base = base.substr(base.find_last_of('/') + 1);
+    // A zip and the folder it unpacks to are one magazine.
+    if (base.size() > 4 && strcasecmp(base.c_str() + base.size() - 4, ".zip") == 0)
+        base.resize(base.size() - 4);
     std::string name;
     for (char c : base) {
         bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
@@ -82,6 +86,10 @@ std::string magazineName(const std::string &magazineFolder) {
 void chooseOwnFilesFolder(bool keepOut) {
     chooseOwnFilesFolder(!keepOut && folderWritable("."), workingFolder(), std::getenv("XDG_STATE_HOME"),
                          std::getenv("HOME"));
+}
+
+void chooseStateFolder(const std::string &magazinePath) {
+    chooseOwnFilesFolder(false, magazinePath, std::getenv("XDG_STATE_HOME"), std::getenv("HOME"));
 }
 
 void chooseOwnFilesFolder(bool magazineWritable, const std::string &magazineFolder, const char *xdgStateHome,
@@ -139,8 +147,8 @@ void reportOwnFileFailure(OwnFile file, const std::string &why) {
     std::string path = ownFilePath(file);
     if (path[0] != '/' && !s.magazineFolder.empty())
         path = s.magazineFolder + "/" + path;
-    const char *unnamed = s.noStateFolder ? " (the folder is not writable, and neither XDG_STATE_HOME nor HOME names "
-                                            "a state folder)"
+    const char *unnamed = s.noStateFolder ? " (the magazine cannot be written, and neither XDG_STATE_HOME nor HOME "
+                                            "names a state folder)"
                                           : "";
     std::fprintf(stderr, "orbex: cannot write %s: %s%s; %s\n", path.c_str(), why.c_str(), unnamed,
                  DOING_WITHOUT[indexOf(file)]);

@@ -36,14 +36,18 @@ struct OwnFilesState {
 extern OwnFilesState ownFilesState;
 
 // Used by chooseOwnFilesFolder: the name a magazine's state folder gets, the
-// base name of its folder (an absolute path), with everything but letters,
-// digits, '-', '_', '+' and '.' made '_', never hidden, never empty.
+// base name of its folder (an absolute path) or of its zip file without
+// ".zip", with everything but letters, digits, '-', '_', '+' and '.' made
+// '_', never hidden, never empty.
 std::string magazineName(const std::string &magazineFolder);
 
 // Called by main once, after it entered the magazine folder: the files stay
 // in that folder when it is writable and not keepOut (an installed magazine
 // the package manager owns), else go to the state folder.
 void chooseOwnFilesFolder(bool keepOut);
+// Called by main instead for a magazine that is never written, a zip file
+// (an absolute path): the files go to the state folder.
+void chooseStateFolder(const std::string &magazinePath);
 // Called by the one above (and tests): the same decision from the answers
 // given, whether the magazine folder is writable, its absolute path,
 // $XDG_STATE_HOME and $HOME (either may be null; a relative XDG_STATE_HOME

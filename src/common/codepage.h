@@ -3,6 +3,7 @@
 // sources use.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -19,5 +20,12 @@ std::string utf8Of(std::uint32_t codePoint);
 // Called by the backends for message boxes and the window title, and by
 // orbex-tool.
 std::string cp1252ToUtf8(const char *text);
+// Decodes one UTF-8 sequence at text[pos]; advances pos. Returns false on a
+// malformed sequence (pos then stands behind the bad byte). Used by
+// orbex-tool's readers of sources.
+bool nextUtf8(const std::string &text, std::size_t &pos, std::uint32_t &codePoint);
+// UTF-8 text (a message naming a file) as Windows-1252 for a message box;
+// what the code page lacks becomes "?". Called by main.
+std::string utf8ToCp1252(const std::string &text);
 
 } // namespace orbex

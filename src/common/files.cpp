@@ -13,6 +13,11 @@ namespace {
 
 constexpr char LINK_IN_PLACE[] = "a symbolic link is in its place";
 
+// The mounted folder's opener, or nullptr for the disk.
+MountedOpen mountedOpen = nullptr;
+
+bool isRelative(const char *name) { return name[0] != '/'; }
+
 int failWith(std::string *why, const char *reason) {
     if (why != nullptr)
         *why = reason;
@@ -25,7 +30,7 @@ void makeBlocking(int fd) { ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBL
 } // namespace
 
 int openRegularDescriptor(const char *name, int flags) {
-    if (name == nullptr)
+    if (name == nullptr || (mountedOpen != nullptr && isRelative(name)))
         return -1;
     // O_NONBLOCK keeps a FIFO from blocking the open; only regular files are
     // then taken, and blocking reads and writes are restored for them.
@@ -44,6 +49,8 @@ int openRegularDescriptor(const char *name, int flags) {
 int openRegularForWriting(const char *name, int flags, std::string *why, unsigned mode) {
     if (name == nullptr || *name == 0)
         return failWith(why, "no file name");
+    if (mountedOpen != nullptr && isRelative(name))
+        return failWith(why, "the magazine is a zip file, which is only read");
     // A device is not even opened: opening some has effects of its own.
     struct stat st {};
     if (::lstat(name, &st) == 0) {
@@ -100,6 +107,12 @@ UniqueFile streamOf(int fd, const char *mode) {
     return UniqueFile(file);
 }
 
-UniqueFile openRegularFile(const char *name) { return streamOf(openRegularDescriptor(name, O_RDONLY), "rb"); }
+UniqueFile openRegularFile(const char *name) {
+    if (name != nullptr && mountedOpen != nullptr && isRelative(name))
+        return mountedOpen(name);
+    return streamOf(openRegularDescriptor(name, O_RDONLY), "rb");
+}
+
+void setMountedFolder(MountedOpen open) { mountedOpen = open; }
 
 } // namespace orbex

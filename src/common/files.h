@@ -11,14 +11,16 @@ namespace orbex {
 
 // A descriptor of a regular file opened with these open(2) flags, or -1. The
 // open never blocks; a file it creates gets mode 0600 before the umask.
-// Reading follows symbolic links: the magazine is read as it is.
+// Reading follows symbolic links: the magazine is read as it is. A file of
+// a mounted folder has no descriptor: a relative name gives -1 then.
 int openRegularDescriptor(const char *name, int flags);
 // For every file the viewer or the port writes. flags are O_WRONLY with
 // O_CREAT, O_APPEND, O_TRUNC or O_EXCL. A symbolic link in the file's place
 // is not followed and anything but a regular file is refused, before
 // anything is created, emptied or written; a created file gets mode before
-// the umask. -1 on failure, with the reason for a line on standard error in
-// *why when why is given.
+// the umask. While a folder is mounted, a relative name is refused: the
+// mounted folder is read-only. -1 on failure, with the reason for a line on
+// standard error in *why when why is given.
 int openRegularForWriting(const char *name, int flags, std::string *why, unsigned mode = 0600);
 // Makes the folder path when it is missing; its parent must exist. An
 // existing folder is taken only if it is a real folder, also when a symbolic
@@ -32,11 +34,19 @@ struct FileCloser {
 // A C stream that closes itself.
 using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
 
-// A regular file of plain bytes for reading, or nullptr.
+// A regular file of plain bytes for reading, or nullptr. Every file the
+// viewer reads is opened here; while a folder is mounted, a relative name is
+// read from it.
 UniqueFile openRegularFile(const char *name);
 // A stream over a descriptor from openRegularDescriptor or
 // openRegularForWriting (mode as for fdopen); the descriptor is closed also
 // when no stream can be made.
 UniqueFile streamOf(int fd, const char *mode);
+
+// A read-only folder in the working folder's place (a zip magazine): while
+// one is set, every relative name is read through it and never from the
+// disk. Set by mountZip; nullptr puts the working folder back.
+using MountedOpen = UniqueFile (*)(const char *relativeName);
+void setMountedFolder(MountedOpen open);
 
 } // namespace orbex

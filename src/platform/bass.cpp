@@ -1,12 +1,7 @@
 #include "platform/bass.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
+#include <cstdio>
 #include <deque>
 #include <map>
 #include <new>
@@ -21,39 +16,29 @@ namespace {
 
 // Reads length bytes (0: all) from offset of a regular file. A folder, a
 // device or a pipe is refused before any read, and so is a file too big to
-// hold, so a load never blocks and never swallows the memory.
+// hold, so a load never blocks and never swallows the memory. A stream, so
+// that a module inside a zip magazine loads as one in a folder.
 int readModuleFile(const char *name, DWORD offset, DWORD length, std::vector<std::uint8_t> *out) {
-    int fd = openRegularDescriptor(name, O_RDONLY);
-    if (fd < 0)
+    UniqueFile file = openRegularFile(name);
+    if (file == nullptr)
         return BASS_ERROR_FILEOPEN;
-    struct stat st {};
-    std::uint64_t size = ::fstat(fd, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
-    int result = BASS_OK;
+    std::uint64_t size = 0;
+    if (std::fseek(file.get(), 0, SEEK_END) == 0)
+        if (long end = std::ftell(file.get()); end > 0)
+            size = static_cast<std::uint64_t>(end);
     std::uint64_t n = size > offset ? size - offset : 0;
     if (length != 0 && length < n)
         n = length;
     if (n == 0)
-        result = BASS_ERROR_FILEFORM;
-    else if (n > MAX_MODULE_BYTES)
-        result = BASS_ERROR_MEM;
-    if (result == BASS_OK) {
-        out->resize(static_cast<std::size_t>(n));
-        std::size_t got = 0;
-        while (got < n) {
-            ssize_t r = ::pread(fd, out->data() + got, n - got, static_cast<off_t>(offset + got));
-            if (r < 0 && errno == EINTR)
-                continue;
-            if (r <= 0)
-                break;
-            got += static_cast<std::size_t>(r);
-        }
-        // A file that shrank while being read is taken as far as it went.
-        out->resize(got);
-        if (got == 0)
-            result = BASS_ERROR_FILEFORM;
-    }
-    ::close(fd);
-    return result;
+        return BASS_ERROR_FILEFORM;
+    if (n > MAX_MODULE_BYTES)
+        return BASS_ERROR_MEM;
+    if (std::fseek(file.get(), static_cast<long>(offset), SEEK_SET) != 0)
+        return BASS_ERROR_FILEFORM;
+    out->resize(static_cast<std::size_t>(n));
+    // A file that shrank while being read is taken as far as it went.
+    out->resize(std::fread(out->data(), 1, out->size(), file.get()));
+    return out->empty() ? BASS_ERROR_FILEFORM : BASS_OK;
 }
 
 // What tests ask of the library: failures to inject, and the calls seen.

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <set>
 
+#include "common/readlimits.h"
 #include "platform/backend.h"
 #include "platform/windows.h"
 
@@ -32,7 +33,7 @@ constexpr int BASS_ERROR_UNKNOWN = -1;
 constexpr DWORD BASS_MUSIC_LOOP = 4;
 
 // Bigger module files are refused before anything is read.
-constexpr std::uint64_t MAX_MODULE_BYTES = 64u << 20;
+constexpr std::uint64_t MAX_MODULE_BYTES = ANY_FILE_LIMIT;
 // Modules loaded at once; the viewer keeps one.
 constexpr std::size_t MAX_MODULES = 64;
 constexpr DWORD MIN_RATE = 4000;

@@ -1,14 +1,20 @@
-// The orbex binary: enters the magazine's folder, decides where the viewer's
-// own files go, picks a backend and hands the command line to WinMain as the
-// original's C runtime did.
+// The orbex binary: opens the magazine (the folder or zip file named on the
+// command line, ORBEX_MAGAZINE's, the working folder or the installed demo),
+// decides where the viewer's own files go, picks a backend and hands the rest
+// of the command line to WinMain as the original's C runtime did.
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "base/ownfiles.h"
+#include "common/codepage.h"
 #include "platform/install.h"
 #include "platform/places.h"
+#include "platform/windows.h"
 #include "shell/magazine.h"
 #include "shell/startup.h"
 #ifdef ORBEX_WEB
@@ -66,26 +72,57 @@ const orbex::Backend *chosenBackend() {
     return nullptr;
 }
 
+// A start that cannot go on: one line on standard error, and, where nobody
+// reads that (a start from the desktop's menu or a file manager's "Open
+// with"), the same in a message box of the chosen backend, if it can show one.
+int refuseStart(const std::string &problem, const orbex::Backend &backend) {
+    std::fprintf(stderr, "orbex: %s\n", problem.c_str());
+#ifdef ORBEX_HAVE_SDL
+    if (backend.install != orbex::headless::BACKEND.install && ::isatty(STDERR_FILENO) == 0 &&
+        orbex::installBackend(backend, false)) {
+        orbex::MessageBoxA(nullptr, orbex::utf8ToCp1252(problem).c_str(), "ORBEX 5", orbex::MB_OK);
+        orbex::shutdownBackend();
+    }
+#else
+    (void)backend;
+#endif
+    return 1;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
     // The user's paths are the user's: taken from where the program started.
     orbex::rememberStartFolder();
-    bool bInstalled = false;
-    if (!orbex::enterMagazine(ORBEX_DATADIR, &bInstalled))
-        return 1;
-    orbex::chooseOwnFilesFolder(bInstalled);
     const orbex::Backend *backend = chosenBackend();
-    if (backend == nullptr || !orbex::installBackend(*backend, true))
+    if (backend == nullptr)
         return 1;
-    // The arguments behind the program's name, joined by blanks.
-    std::string cmdLine;
-    for (int i = 1; i < argc; ++i) {
-        if (i > 1)
-            cmdLine += ' ';
-        cmdLine += argv[i];
-    }
-    int result = orbex::WinMain(nullptr, nullptr, cmdLine.data(), orbex::SW_SHOWDEFAULT);
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+#ifdef ORBEX_WEB
+    // The page's ?args= are only the letters; its magazine is in place.
+    orbex::CommandLine line;
+    for (std::size_t i = 0; i < arguments.size(); ++i)
+        line.letters += (i > 0 ? " " : "") + arguments[i];
+#else
+    orbex::CommandLine line = orbex::splitCommandLine(arguments);
+#endif
+    if (line.magazines.size() > 1)
+        return refuseStart("the command line names " + std::to_string(line.magazines.size()) + " magazines (" +
+                               line.magazines[0] + ", " + line.magazines[1] +
+                               (line.magazines.size() > 2 ? ", ..." : "") + "); name one",
+                           *backend);
+    orbex::OpenedMagazine opened;
+    std::string problem;
+    if (!orbex::enterMagazine(line.magazines.empty() ? std::string() : line.magazines[0], ORBEX_DATADIR, &opened,
+                              &problem))
+        return refuseStart(problem, *backend);
+    if (opened.zip.empty())
+        orbex::chooseOwnFilesFolder(opened.installed);
+    else
+        orbex::chooseStateFolder(opened.zip);
+    if (!orbex::installBackend(*backend, true))
+        return 1;
+    int result = orbex::WinMain(nullptr, nullptr, line.letters.data(), orbex::SW_SHOWDEFAULT);
     orbex::shutdownBackend();
 #ifdef ORBEX_WEB
     // Once the program has waited for the browser, a return from main reaches

@@ -37,5 +37,22 @@ TEST_F(MagazineTest, TheProgramsOwnPrefixComesFirstThenTheBuildTreeThenTheInstal
     EXPECT_FALSE(isInstalledMagazine(folder.string(), exe, ""));
 }
 
+TEST_F(MagazineTest, OnlyArgumentsNamingAFolderOrZipFileAreTakenOutOfTheLetters) {
+    fs::create_directories("online kiosk");
+    writeFile("issue.Zip", std::string("PK"));
+    writeFile("notes.txt", std::string("n"));
+    fs::create_symlink("online kiosk", "link to kiosk");
+    CommandLine line = splitCommandLine({"-n", "online kiosk", "notes.txt", "issue.Zip", "link to kiosk", "missing.zip",
+                                         "", "k l", (folder / "online kiosk").string()});
+    EXPECT_EQ(line.magazines, (std::vector<std::string>{"online kiosk", "issue.Zip", "link to kiosk",
+                                                        (folder / "online kiosk").string()}));
+    // The rest joined by blanks, as the original's runtime joined them.
+    EXPECT_EQ(line.letters, "-n notes.txt missing.zip  k l");
+    EXPECT_TRUE(splitCommandLine({}).letters.empty());
+    EXPECT_TRUE(isZipName("a.ZIP"));
+    EXPECT_FALSE(isZipName(".zip"));
+    EXPECT_FALSE(isZipName("zip"));
+}
+
 } // namespace
 } // namespace orbex::test

@@ -11,6 +11,7 @@
 #include "support/child.h"
 #include "support/magazine.h"
 #include "support/viewer_test.h"
+#include "support/zips.h"
 
 namespace orbex::test {
 namespace {
@@ -298,6 +299,54 @@ TEST_F(ToolCli, CheckLoadsEveryModuleAsTheViewerWill) {
     ChildResult run = tool({"check", "mag"});
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(contains(run.err, "modul2.xm: not a module the viewer can play (named by a music link)")) << run.err;
+}
+
+TEST_F(ToolCli, CheckAndUnpackTakeAZipMagazineAsTheyTakeItsFolder) {
+    copySampleMagazine("issue");
+    ASSERT_TRUE(writeZip("issue.zip", entriesOf("issue", "issue/")));
+    ChildResult run = tool({"check", "issue.zip"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "issue.zip: ready\n");
+    ASSERT_EQ(tool({"unpack", "issue/data/orbex.dat", "from-folder"}).status, 0);
+    run = tool({"unpack", "issue.zip", "from-zip"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    std::vector<std::string> names;
+    for (const auto &entry : std::filesystem::directory_iterator("from-folder")) {
+        names.push_back(entry.path().filename().string());
+        EXPECT_EQ(readFile(entry.path()), readFile("from-zip" / entry.path().filename())) << names.back();
+    }
+    EXPECT_GE(names.size(), 3u);
+
+    // A problem inside is told as for the folder.
+    writeFile("issue/modul2.xm", std::string("XM? no"));
+    ASSERT_TRUE(writeZip("odd.zip", entriesOf("issue", "")));
+    run = tool({"check", "odd.zip"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(contains(run.err, "modul2.xm: not a module the viewer can play")) << run.err;
+    EXPECT_EQ(run.err, tool({"check", "issue"}).err);
+
+    // A zip the viewer refuses, and one with no archive, give nothing.
+    std::vector<ZipEntry> entries = entriesOf("issue", "issue/");
+    entries.push_back({"issue/data/link", bytesOf("/etc/passwd"), S_IFLNK | 0777});
+    ASSERT_TRUE(writeZip("link.zip", entries));
+    for (const std::vector<std::string> &command :
+         {std::vector<std::string>{"check", "link.zip"}, std::vector<std::string>{"unpack", "link.zip", "out"}}) {
+        run = tool(command);
+        EXPECT_EQ(run.status, 1) << command[0];
+        EXPECT_TRUE(contains(run.err, "link.zip: entry issue/data/link is a symbolic link")) << run.err;
+        EXPECT_FALSE(contains(run.out, "ready"));
+    }
+    ASSERT_TRUE(writeZip("empty.zip", {{"readme.txt", bytesOf("hello")}}));
+    run = tool({"unpack", "empty.zip", "out"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(contains(run.err, "empty.zip/data/orbex.dat: missing")) << run.err;
+    EXPECT_FALSE(std::filesystem::exists("out"));
+    // The zip named must not be a link itself, as a folder must not.
+    std::filesystem::create_symlink("issue.zip", "linked.zip");
+    run = tool({"check", "linked.zip"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(contains(run.err, "linked.zip: a symbolic link")) << run.err;
 }
 
 } // namespace

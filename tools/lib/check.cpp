@@ -253,6 +253,15 @@ bool checkMagazine(const Folder &folder, Report &report) {
 
 bool checkMagazine(const std::string &path, Report &report) {
     Folder folder;
+    // A zip is refused whole, as the viewer refuses it, before its files are checked.
+    if (Folder::isFile(path)) {
+        std::string why;
+        if (!Folder::zipped(path, folder, why)) {
+            report.error(why);
+            return false;
+        }
+        return checkMagazine(folder, report);
+    }
     return givenFolder(path, folder, report) && checkMagazine(folder, report);
 }
 

@@ -13,7 +13,8 @@ namespace orbex {
 // the magazine as meant. Every file is read without following a link, and
 // each module file is loaded once, however many links name it.
 bool checkMagazine(const Folder &folder, Report &report);
-// The same for a folder named on the command line.
+// The same for a folder or a zip magazine named on the command line; a zip
+// the viewer refuses is an error of its own.
 bool checkMagazine(const std::string &path, Report &report);
 
 } // namespace orbex

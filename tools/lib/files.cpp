@@ -5,9 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <utility>
+
+#include "common/zipfolder.h"
 
 namespace orbex {
 
@@ -206,7 +210,8 @@ Folder::~Folder() {
         ::close(fd);
 }
 
-Folder::Folder(Folder &&other) noexcept : fd(std::exchange(other.fd, -1)), shown(std::move(other.shown)) {}
+Folder::Folder(Folder &&other) noexcept
+    : fd(std::exchange(other.fd, -1)), shown(std::move(other.shown)), zip(std::move(other.zip)) {}
 
 Folder &Folder::operator=(Folder &&other) noexcept {
     if (this != &other) {
@@ -214,6 +219,7 @@ Folder &Folder::operator=(Folder &&other) noexcept {
             ::close(fd);
         fd = std::exchange(other.fd, -1);
         shown = std::move(other.shown);
+        zip = std::move(other.zip);
     }
     return *this;
 }
@@ -244,6 +250,34 @@ bool Folder::holding(const std::string &path, Folder &folder, std::string &name,
     return true;
 }
 
+bool Folder::zipped(const std::string &path, Folder &folder, std::string &why) {
+    Folder parent;
+    std::string name;
+    if (!holding(path, parent, name, why))
+        return false;
+    ReadResult kind = classify(parent.fd, name, false);
+    if (kind != ReadResult::Ok && kind != ReadResult::Failed) {
+        why = readProblem(path, kind);
+        return false;
+    }
+    int zipFd = ::openat(parent.fd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (zipFd < 0) {
+        why = readProblem(path, openFailure(parent.fd, name, false));
+        return false;
+    }
+    std::unique_ptr<ZipFolder> opened = ZipFolder::open(zipFd, path, &why);
+    if (opened == nullptr)
+        return false;
+    folder = Folder(-1, path);
+    folder.zip = std::move(opened);
+    return true;
+}
+
+bool Folder::isFile(const std::string &path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 bool Folder::receiving(const std::string &path, Folder &folder, std::string &name, std::string &why) {
     std::string parent;
     splitPath(path, parent, name);
@@ -257,6 +291,10 @@ std::string Folder::pathOf(const std::string &relative) const {
 }
 
 bool Folder::sub(const std::string &relative, Folder &folder, bool create, std::string &why) const {
+    if (zip != nullptr) {
+        why = pathOf(relative) + ": inside a zip file, which orbex-tool only reads";
+        return false;
+    }
     std::vector<std::string> names;
     if (!namesOf(relative, names)) {
         why = pathOf(relative) + ": " + folderProblem(ReadResult::Outside, 0);
@@ -282,6 +320,8 @@ bool Folder::sub(const std::string &relative, Folder &folder, bool create, std::
 
 FileRead Folder::read(const std::string &relative, std::vector<std::uint8_t> &bytes, std::size_t limit,
                       ReadMode mode) const {
+    if (zip != nullptr)
+        return readZipped(relative, bytes, limit, mode);
     FileRead found;
     found.where = relative;
     bytes.clear();
@@ -334,6 +374,43 @@ FileRead Folder::read(const std::string &relative, std::vector<std::uint8_t> &by
     return found;
 }
 
+FileRead Folder::readZipped(const std::string &relative, std::vector<std::uint8_t> &bytes, std::size_t limit,
+                            ReadMode mode) const {
+    FileRead found;
+    found.where = relative;
+    bytes.clear();
+    ZipFolder::Found entry = zip->find(relative);
+    switch (entry.kind) {
+    case ZipFolder::Kind::Outside:
+        found.result = ReadResult::Outside;
+        return found;
+    case ZipFolder::Kind::Missing:
+        found.result = ReadResult::Missing;
+        return found;
+    case ZipFolder::Kind::Folder:
+        found.result = ReadResult::NotRegular;
+        return found;
+    case ZipFolder::Kind::File:
+        break;
+    }
+    found.size = entry.size;
+    // An entry is one file however many names reach it.
+    found.id = {0, static_cast<ino_t>(entry.entry + 1)};
+    if (mode == ReadMode::Whole && found.size > limit) {
+        found.result = ReadResult::TooBig;
+        return found;
+    }
+    UniqueFile file = zip->openFile(relative);
+    bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(found.size, limit)));
+    if (file == nullptr || std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) {
+        bytes.clear();
+        found.result = ReadResult::Failed;
+        return found;
+    }
+    found.result = ReadResult::Ok;
+    return found;
+}
+
 std::string Folder::problem(const FileRead &read, std::size_t limit) const {
     return readProblem(pathOf(read.where), read.result, limit);
 }
@@ -345,6 +422,8 @@ bool Folder::write(const std::string &relative, const std::vector<std::uint8_t> 
         why = target + ": cannot write (" + reason + ")";
         return false;
     };
+    if (zip != nullptr)
+        return fail("a zip file, which orbex-tool only reads");
     if (!namesOf(relative, names))
         return fail(folderProblem(ReadResult::Outside, 0));
     if (names.empty())

@@ -13,12 +13,15 @@
 
 #include <compare>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "report.h"
 
 namespace orbex {
+
+class ZipFolder;
 
 // More than any source or magazine file needs; pictures, fonts and archives
 // are far smaller.
@@ -67,12 +70,20 @@ class Folder {
     // The folder a file named on the command line is to be written into, as
     // given() takes it, and the file's name in it.
     static bool receiving(const std::string &path, Folder &folder, std::string &name, std::string &why);
+    // A zip magazine named on the command line (not a link itself), checked
+    // whole as the viewer checks it and then read as its folder: only read()
+    // reaches into it, nothing is ever written into it.
+    static bool zipped(const std::string &path, Folder &folder, std::string &why);
+    // Whether path names a regular file (followed as the system follows it),
+    // the one thing the magazine folder's commands take as a zip.
+    static bool isFile(const std::string &path);
 
-    bool isOpen() const { return fd >= 0; }
+    bool isOpen() const { return fd >= 0 || zip != nullptr; }
     // The folder's path as given, and a name below it, for messages.
     const std::string &path() const { return shown; }
     std::string pathOf(const std::string &relative) const;
-    // For the viewer's own code, which works in its magazine folder.
+    // For the viewer's own code, which works in its magazine folder; -1 for
+    // a zip.
     int descriptor() const { return fd; }
 
     // The folder at relative ("a/b") below this one, made when missing if
@@ -95,8 +106,11 @@ class Folder {
   private:
     Folder(int fd, std::string shown) : fd(fd), shown(std::move(shown)) {}
     static bool named(const std::string &path, bool create, Folder &folder, std::string &why);
+    FileRead readZipped(const std::string &relative, std::vector<std::uint8_t> &bytes, std::size_t limit,
+                        ReadMode mode) const;
     int fd = -1;
     std::string shown;
+    std::shared_ptr<const ZipFolder> zip;
 };
 
 // Folder::given with the problem put into report; true when opened.

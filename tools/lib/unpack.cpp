@@ -5,6 +5,7 @@
 
 #include "encoding.h"
 #include "files.h"
+#include "shell/magazine.h"
 
 namespace orbex {
 
@@ -398,11 +399,30 @@ std::vector<ArticleSource> unpackArchive(const std::vector<std::uint8_t> &archiv
     return sources;
 }
 
+namespace {
+
+// The archive file, or the archive of the zip magazine it names. archive
+// never writes more than the viewer reads, so neither can it give more back.
+bool readArchive(const std::string &path, Bytes &archive, Report &report) {
+    if (!isZipName(path) || !Folder::isFile(path))
+        return readInput(path, archive, report, ARCHIVE_SIZE - 1);
+    Folder zip;
+    std::string why;
+    if (!Folder::zipped(path, zip, why)) {
+        report.error(why);
+        return false;
+    }
+    FileRead read = zip.read("data/orbex.dat", archive, ARCHIVE_SIZE - 1);
+    if (read.result != ReadResult::Ok)
+        report.error(zip.problem(read, ARCHIVE_SIZE - 1));
+    return read.result == ReadResult::Ok;
+}
+
+} // namespace
+
 bool unpackArchiveFile(const std::string &archivePath, const std::string &folder, Report &report) {
     Bytes archive;
-    // archive never writes more than the viewer reads, so neither can it
-    // give more back.
-    if (!readInput(archivePath, archive, report, ARCHIVE_SIZE - 1))
+    if (!readArchive(archivePath, archive, report))
         return false;
     Report found;
     std::vector<ArticleSource> sources = unpackArchive(archive, found);

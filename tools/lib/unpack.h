@@ -23,8 +23,9 @@ namespace orbex {
 // there are any, become a last source ending in {no-separator}. An archive of
 // more than MAX_ARTICLES articles gives none, and an error.
 std::vector<ArticleSource> unpackArchive(const std::vector<std::uint8_t> &archive, Report &report);
-// Writes the sources of the archive file into folder (made when missing, not
-// a link), which must not hold article sources yet.
+// Writes the sources of the archive file (or of the archive of a zip
+// magazine, a file named *.zip) into folder (made when missing, not a link),
+// which must not hold article sources yet.
 bool unpackArchiveFile(const std::string &archivePath, const std::string &folder, Report &report);
 
 } // namespace orbex
