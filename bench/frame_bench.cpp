@@ -101,6 +101,17 @@ BENCHMARK_CAPTURE(BM_DrawFrame, intro_16, 16, MODE_INTRO, bench::SHORT_ARTICLE, 
 BENCHMARK_CAPTURE(BM_DrawFrame, outro_24, 24, MODE_OUTRO, bench::SHORT_ARTICLE, 0);
 BENCHMARK_CAPTURE(BM_DrawFrame, outro_16, 16, MODE_OUTRO, bench::SHORT_ARTICLE, 0);
 
+// The yardstick of the frame goals: one plain copy of a whole frame of the
+// depth, as the background copy is when the pitch is the row length.
+void BM_CopyFrame(State &state, int depth) {
+    if (!start(state, depth))
+        return;
+    BackBuffer target(depth);
+    countFrames(state, [&] { std::memcpy(target.pixels.data(), picBackground.data(), target.pixels.size()); });
+}
+BENCHMARK_CAPTURE(BM_CopyFrame, 24, 24);
+BENCHMARK_CAPTURE(BM_CopyFrame, 16, 16);
+
 // The layout pass alone.
 void BM_DrawArticle(State &state, int depth, std::int32_t article) {
     if (!start(state, depth))

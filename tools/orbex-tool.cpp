@@ -12,6 +12,7 @@
 #include "articles.h"
 #include "check.h"
 #include "commandline.h"
+#include "edition.h"
 #include "files.h"
 #include "fontsource.h"
 #include "images.h"
@@ -265,6 +266,25 @@ Command renderCommand(CLI::App &app) {
             }};
 }
 
+struct ExportOptions {
+    std::string folder, target;
+    bool html = false;
+};
+
+Command exportCommand(CLI::App &app) {
+    auto o = std::make_shared<ExportOptions>();
+    CLI::App *sub = subcommand(app, "export", "Writes the magazine as an accessible archive edition",
+                               "Writes the magazine in DIR as static HTML into OUT (made when missing): one\n"
+                               "page per article (index.html is the contents page), each line of the\n"
+                               "picture a paragraph with its colours, article links as links to the line\n"
+                               "they open, music links named, the start picture as the cover (cover.png),\n"
+                               "all in UTF-8. The text is laid out by the viewer's own code.\n");
+    sub->add_option("DIR", o->folder, "the magazine folder")->required();
+    sub->add_option("OUT", o->target, "the folder to write")->required();
+    sub->add_flag("--html", o->html, "static HTML (the only edition so far)")->required();
+    return {sub, [o](Report &report) { return orbex::exportHtml(o->folder, o->target, report) ? 0 : PROBLEM; }};
+}
+
 struct NewOptions {
     std::string folder;
     std::string title = "My Magazine";
@@ -349,9 +369,9 @@ int main(int argc, char **argv) {
     app.set_version_flag("--version", "orbex-tool " ORBEX_VERSION);
     app.footer("orbex-tool COMMAND --help tells more about a command.\n"
                "Exit status: 0 done, 1 a problem in the input, 2 a command line not understood.");
-    const std::vector<Command> commands = {fontCommand(app),    pcxCommand(app),    rawCommand(app),
-                                           archiveCommand(app), unpackCommand(app), checkCommand(app),
-                                           renderCommand(app),  newCommand(app),    buildCommand(app)};
+    const std::vector<Command> commands = {
+        fontCommand(app),  pcxCommand(app),    rawCommand(app),    archiveCommand(app), unpackCommand(app),
+        checkCommand(app), renderCommand(app), exportCommand(app), newCommand(app),     buildCommand(app)};
     if (auto status =
             orbex::parseCommandLine(app, argc, argv, "orbex-tool --help and orbex-tool COMMAND --help tell more"))
         return *status;

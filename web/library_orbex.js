@@ -101,6 +101,11 @@ mergeInto(LibraryManager.library, {
     orbexPage().download(UTF8ToString(name), orbexBytes(ptr, length));
   },
 
+  orbex_article_text__deps: ['$orbexPage'],
+  orbex_article_text: function (json) {
+    orbexPage().articleText(JSON.parse(UTF8ToString(json)));
+  },
+
   orbex_shot__deps: ['$orbexPage'],
   orbex_shot: function (name, ptr, pitch, depth, red, green, blue) {
     orbexPage().shot(UTF8ToString(name), HEAPU8, ptr, pitch, depth, red >>> 0, green >>> 0, blue >>> 0);

@@ -47,6 +47,10 @@ void orbex_message_box(const char *text, const char *caption);
 void orbex_log(const char *line);
 /* Offers length bytes as a file the browser downloads under name. */
 void orbex_download(const char *name, const void *data, uint32_t length);
+/* The shown article's text as one JSON object in UTF-8 (src/platform/web/
+ * text.cpp writes it): everything when the article or its lines change, only
+ * "view" when only the position did, {"shown":false} when no article is. */
+void orbex_article_text(const char *json);
 /* A scripted run's shot: a PNG of the frame, put into the result under name. */
 void orbex_shot(const char *name, const void *pixels, int pitch, int depth, uint32_t red_mask, uint32_t green_mask,
                 uint32_t blue_mask);

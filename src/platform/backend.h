@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "common/articletext.h"
 #include "common/frameview.h"
 #include "common/geometry.h"
 #include "common/win32.h"
@@ -57,6 +58,12 @@ class VideoBackend {
     // A script's "shot NAME": the last shown frame (black before the first
     // flip) as a picture under that name. Only for backends a script plays.
     virtual void shot(const std::string &, const FrameView &) {}
+    // The article's text as the page lays it out, with the lines in view,
+    // whenever the article or the view changes (text.version tells whether
+    // the lines did); not shown (text.shown false) once no article is. For
+    // a backend that offers the text beside the picture; its pointers are
+    // valid until the next call.
+    virtual void articleText(const ArticleText &) {}
 };
 
 using HMUSIC = DWORD;

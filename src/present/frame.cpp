@@ -12,6 +12,7 @@
 #include "present/input.h"
 #include "present/navigation.h"
 #include "present/overlay.h"
+#include "present/pagetext.h"
 
 namespace orbex {
 
@@ -69,6 +70,7 @@ void drawFrame(LockedFrame frame) {
         }
     }
     if (ViewerMode == MODE_OUTRO) {
+        tellNoArticle();
         std::int32_t volume = fadeMusicStep();
         copyPicture(picOutro, frame);
         if (bLeftButton == 1 || volume == 0)
@@ -76,6 +78,8 @@ void drawFrame(LockedFrame frame) {
     }
     if (ViewerMode == MODE_VIEWING) {
         scrollAtEdges();
+        // What this frame draws: a link it follows shows its article next frame.
+        tellArticleText();
         copyPicture(picBackground, frame);
         drawArticle(frame);
         drawScrollBar();

@@ -11,6 +11,8 @@
 #include "picture/pixelformat.h"
 #include "present/frame.h"
 #include "present/input.h"
+#include "present/layout.h"
+#include "present/pagetext.h"
 #include "text/archive.h"
 #include "text/font.h"
 
@@ -27,7 +29,7 @@ void resetViewer() {
     releaseDisplayObjects();
     // Every subsystem keeps all of its variables in one of these.
     startAfresh(viewerSettings, runState, ownFilesState, archiveState, fontState, pixelFormat, indexedPicture, pictures,
-                musicState, mouseState, frameState);
+                musicState, mouseState, frameState, layoutState, pageTextState);
 }
 
 } // namespace orbex

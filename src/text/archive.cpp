@@ -43,6 +43,7 @@ void loadArchive() {
 }
 
 void selectArticle(std::int32_t number) {
+    ++dwSelections;
     szText.fill(0);
     // Behind the end marker there are only zeros, never a separator: a
     // number past the last article finds no start there, and the search

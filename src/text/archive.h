@@ -28,6 +28,9 @@ struct ArchiveState {
     std::int32_t nTitleLength = 0; // kept by header-less selections
     std::array<char, HEADER_FIELD_SIZE + 1> szAuthor{};
     std::int32_t nArticle = 0; // 1 is the contents page
+    // Selections since start: the page keeps its layout for one selection.
+    // Whoever writes szText other than selectArticle counts one too.
+    std::uint32_t dwSelections = 0;
 
     // First visible line of the current article; fractional and negative
     // values are shown as they are.
@@ -46,6 +49,7 @@ inline constexpr auto &szTitle = archiveState.szTitle;
 inline constexpr std::int32_t &nTitleLength = archiveState.nTitleLength;
 inline constexpr auto &szAuthor = archiveState.szAuthor;
 inline constexpr std::int32_t &nArticle = archiveState.nArticle;
+inline constexpr std::uint32_t &dwSelections = archiveState.dwSelections;
 inline constexpr float &ScrollPosition = archiveState.ScrollPosition;
 inline constexpr float &fContentsScroll = archiveState.fContentsScroll;
 

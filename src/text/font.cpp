@@ -1,6 +1,8 @@
 #include "text/font.h"
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 #include "base/settings.h"
 #include "base/textfile.h"
@@ -18,6 +20,38 @@ constexpr int STRING_CELLS = 80;
 std::size_t fontIndex(int glyph, int column, int row) {
     return static_cast<std::size_t>(glyph) * GLYPH_BYTES + static_cast<std::size_t>(column) * 32 +
            static_cast<std::size_t>(row);
+}
+
+// The set pixels of each glyph's rows as bits; the file fills rows 0..15.
+void makeGlyphRows() {
+    for (int glyph = 0; glyph < 256; ++glyph)
+        for (int row = 0; row < GLYPH_HEIGHT; ++row) {
+            std::uint8_t bits = 0;
+            for (int column = 0; column < GLYPH_WIDTH; ++column)
+                if (FontBitmap[fontIndex(glyph, column, row)] != 0)
+                    bits = static_cast<std::uint8_t>(bits | 1u << column);
+            abGlyphRows[static_cast<std::size_t>(glyph)][static_cast<std::size_t>(row)] = bits;
+        }
+}
+
+// A cell wholly inside the frame: each set pixel written once, row by row.
+template <std::int32_t BYTES>
+void drawInside(const std::array<std::uint8_t, 16> &rows, std::uint8_t *line, std::int32_t pitch,
+                const PixelColour &ink) {
+    for (int row = 0; row < GLYPH_HEIGHT; ++row, line += pitch)
+        for (unsigned bits = rows[static_cast<std::size_t>(row)]; bits != 0; bits &= bits - 1) {
+            std::uint8_t *p = line + std::countr_zero(bits) * BYTES;
+            p[0] = ink[0];
+            p[1] = ink[1];
+            if constexpr (BYTES == 3)
+                p[2] = ink[2];
+        }
+}
+
+bool blankGlyph(const std::array<std::uint8_t, 16> &rows) {
+    std::uint64_t half[2];
+    std::memcpy(half, rows.data(), sizeof half);
+    return (half[0] | half[1]) == 0;
 }
 
 } // namespace
@@ -49,11 +83,12 @@ void loadFont() {
                     warned = true;
                 }
             }
+    makeGlyphRows();
 }
 
 void drawGlyph(std::uint8_t code, std::int32_t x, std::int32_t y, LockedFrame frame, std::uint8_t blue,
                std::uint8_t green, std::uint8_t red) {
-    if (code == ' ' || !frame.drawable())
+    if (code == ' ' || !frame.drawable() || blankGlyph(abGlyphRows[code]))
         return;
     const std::uint8_t *glyph = FontBitmap.data() + static_cast<std::size_t>(code) * GLYPH_BYTES;
     // Packed once per glyph at 16 bits.
@@ -65,11 +100,16 @@ void drawGlyph(std::uint8_t code, std::int32_t x, std::int32_t y, LockedFrame fr
     const std::int64_t right = std::int64_t{x} + GLYPH_WIDTH - 1, bottom = std::int64_t{y} + GLYPH_HEIGHT - 1;
     if (right < 0 || x >= SCREENWIDTH || bottom < 0 || y >= SCREENHEIGHT)
         return;
-    const bool inside = frame.contains(x, y) && frame.contains(right, bottom);
+    if (frame.contains(x, y) && frame.contains(right, bottom)) {
+        if (frame.bytesPerPixel == 3)
+            drawInside<3>(abGlyphRows[code], frame.pixel(x, y), frame.pitch, ink);
+        else if (frame.bytesPerPixel == 2)
+            drawInside<2>(abGlyphRows[code], frame.pixel(x, y), frame.pitch, ink);
+        return;
+    }
     for (int column = 0; column < GLYPH_WIDTH; ++column)
         for (int row = 0; row < GLYPH_HEIGHT; ++row)
-            if (glyph[column * 32 + row] != 0 &&
-                (inside || frame.contains(std::int64_t{x} + column, std::int64_t{y} + row)))
+            if (glyph[column * 32 + row] != 0 && frame.contains(std::int64_t{x} + column, std::int64_t{y} + row))
                 frame.put(x + column, y + row, ink);
 }
 

@@ -17,11 +17,15 @@ constexpr std::size_t GLYPH_BYTES = 8 * 32;
 struct FontState {
     // Glyph g, column c, row r at g*GLYPH_BYTES + c*32 + r.
     std::array<std::uint8_t, 256 * GLYPH_BYTES> FontBitmap{};
+    // The same pixels row by row, bit c for column c, made by loadFont: a
+    // glyph is drawn from its set bits instead of testing 128 bytes.
+    std::array<std::array<std::uint8_t, 16>, 256> abGlyphRows{};
 };
 
 extern FontState fontState;
 
 inline constexpr auto &FontBitmap = fontState.FontBitmap;
+inline constexpr auto &abGlyphRows = fontState.abGlyphRows;
 
 // Called by initAssets after the pointer picture.
 void loadFont();

@@ -19,9 +19,14 @@
 #include "platform/clock.h"
 #include "platform/install.h"
 #include "platform/testing.h"
+#include "platform/text.h"
 #include "platform/web/web.h"
 #include "platform/windows.h"
+#include "present/pagetext.h"
+#include "shell/reset.h"
 #include "support/chain.h"
+#include "support/page_files.h"
+#include "text/archive.h"
 
 namespace {
 
@@ -36,6 +41,7 @@ struct Page {
     int nextModule = 7;
     bool refuseModules = false;
     std::vector<std::uint8_t> shot;
+    std::vector<std::string> texts;
 };
 
 Page page;
@@ -80,6 +86,7 @@ void orbex_log(const char *line) { page.calls.push_back(std::string("log ") + li
 void orbex_download(const char *name, const void *, uint32_t length) {
     page.calls.push_back(std::string("download ") + name + " " + std::to_string(length));
 }
+void orbex_article_text(const char *json) { page.texts.emplace_back(json); }
 void orbex_shot(const char *name, const void *pixels, int pitch, int depth, uint32_t, uint32_t, uint32_t) {
     page.calls.push_back(std::string("shot ") + name + " " + std::to_string(depth));
     const auto *bytes = static_cast<const std::uint8_t *>(pixels);
@@ -284,6 +291,48 @@ TEST_F(WebBackend, TheSoundLibraryKeepsItsRulesOverThePagesPlayer) {
     EXPECT_EQ(page.calls, (std::vector<std::string>{"sound_stop", "sound_init 22050", "sound_volume 100",
                                                     "music_load 300", "sound_start", "music_play 7", "sound_volume 40",
                                                     "music_load 300", "sound_stop", "music_free 7"}));
+}
+
+} // namespace
+} // namespace orbex
+
+namespace orbex {
+namespace {
+
+// The page gets the lines once per article, as coloured runs with their
+// links, and then only the view, with the point a click on each visible link
+// takes in the picture.
+TEST_F(WebBackend, TheArticlesTextGoesToThePageOncePerArticle) {
+    resetViewer();
+    ASSERT_TRUE(start());
+    const std::string text = "Gr\xFC\xDF"
+                             "e \"da\"\n" +
+                             test::colourCode(255, 0, 0) + "rot " +
+                             test::articleLink("4", "2", 0x102030, 0x405060, "Weiter") + "\n";
+    std::copy(text.begin(), text.end(), szText.begin());
+    nTextLength = static_cast<std::int32_t>(text.size());
+    ++dwSelections;
+    showArticleText(articleTextAt(0.0f));
+    showArticleText(articleTextAt(1.0f));
+    showArticleText(ArticleText{});
+    ASSERT_EQ(page.texts.size(), 3u);
+    EXPECT_NE(page.texts[0].find("\"lines\":[[[\"Gr\xC3\xBC\xC3\x9F"
+                                 "e \\\"da\\\"\",\"ffffff\",-1]],"
+                                 "[[\"rot \",\"ff0000\",-1],[\"Weiter\",\"102030\",0]],[]]"),
+              std::string::npos)
+        << page.texts[0];
+    EXPECT_NE(page.texts[0].find("\"links\":[{\"music\":false,\"module\":\"\",\"target\":4,\"targetLine\":2,"
+                                 "\"line\":1}]"),
+              std::string::npos)
+        << page.texts[0];
+    // The link's zone runs from x = 48 to 96 (both excluded) on line 1,
+    // rows 222 to 238 (both excluded).
+    EXPECT_NE(page.texts[0].find("\"view\":{\"first\":0,\"last\":2,\"points\":[[72,223]]}"), std::string::npos)
+        << page.texts[0];
+    EXPECT_EQ(page.texts[1].find("\"lines\""), std::string::npos) << page.texts[1];
+    EXPECT_NE(page.texts[1].find("\"view\":{\"first\":1,\"last\":2,\"points\":[[72,207]]}"), std::string::npos)
+        << page.texts[1];
+    EXPECT_EQ(page.texts[2], "{\"shown\":false}");
 }
 
 } // namespace

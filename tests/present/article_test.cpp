@@ -31,6 +31,7 @@ class ArticleTest : public ViewerTest {
         szText.fill(0);
         std::copy(text.begin(), text.end(), szText.begin());
         nTextLength = static_cast<std::int32_t>(text.size());
+        ++dwSelections;
     }
 
     std::vector<Cell> draw(const std::string &text, float scroll = 0.0f) {

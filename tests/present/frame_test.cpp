@@ -169,6 +169,7 @@ TEST_F(FrameTest, PressJustBeforeAWindowClosesStillFollowsALink) {
     ViewerMode = MODE_VIEWING;
     const std::string text = articleLink("4", "0", 0x102030, 0x405060, "Go");
     std::copy(text.begin(), text.end(), szText.begin());
+    ++dwSelections;
     nLineCount = 100;
     nArticle = 3;
     bMouseOn = 0;
@@ -282,6 +283,7 @@ TEST_F(FrameTest, ViewingFrameLaysOutWithThePreviousPointerThenReadsIt) {
     const std::uint32_t normal = 0x102030, hover = 0x405060;
     const std::string text = "AB" + articleLink("4", "0", normal, hover, "Go");
     std::copy(text.begin(), text.end(), szText.begin());
+    ++dwSelections;
     nLineCount = 100;
     nArticle = 1;
     nMouseX = 40;

@@ -22,7 +22,10 @@ namespace {
 std::string link(const char *article) { return articleLink(article, "0", 0xFFC800, 0x00FFFF, std::string(60, '#')); }
 
 std::string archive() {
-    const std::string contents = "d\nInhalt\n\n" + link("2") + "\n";
+    // Umlauts the font leaves blank, for the clipboard.
+    const std::string contents = "d\nInhalt: Gr\xFC\xDF"
+                                 "e aus K\xF6ln\n\n" +
+                                 link("2") + "\n";
     // Long enough that edge scrolling takes about ten seconds to reach its end.
     std::vector<std::string> lines(200);
     for (std::size_t n = 1; n < lines.size(); n += 2)

@@ -2,8 +2,8 @@
 # Runs orbex in a real SDL window on a private Xvfb display: the start
 # picture, taps (press and release back to back) that follow links every
 # time, keys, the pointer leaving the window at the bottom edge, Print
-# Screen, a letterboxed window, Alt+Enter into full screen and back, a tap
-# that ends the end picture, the close button and the shutdown lines of the
+# Screen, Ctrl+C (read back with xclip), a letterboxed window, Alt+Enter
+# into full screen and back, a tap that ends the end picture, the close button and the shutdown lines of the
 # log. Checks what the X display shows, pixel by pixel, each check waiting
 # for its picture up to a deadline. The viewer is started by orbex_launch (a
 # clean environment and a deadline of its own) and killed when a step fails.
@@ -27,7 +27,7 @@ export ASAN_OPTIONS="${ASAN_OPTIONS:-}${ASAN_OPTIONS:+:}detect_leaks=0"
 WORK=$(mktemp -d)
 XVFB_PID=
 LAUNCH_PID=
-WID= WX=0 WY=0 X=0 Y=0 WIDTH=0 HEIGHT=0 PIXEL=
+WID= WX=0 WY=0 X=0 Y=0 WIDTH=0 HEIGHT=0 PIXEL= CLIPBOARD=
 cleanup() {
     stop_viewer
     if [ -n "$XVFB_PID" ]; then
@@ -112,6 +112,12 @@ page_still() {
 }
 
 page_moved_from() { [ "$(page_column)" != "$1" ]; }
+
+# clipboard_has TEXT: the clipboard's first line is TEXT; CLIPBOARD holds it.
+clipboard_has() {
+    CLIPBOARD=$(timeout 2 xclip -o -selection clipboard 2>/dev/null | head -n1)
+    [ "$CLIPBOARD" = "$1" ]
+}
 
 viewer_ended() { ! kill -0 "$LAUNCH_PID" 2>/dev/null; }
 
@@ -206,6 +212,14 @@ run_24() {
     expect contents-line5 "$(sx 100)" "$(sy 293)" $BLUE || { abandon; return; }
     # The link under the pointer lights up once a frame has read the pointer.
     expect contents-hover "$(sx 100)" "$(sy 245)" $HOVER || { abandon; return; }
+
+    # Ctrl+C: the contents page's text on the clipboard, in UTF-8.
+    if command -v xclip >/dev/null; then
+        xdotool key ctrl+c
+        poll 3000 clipboard_has "Inhalt: Grüße aus Köln" || fail "Ctrl+C: the clipboard holds '$CLIPBOARD'"
+    else
+        echo "NOTE: xclip not found, Ctrl+C not checked"
+    fi
 
     # Five taps on the link: article 2 (odd lines green), back to the
     # contents page by article 2's link at the same place, and so on.

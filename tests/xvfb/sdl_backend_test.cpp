@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <string>
 #include <vector>
 
 #include "platform/bass.h"
@@ -14,6 +15,8 @@
 #include "platform/sdl/internal.h"
 #include "platform/sdl/sdl.h"
 #include "platform/testing.h"
+#include "platform/text.h"
+#include "present/pagetext.h"
 #include "support/chain.h"
 #include "support/modules.h"
 #include "support/viewer_test.h"
@@ -240,6 +243,35 @@ TEST_F(SdlBackendTest, PrintScreenAndAltEnterStayWithTheBackend) {
     ASSERT_EQ(rgb.size(), 640u * 480 * 3);
     EXPECT_EQ((std::vector<std::uint8_t>(rgb.begin(), rgb.begin() + 9)),
               (std::vector<std::uint8_t>{0, 0, 0, 255, 255, 255, 0, 0, 0}));
+}
+
+// Ctrl+C is the backend's like Print Screen: the viewer hears neither the C
+// nor a copy; the clipboard gets the article's text as UTF-8.
+TEST_F(SdlBackendTest, CtrlCCopiesTheShownArticleAsUtf8) {
+    const std::string text = "Gr\xFC\xDF"
+                             "e aus K\xF6ln\n\xA2\x01\x02\x03"
+                             "zwei\n";
+    std::copy(text.begin(), text.end(), szText.begin());
+    nTextLength = static_cast<std::int32_t>(text.size());
+    ++dwSelections;
+    SDL_SetClipboardText("before");
+    // Nothing shown yet: the clipboard keeps what it had.
+    pushKey(SDLK_c, SDL_SCANCODE_C, KMOD_LCTRL);
+    drain();
+    char *kept = SDL_GetClipboardText();
+    EXPECT_STREQ(kept, "before");
+    SDL_free(kept);
+    showArticleText(articleTextAt(0.0f));
+    pushKey(SDLK_c, SDL_SCANCODE_C, KMOD_RCTRL);
+    pushKey(SDLK_c, SDL_SCANCODE_C);
+    drain();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].wParam, VK_C);
+    char *copied = SDL_GetClipboardText();
+    ASSERT_NE(copied, nullptr);
+    EXPECT_STREQ(copied, "Gr\xC3\xBC\xC3\x9F"
+                         "e aus K\xC3\xB6ln\nzwei\n");
+    SDL_free(copied);
 }
 
 // Shots are the reader's: they go where the program was started, not into

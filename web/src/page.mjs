@@ -15,6 +15,7 @@ import { keepLocal, loadLocal, pickedDrop, pickedFolder, prepare, refusal } from
 import { keepOffline } from './offline.mjs'
 import { dataUrl, encodePng } from './png.mjs'
 import { Sound } from './sound.mjs'
+import { ArticleTextView, isCopyKey } from './text.mjs'
 
 // The query and the program's script tag as the page's options.
 function readOptions(location, document) {
@@ -60,6 +61,7 @@ export class Page {
     this.input = new Input()
     this.sound = new Sound(new URL('../chiptune3/chiptune3.js', import.meta.url).href, byId('orbex-sound-hint'))
     this.canvas = new Canvas(byId('orbex-canvas'))
+    this.text = new ArticleTextView(document, this)
     this.stats = {
       firstFrameMs: null, presents: 0, uploads: 0, filesMs: null, files: 0, missing: [], workletMs: null,
     }
@@ -128,6 +130,10 @@ export class Page {
     this.canvas.showCursor(visible)
   }
 
+  articleText(data) {
+    this.text.update(data)
+  }
+
   // ---- input
 
   pollEvent() {
@@ -185,6 +191,8 @@ export class Page {
   // Alt+Enter and Print Screen are the page's, and work after the end too.
   // Space and Enter on a button of the page are the button's.
   keyDown(e) {
+    // Ctrl+C is the browser's copy, and keys in the text are the text's.
+    if (isCopyKey(e) || this.text.owns(e.target)) return
     if (this.elements.box.open) return
     if (e.altKey && (e.code === 'Enter' || e.code === 'NumpadEnter')) {
       e.preventDefault()

@@ -113,6 +113,12 @@ bool SdlBackend::backendKey(const SDL_KeyboardEvent &key) {
         }
         return true;
     }
+    // Copy, as everywhere on the desktop; with Alt it stays the system's.
+    if (key.keysym.sym == SDLK_c && (key.keysym.mod & KMOD_CTRL) != 0 && (key.keysym.mod & KMOD_ALT) == 0) {
+        if (key.repeat == 0)
+            copyArticleText();
+        return true;
+    }
     if (key.keysym.scancode == SDL_SCANCODE_PRINTSCREEN) {
         if (key.repeat == 0)
             platform.saveScreenshot();

@@ -2,12 +2,15 @@
 // renderer, the texture that shows the frames and the audio device, and its
 // work is split by part: window.cpp (the window, its mode, the pointer,
 // message boxes), events.cpp (SDL's events as window messages, in a window,
-// a key and a mouse part), screen.cpp (the frames) and audio.cpp (the device).
+// a key and a mouse part), screen.cpp (the frames), clipboard.cpp (the
+// article's text for Ctrl+C) and audio.cpp (the device).
 #pragma once
 
 #include <SDL.h>
 
+#include <cstdint>
 #include <memory>
+#include <string>
 
 #include "platform/backend.h"
 #include "platform/sound/sound.h"
@@ -57,6 +60,8 @@ class SdlBackend final : public VideoBackend {
     bool restoreFrames() override;
     void closeFrames() override;
     void presentFrame(const FrameView &frame) override;
+    // clipboard.cpp
+    void articleText(const ArticleText &text) override;
 
     // The music: the desktop's module player on SDL's audio device.
     MusicEngine *music() { return &player; }
@@ -80,6 +85,8 @@ class SdlBackend final : public VideoBackend {
     bool onMouse(const SDL_Event &event, bool *moved);
     // The keys the backend keeps for itself; true when the key was one of them.
     bool backendKey(const SDL_KeyboardEvent &key);
+    // clipboard.cpp: Ctrl+C puts the shown article's text on the clipboard.
+    void copyArticleText();
     // screen.cpp
     bool openTexture(int depth);
     void drawTexture();
@@ -95,6 +102,11 @@ class SdlBackend final : public VideoBackend {
     // Whether the system pointer is over the window, as SDL's enter and
     // leave events tell.
     bool pointerInside = false;
+    // The shown article's text as UTF-8, made when the article or its lines
+    // change; empty while no article is shown.
+    std::string copyText;
+    std::uint32_t copySelection = 0;
+    std::uint32_t copyVersion = 0;
     // Declared in the order they are made, so that each goes before what it
     // was made from.
     SdlPtr<SDL_Window> window;

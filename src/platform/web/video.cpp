@@ -57,6 +57,14 @@ class WebVideo final : public VideoBackend {
         orbex_wait_frame();
     }
 
+    // The page keeps the lines; a move of the view sends only the view.
+    void articleText(const ArticleText &text) override {
+        const bool withLines = !text.shown || text.selection != sentSelection || text.version != sentVersion;
+        sentSelection = text.shown ? text.selection : 0;
+        sentVersion = text.shown ? text.version : 0;
+        orbex_article_text(articleTextJson(text, withLines).c_str());
+    }
+
     // Into the script's result; the page makes the PNG (black without pixels).
     void shot(const std::string &name, const FrameView &frame) override {
         orbex_shot(name.c_str(), frame.pixels, frame.pitch, frame.pixels != nullptr ? frame.depth : 0, frame.redMask,
@@ -66,6 +74,8 @@ class WebVideo final : public VideoBackend {
   private:
     Platform &platform;
     bool windowOpen = false;
+    std::uint32_t sentSelection = 0;
+    std::uint32_t sentVersion = 0;
 };
 
 std::optional<WebVideo> video;

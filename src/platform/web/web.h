@@ -6,6 +6,8 @@
 // as headless, so that both give the same frames.
 #pragma once
 
+#include <string>
+
 #include "platform/backend.h"
 
 namespace orbex::web {
@@ -19,5 +21,9 @@ inline constexpr Backend BACKEND{"web", install, shutdown};
 
 // Called by install: the page's music.
 MusicEngine *pageMusic();
+
+// Called by the video backend whenever the viewer hands down the article's
+// text: the JSON object the page makes its text of (text.cpp).
+std::string articleTextJson(const ArticleText &text, bool withLines);
 
 } // namespace orbex::web

@@ -1,0 +1,132 @@
+// The shown article's text in the page, for screen readers, the browser's
+// find, copy and translation: a heading with title and author, one paragraph
+// per line of the picture (the viewer's own layout writes them, see
+// src/platform/web/text.cpp), its links as link elements that give the
+// viewer the input a click on that link in the picture gives, a live region
+// that announces another article, and the lines in view marked. The "Text"
+// button shows it beside or below the picture; hidden, it stays in the
+// accessibility tree.
+import { WM } from './keys.mjs'
+
+// Copy is the browser's, whatever the page does with other keys.
+export function isCopyKey(e) {
+  return (e.ctrlKey || e.metaKey) && !e.altKey && e.code === 'KeyC'
+}
+
+export class ArticleTextView {
+  // page: the Page (its input queue and frame count).
+  constructor(document, page) {
+    const byId = (id) => document.getElementById(id)
+    this.document = document
+    this.page = page
+    this.section = byId('orbex-text')
+    this.heading = byId('orbex-text-title')
+    this.author = byId('orbex-text-author')
+    this.body = byId('orbex-text-lines')
+    this.news = byId('orbex-text-news')
+    this.toggle = byId('orbex-text-toggle')
+    this.selection = null
+    this.lineElements = []
+    this.linkElements = []
+    this.points = []
+    this.inView = []
+    this.toggle.addEventListener('click', () => this.show(this.toggle.getAttribute('aria-pressed') !== 'true'))
+  }
+
+  // Keys typed in the text are the document's (Tab, Enter on a link, find).
+  owns(target) {
+    return target instanceof Node && this.section.contains(target)
+  }
+
+  show(visible) {
+    this.toggle.setAttribute('aria-pressed', visible ? 'true' : 'false')
+    this.section.classList.toggle('orbex-shown', visible)
+  }
+
+  // One message of the program: everything, only the view, or no article.
+  update(data) {
+    if (!data.shown) {
+      this.selection = null
+      this.heading.textContent = 'No article shown'
+      this.author.textContent = ''
+      this.body.replaceChildren()
+      this.lineElements = []
+      this.linkElements = []
+      this.points = []
+      this.inView = []
+      return
+    }
+    if (data.lines) this.write(data)
+    this.view(data.view)
+  }
+
+  write(data) {
+    const title = data.title || (data.article === 1 ? 'Contents' : 'Article')
+    this.heading.textContent = title
+    this.author.textContent = data.author ? 'Author: ' + data.author : ''
+    this.author.hidden = !data.author
+    this.linkElements = data.links.map((link, k) => this.linkElement(link, k))
+    const runs = new Array(data.links.length).fill(0)
+    this.lineElements = data.lines.map((line) => {
+      const p = this.document.createElement('p')
+      for (const [text, colour, link] of line) {
+        let span
+        if (link >= 0) {
+          span = this.linkElements[link]
+          // A link's text is one run; a second one (a space) stays beside it.
+          if (runs[link]++ > 0) span = this.document.createElement('span')
+        } else {
+          span = this.document.createElement('span')
+        }
+        span.append(text)
+        span.style.color = '#' + colour
+        p.append(span)
+      }
+      return p
+    })
+    this.body.replaceChildren(...this.lineElements)
+    this.inView = []
+    if (data.selection !== this.selection) {
+      this.selection = data.selection
+      this.news.textContent = data.author ? `${title}, by ${data.author}` : title
+    }
+  }
+
+  linkElement(link, k) {
+    const a = this.document.createElement('a')
+    a.href = '#orbex-text'
+    a.className = link.music ? 'orbex-music-link' : 'orbex-article-link'
+    if (link.music) a.title = 'Music: ' + link.module
+    a.addEventListener('click', (e) => {
+      e.preventDefault()
+      this.follow(k)
+    })
+    return a
+  }
+
+  view(view) {
+    for (const p of this.inView) p.removeAttribute('aria-current')
+    this.inView = this.lineElements.slice(Math.max(0, view.first), view.last + 1)
+    for (const p of this.inView) p.setAttribute('aria-current', 'location')
+    this.points = view.points
+    this.linkElements.forEach((a, k) => {
+      if (view.points[k]) a.removeAttribute('aria-disabled')
+      else a.setAttribute('aria-disabled', 'true')
+    })
+  }
+
+  // As a tap in the picture: the pointer moves onto the link, a frame lays
+  // the page out with it there, then the press and the release.
+  async follow(k) {
+    const point = this.points[k]
+    if (!point) return
+    const input = this.page.input
+    input.moveTo(point[0], point[1])
+    input.moved()
+    const seen = this.page.stats.presents
+    while (this.page.stats.presents <= seen + 1) await new Promise((resolve) => setTimeout(resolve, 5))
+    const param = ((point[1] << 16) | point[0]) >>> 0
+    input.post(WM.LBUTTONDOWN, 1, param)
+    input.post(WM.LBUTTONUP, 0, param)
+  }
+}

@@ -1,0 +1,159 @@
+// The article's text in the page, end to end: node --test web/test/text.test.mjs
+//
+// Builds the site from a copy of the sample magazine (ORBEX_SAMPLE_MAGAZINE,
+// default build/magazine) and reads it by hand in Debian's Chromium: the
+// text section holds the shown article, read from the accessibility tree; a
+// link activated there gives the same frame as a click on that link in the
+// picture; the browser finds a word of the current article and none of the
+// one before; axe-core finds no serious or critical violation. Skips, saying
+// why, when Chromium, emcc, playwright-core, axe-core or the sample is missing.
+import assert from 'node:assert/strict'
+import fs from 'node:fs'
+import os from 'node:os'
+import path from 'node:path'
+import { after, before, describe, test } from 'node:test'
+import { fileURLToPath } from 'node:url'
+
+import { buildSite, missingBrowserTool } from './fixtures.mjs'
+import { launch, open, serve } from './run-site.mjs'
+
+const webDir = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..')
+const root = path.dirname(webDir)
+const sample = process.env.ORBEX_SAMPLE_MAGAZINE || path.join(root, 'build', 'magazine')
+const axePath = path.join(webDir, 'node_modules', '@axe-core', 'playwright')
+
+function missingTool() {
+  const tool = missingBrowserTool()
+  if (tool) return tool
+  if (!fs.existsSync(axePath)) return '@axe-core/playwright is missing: cd web && npm ci'
+  if (!fs.existsSync(path.join(sample, 'data', 'orbex.dat'))) return `the sample magazine is missing (${sample})`
+  return null
+}
+
+const skip = missingTool()
+const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms))
+
+const frameHash = (page) => page.evaluate(() => {
+  let h = 0
+  for (const p of window.orbex.pixels) h = (Math.imul(h, 31) + p) | 0
+  return h
+})
+
+// A frame pixel's place on the page.
+async function pagePoint(page, x, y) {
+  const box = await page.locator('#orbex-canvas').boundingBox()
+  return [box.x + ((x + 0.5) * box.width) / 640, box.y + ((y + 0.5) * box.height) / 480]
+}
+
+// The frame once it has stood still for a while (the scroll bar comes a
+// frame late, the pointer fades in).
+async function settledFrame(page) {
+  let last = await frameHash(page)
+  for (let k = 0; k < 50; ++k) {
+    await sleep(150)
+    const now = await frameHash(page)
+    if (now === last) return now
+    last = now
+  }
+  return last
+}
+
+const heading = (page) => page.locator('#orbex-text-title').textContent()
+const linesText = (page) => page.locator('#orbex-text-lines').innerText()
+const words = (text) => new Set(text.split(/[^\p{L}]+/u).filter((w) => w.length >= 6))
+
+describe('the article text in the page', { skip: skip ?? false, timeout: 900000 }, () => {
+  let tmp
+  let server
+  let browser
+
+  before(async () => {
+    tmp = fs.mkdtempSync(path.join(os.tmpdir(), 'orbex-text-'))
+    const magazine = path.join(tmp, 'sample')
+    fs.cpSync(sample, magazine, { recursive: true, filter: (f) => !/orbex\.(cfg|log)$|save\.txt$/.test(f) })
+    const site = path.join(tmp, 'site')
+    const { seconds } = buildSite(webDir, magazine, site)
+    console.log(`# site built in ${seconds.toFixed(1)} s`)
+    server = await serve(site, {})
+    browser = await launch()
+  })
+
+  after(async () => {
+    await browser?.close()
+    server?.close()
+    if (tmp) fs.rmSync(tmp, { recursive: true, force: true })
+  })
+
+  test('the text follows the picture, its links click as the picture does, and axe finds nothing serious', async () => {
+    const { default: AxeBuilder } = await import(path.join(axePath, 'dist', 'index.mjs'))
+    const context = await browser.newContext()
+    const page = await context.newPage()
+    await open(page, server.url, 'args=n')
+    await page.waitForFunction(() => window.orbex?.stats.presents > 0, null, { timeout: 60000 })
+    assert.equal(await heading(page), 'No article shown')
+    // The start picture takes a click once its first second is over.
+    await sleep(1300)
+    const neutral = await pagePoint(page, 600, 120)
+    for (let k = 0; k < 20 && (await heading(page)) === 'No article shown'; ++k) {
+      await page.mouse.click(...neutral)
+      await sleep(300)
+    }
+    assert.equal(await heading(page), 'Contents')
+
+    // The contents page, as the accessibility tree reads it.
+    const tree = await page.locator('#orbex-text').ariaSnapshot()
+    assert.match(tree, /heading "Contents"/)
+    const links = page.locator('#orbex-text a.orbex-article-link:not([aria-disabled])')
+    assert.ok((await links.count()) > 0, 'no article link in view on the contents page')
+    const link = links.first()
+    const name = (await link.textContent()).trim()
+    assert.ok(tree.includes(`link "${name}"`), `the link "${name}" is not in the tree:\n${tree}`)
+    const contents = await linesText(page)
+
+    const axe = await new AxeBuilder({ page }).analyze()
+    const serious = axe.violations.filter((v) => v.impact === 'serious' || v.impact === 'critical')
+    assert.deepEqual(serious.map((v) => `${v.id}: ${v.help}`), [])
+
+    // Activated from the text, by keyboard, as a screen reader does.
+    const point = await page.evaluate(() => {
+      const k = window.orbex.text.linkElements.findIndex((a) => !a.hasAttribute('aria-disabled') &&
+        a.classList.contains('orbex-article-link'))
+      return window.orbex.text.points[k]
+    })
+    await link.focus()
+    await page.keyboard.press('Enter')
+    await page.waitForFunction(() => document.getElementById('orbex-text-title').textContent !== 'Contents',
+      null, { timeout: 10000 })
+    const title = await heading(page)
+    assert.equal(await page.locator('#orbex-text-news').textContent().then((t) => t.startsWith(title)), true,
+      'the live region did not announce the article')
+    const fromText = await settledFrame(page)
+    const article = await linesText(page)
+
+    // The browser finds a word of this article and none of the contents page.
+    // getByText matches parts of texts, whatever their case.
+    const has = (text, w) => text.toLowerCase().includes(w.toLowerCase())
+    const now = [...words(article)].find((w) => !has(contents, w))
+    const before = [...words(contents)].find((w) => !has(article, w))
+    assert.ok(now && before, 'no word that tells the two pages apart')
+    assert.ok((await page.getByText(now).count()) > 0, `"${now}" is not found`)
+    assert.equal(await page.getByText(before).count(), 0, `"${before}" of the contents page is still found`)
+
+    // Back, and the same link clicked in the picture: a move, then a click a
+    // frame later, as a reader's hand does it.
+    await page.mouse.click(...neutral, { button: 'right' })
+    await page.waitForFunction(() => document.getElementById('orbex-text-title').textContent === 'Contents',
+      null, { timeout: 10000 })
+    assert.ok((await page.getByText(before).count()) > 0, `"${before}" is not found on the contents page`)
+    const onLink = await pagePoint(page, point[0], point[1])
+    await page.mouse.move(...onLink)
+    await sleep(300)
+    for (let k = 0; k < 5 && (await heading(page)) === 'Contents'; ++k) {
+      await page.mouse.click(...onLink)
+      await sleep(400)
+    }
+    assert.equal(await heading(page), title)
+    assert.equal(await settledFrame(page), fromText, 'the picture differs from the one the text\'s link gave')
+    await context.close()
+  })
+})
