@@ -10,10 +10,11 @@ ORBEX_BUILD_PACKAGES=(g++ cmake make pkg-config libpng-dev libsdl2-dev libopenmp
   libimagequant-dev libzip-dev)
 
 # The tests on top: test and benchmark libraries, a private X display driven
-# by xdotool, and the validators of the installed files and the Debian package.
+# by xdotool, and the validators of the installed files, the Debian package
+# and the EPUB edition.
 # shellcheck disable=SC2034 # used by test.sh
 ORBEX_TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev libx11-dev xvfb xdotool xclip python3
-  desktop-file-utils appstream groff-base dpkg-dev file lintian)
+  desktop-file-utils appstream groff-base dpkg-dev file lintian epubcheck)
 
 # The fuzz targets on top (fuzz/run.sh): clang with libFuzzer and its sanitizers.
 # shellcheck disable=SC2034 # used by fuzz/run.sh

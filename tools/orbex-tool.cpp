@@ -268,21 +268,31 @@ Command renderCommand(CLI::App &app) {
 
 struct ExportOptions {
     std::string folder, target;
-    bool html = false;
+    bool html = false, epub = false;
 };
 
 Command exportCommand(CLI::App &app) {
     auto o = std::make_shared<ExportOptions>();
     CLI::App *sub = subcommand(app, "export", "Writes the magazine as an accessible archive edition",
-                               "Writes the magazine in DIR as static HTML into OUT (made when missing): one\n"
-                               "page per article (index.html is the contents page), each line of the\n"
-                               "picture a paragraph with its colours, article links as links to the line\n"
-                               "they open, music links named, the start picture as the cover (cover.png),\n"
-                               "all in UTF-8. The text is laid out by the viewer's own code.\n");
+                               "With --html, writes the magazine in DIR as static HTML into the folder OUT\n"
+                               "(made when missing): one page per article (index.html is the contents\n"
+                               "page), each line of the picture a paragraph with its colours, article\n"
+                               "links as links to the line they open, music links named, the start\n"
+                               "picture as the cover (cover.png), all in UTF-8. With --epub, writes the\n"
+                               "same pages as one EPUB 3 book into the file OUT (magazine.epub), the same\n"
+                               "bytes for the same magazine (its date from SOURCE_DATE_EPOCH, if set).\n"
+                               "The text is laid out by the viewer's own code.\n");
     sub->add_option("DIR", o->folder, "the magazine folder")->required();
-    sub->add_option("OUT", o->target, "the folder to write")->required();
-    sub->add_flag("--html", o->html, "static HTML (the only edition so far)")->required();
-    return {sub, [o](Report &report) { return orbex::exportHtml(o->folder, o->target, report) ? 0 : PROBLEM; }};
+    sub->add_option("OUT", o->target, "the folder (--html) or the book's file (--epub) to write")->required();
+    CLI::Option_group *edition = sub->add_option_group("edition", "which edition to write (one of them)");
+    edition->add_flag("--html", o->html, "static HTML pages in a folder");
+    edition->add_flag("--epub", o->epub, "an EPUB 3 book in one file");
+    edition->require_option(1);
+    return {sub, [o](Report &report) {
+                const bool written = o->epub ? orbex::exportEpub(o->folder, o->target, report)
+                                             : orbex::exportHtml(o->folder, o->target, report);
+                return written ? 0 : PROBLEM;
+            }};
 }
 
 struct NewOptions {

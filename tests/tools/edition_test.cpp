@@ -1,7 +1,11 @@
 // orbex-tool export --html: every page's paragraphs are the lines of the
 // viewer's page text of that article, links lead to the page and line they
-// open, the cover is the start picture.
+// open, the cover is the start picture. --epub: the same pages as a book
+// epubcheck accepts, the same bytes every time.
+#include <zip.h>
+
 #include <filesystem>
+#include <map>
 #include <regex>
 #include <string>
 #include <vector>
@@ -11,6 +15,7 @@
 #include "present/pagetext.h"
 #include "support/child.h"
 #include "support/magazine.h"
+#include "support/page_files.h"
 #include "support/viewer_test.h"
 #include "text/archive.h"
 
@@ -36,6 +41,32 @@ std::vector<std::string> paragraphs(const std::string &html) {
     }
     return lines;
 }
+
+// A zip's entries in their order, with their contents.
+std::vector<std::pair<std::string, std::string>> unzipped(const std::filesystem::path &path) {
+    std::vector<std::pair<std::string, std::string>> entries;
+    int error = 0;
+    zip_t *archive = zip_open(path.c_str(), ZIP_RDONLY, &error);
+    EXPECT_NE(archive, nullptr) << path;
+    if (archive == nullptr)
+        return entries;
+    for (zip_int64_t i = 0; i < zip_get_num_entries(archive, 0); ++i) {
+        zip_stat_t stat;
+        zip_file_t *file = zip_fopen_index(archive, static_cast<zip_uint64_t>(i), 0);
+        if (zip_stat_index(archive, static_cast<zip_uint64_t>(i), 0, &stat) != 0 || file == nullptr) {
+            ADD_FAILURE() << "entry " << i;
+            break;
+        }
+        std::string bytes(stat.size, '\0');
+        EXPECT_EQ(zip_fread(file, bytes.data(), stat.size), static_cast<zip_int64_t>(stat.size));
+        zip_fclose(file);
+        entries.emplace_back(stat.name, bytes);
+    }
+    zip_close(archive);
+    return entries;
+}
+
+std::string textOf(const Bytes &bytes) { return {bytes.begin(), bytes.end()}; }
 
 class EditionTest : public ViewerTest {};
 
@@ -89,6 +120,141 @@ TEST_F(EditionTest, RefusesAFolderThatIsNoMagazine) {
     ChildResult run = runChild({ORBEX_TOOL_BINARY, "export", "empty", "out", "--html"});
     EXPECT_NE(run.status, 0);
     EXPECT_NE(run.err.find("the viewer"), std::string::npos) << run.err;
+}
+
+TEST_F(EditionTest, EpubBookIsValidHoldsTheHtmlEditionsTextAndIsTheSameEveryTime) {
+    copySampleMagazine("mag");
+    ChildResult html = runChild({ORBEX_TOOL_BINARY, "export", "mag", "out", "--html"});
+    ASSERT_EQ(html.status, 0) << html.err;
+    ChildResult epub = runChild({ORBEX_TOOL_BINARY, "export", "mag", "book.epub", "--epub"});
+    ASSERT_EQ(epub.status, 0) << epub.err;
+    const Bytes first = readFile("book.epub");
+
+    // Reading systems find the type at a fixed place: the first entry,
+    // stored, without an extra field.
+    ASSERT_GT(first.size(), 58u);
+    EXPECT_EQ(textOf(Bytes(first.begin(), first.begin() + 4)), "PK\x03\x04");
+    EXPECT_EQ(first[8] | first[9] << 8, 0) << "compressed";
+    EXPECT_EQ(first[28] | first[29] << 8, 0) << "extra field";
+    EXPECT_EQ(textOf(Bytes(first.begin() + 30, first.begin() + 58)), "mimetypeapplication/epub+zip");
+
+    const auto entries = unzipped(folder / "book.epub");
+    std::map<std::string, std::string> files(entries.begin(), entries.end());
+    const std::string &package = files["EPUB/package.opf"];
+    EXPECT_TRUE(
+        std::regex_search(package, std::regex("<dc:identifier id=\"id\">urn:uuid:[0-9a-f]{8}-[0-9a-f]{4}-8[0-9a-f]{"
+                                              "3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}</dc:identifier>")))
+        << package;
+    EXPECT_NE(package.find("<dc:language>de</dc:language>"), std::string::npos);
+    EXPECT_NE(package.find("<dc:title>ORBEX 5 - Beispielausgabe</dc:title>"), std::string::npos) << package;
+    EXPECT_NE(package.find("href=\"cover.png\" media-type=\"image/png\" properties=\"cover-image\""),
+              std::string::npos);
+
+    // Every page of the HTML edition is in the book, in the magazine's
+    // order, with the same text line for line; links stay inside the book.
+    const std::regex itemref("<itemref idref=\"page-([0-9]+)\"/>");
+    int pages = 0;
+    for (std::sregex_iterator it(package.begin(), package.end(), itemref), end; it != end; ++it) {
+        const int number = std::stoi((*it)[1]);
+        EXPECT_EQ(number, ++pages);
+        const std::string name = number == 1 ? "index" : "article-" + std::to_string(number);
+        const std::string &page = files["EPUB/" + name + ".xhtml"];
+        ASSERT_FALSE(page.empty()) << name;
+        EXPECT_EQ(paragraphs(page), paragraphs(textOf(readFile("out/" + name + ".html")))) << name;
+        EXPECT_EQ(page.find(".html\""), std::string::npos) << name;
+        EXPECT_NE(files["EPUB/nav.xhtml"].find("<a href=\"" + name + ".xhtml\">"), std::string::npos) << name;
+    }
+    EXPECT_EQ(pages, 5);
+    EXPECT_NE(files["EPUB/index.xhtml"].find("<a href=\"article-4.xhtml#l18\">"), std::string::npos);
+    EXPECT_EQ(files["EPUB/cover.png"], textOf(readFile("out/cover.png")));
+
+    // Debian's epubcheck is a jar that only binfmt makes a command, which a
+    // container may lack: java runs it either way.
+    const char *const checkerJar = "/usr/share/java/epubcheck.jar";
+    const bool checker = std::filesystem::exists(checkerJar) && std::filesystem::exists("/usr/bin/java");
+    if (checker) {
+        ChildResult check = runChild({"/usr/bin/java", "-jar", checkerJar, "book.epub"}, 100);
+        EXPECT_EQ(check.status, 0) << check.out << check.err;
+        EXPECT_EQ((check.out + check.err).find("ERROR"), std::string::npos) << check.out << check.err;
+        EXPECT_EQ((check.out + check.err).find("WARNING"), std::string::npos) << check.out << check.err;
+    }
+
+    // Later, in another time zone, over the first book: the same bytes.
+    epub = runChild({ORBEX_TOOL_BINARY, "export", "mag", "book.epub", "--epub"}, 60, {"TZ=Pacific/Kiritimati"});
+    ASSERT_EQ(epub.status, 0) << epub.err;
+    EXPECT_EQ(readFile("book.epub"), first);
+    if (!checker)
+        GTEST_SKIP() << "epubcheck is not installed (Debian package epubcheck, " << checkerJar
+                     << "): the book was not validated";
+}
+
+TEST_F(EditionTest, EpubTakesItsDateFromSourceDateEpochAndWritesNoLink) {
+    copySampleMagazine("mag");
+    ChildResult run =
+        runChild({ORBEX_TOOL_BINARY, "export", "mag", "book.epub", "--epub"}, 60, {"SOURCE_DATE_EPOCH=1700000000"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto entries = unzipped(folder / "book.epub");
+    ASSERT_FALSE(entries.empty());
+    EXPECT_EQ(entries.front().first, "mimetype");
+    std::map<std::string, std::string> files(entries.begin(), entries.end());
+    EXPECT_NE(files["EPUB/package.opf"].find("<meta property=\"dcterms:modified\">2023-11-14T22:13:20Z</meta>"),
+              std::string::npos);
+
+    // A date that is none is an error, not today's date.
+    run = runChild({ORBEX_TOOL_BINARY, "export", "mag", "other.epub", "--epub"}, 60, {"SOURCE_DATE_EPOCH=yesterday"});
+    EXPECT_NE(run.status, 0);
+    EXPECT_NE(run.err.find("SOURCE_DATE_EPOCH"), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists("other.epub"));
+
+    // A link in the book's place is refused and what it points to is kept.
+    writeFile("target", Bytes{'x'});
+    std::filesystem::create_symlink("target", "linked.epub");
+    run = runChild({ORBEX_TOOL_BINARY, "export", "mag", "linked.epub", "--epub"});
+    EXPECT_NE(run.status, 0);
+    EXPECT_EQ(readFile("target"), Bytes{'x'});
+    EXPECT_TRUE(std::filesystem::is_symlink("linked.epub"));
+}
+
+// A book must be XML throughout and every link must find its place, or
+// reading systems refuse it: markup characters and control bytes in titles
+// and module names, a link past the last line or to no article.
+TEST_F(EditionTest, EpubStaysWellFormedAndItsLinksLandWhateverTheMagazineSays) {
+    TestMagazine magazine;
+    const std::string contents = "d\n" + articleLink("2", "50", 0xFFC850, 0x60FFFF, "Far") + "\n" +
+                                 articleLink("7", "0", 0xFFC850, 0x60FFFF, "None") + "\n" +
+                                 musicLink("a\x01<b>.xm", 0xFFC850, 0x60FFFF, "Tune") + "\n";
+    magazine.archive = archiveOf({contents, "xA<&>\x02\"B\nC&D\n\nshort\nend\n"});
+    magazine.write("mag");
+    ChildResult run = runChild({ORBEX_TOOL_BINARY, "export", "mag", "book.epub", "--epub"});
+    ASSERT_EQ(run.status, 0) << run.err;
+
+    const auto entries = unzipped(folder / "book.epub");
+    std::map<std::string, std::string> files(entries.begin(), entries.end());
+    const std::string &index = files["EPUB/index.xhtml"];
+    const std::string &article = files["EPUB/article-2.xhtml"];
+    const auto last = paragraphs(article).size() - 1;
+    EXPECT_NE(index.find("<a href=\"article-2.xhtml#l" + std::to_string(last) + "\">"), std::string::npos) << index;
+    EXPECT_NE(index.find("<span class=\"dead\">"), std::string::npos) << index;
+    EXPECT_NE(index.find("title=\"Music: a &lt;b&gt;.xm\""), std::string::npos) << index;
+    EXPECT_NE(article.find("<title>A&lt;&amp;&gt; &quot;B</title>"), std::string::npos) << article;
+
+    if (!std::filesystem::exists("/usr/bin/python3"))
+        GTEST_SKIP() << "python3 is not installed: the book's XML was not parsed";
+    ChildResult parse =
+        runChild({"/usr/bin/python3", "-c",
+                  "import sys, zipfile, xml.dom.minidom as dom\n"
+                  "book = zipfile.ZipFile(sys.argv[1])\n"
+                  "for name in book.namelist():\n"
+                  "    if name.endswith(('.xhtml', '.opf', '.xml')): dom.parseString(book.read(name))\n",
+                  "book.epub"});
+    EXPECT_EQ(parse.status, 0) << parse.err;
+}
+
+TEST_F(EditionTest, ExportWantsExactlyOneEdition) {
+    copySampleMagazine("mag");
+    EXPECT_NE(runChild({ORBEX_TOOL_BINARY, "export", "mag", "out"}).status, 0);
+    EXPECT_NE(runChild({ORBEX_TOOL_BINARY, "export", "mag", "out", "--html", "--epub"}).status, 0);
+    EXPECT_FALSE(std::filesystem::exists("out"));
 }
 
 } // namespace

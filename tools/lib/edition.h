@@ -1,7 +1,8 @@
-// The magazine as static HTML, an archive edition: one page per article, the
-// contents page as index.html, the start picture as the cover. The text of
-// each page is the viewer's own layout of the article (the page's text), so
-// every paragraph is a line of the picture, with its colours as styles.
+// The magazine as an archive edition: static HTML (one page per article, the
+// contents page as index.html, the start picture as the cover) or the same
+// pages as one EPUB 3 book. The text of each page is the viewer's own layout
+// of the article (the page's text), so every paragraph is a line of the
+// picture, with its colours as styles.
 #pragma once
 
 #include <string>
@@ -15,7 +16,14 @@ namespace orbex {
 // once per process.
 bool exportHtml(const std::string &folder, const std::string &outFolder, Report &report);
 
-// The name of article number's page in the edition.
+// Writes the same pages as an EPUB 3 book into the file outFile, which takes
+// the place of an earlier one only when it is complete. The book is the same
+// bytes for the same magazine: its identifier comes from the magazine's text
+// and cover, its date from SOURCE_DATE_EPOCH (1980-01-01 without it). Once
+// per process, as exportHtml.
+bool exportEpub(const std::string &folder, const std::string &outFile, Report &report);
+
+// The name of article number's page in the HTML edition.
 std::string editionPage(int number);
 
 } // namespace orbex
