@@ -16,6 +16,7 @@
 #include "platform/headless/headless.h"
 #include "platform/install.h"
 #include "present/pagetext.h"
+#include "render.h"
 #include "shell/startup.h"
 #include "text/archive.h"
 
@@ -173,21 +174,8 @@ bool layOut(const std::string &folder, Markup markup, Edition &edition, Report &
     std::vector<std::uint8_t> raw;
     const bool cover = magazine.read("data/begin.raw", raw).result == ReadResult::Ok &&
                        raw.size() == static_cast<std::size_t>(SCREENWIDTH * SCREENHEIGHT * 3);
-    if (fchdir(magazine.descriptor()) != 0) {
-        report.error(folder + ": cannot enter the folder");
+    if (!startViewerIn(magazine, folder, report))
         return false;
-    }
-    installBackend(headless::BACKEND, false);
-    bMusicOn = 0;
-    bMouseOn = 0;
-    bool ok = initEngine(nullptr, nullptr, nullptr, SW_SHOWDEFAULT) != 0 && bQuitRequest == 0;
-    for (const std::string &text : headless::messageBoxes())
-        report.error("the viewer says: " + cp1252ToUtf8(text.c_str()));
-    if (!ok) {
-        report.error("the viewer could not start on this folder");
-        releaseDisplayObjects();
-        return false;
-    }
     loadArchive();
     // Every record ends with a separator, which never stands inside one.
     const auto articles = static_cast<std::int32_t>(std::count(ArticleArchive.begin(), ArticleArchive.end(), 0x9E));
@@ -208,6 +196,7 @@ bool layOut(const std::string &folder, Markup markup, Edition &edition, Report &
             edition.firstLine = trimmed(lineUtf8(text, line));
     }
     edition.source.assign(ArticleArchive.begin(), ArticleArchive.end());
+    bool ok = true;
     if (cover) {
         edition.source.insert(edition.source.end(), raw.begin(), raw.end());
         RgbImage picture{SCREENWIDTH, SCREENHEIGHT, raw};

@@ -17,6 +17,24 @@
 
 namespace orbex {
 
+bool startViewerIn(const Folder &magazine, const std::string &folder, Report &report) {
+    if (fchdir(magazine.descriptor()) != 0) {
+        report.error(folder + ": cannot enter the folder");
+        return false;
+    }
+    installBackend(headless::BACKEND, false);
+    bMusicOn = 0;
+    bMouseOn = 0;
+    const bool ok = initEngine(nullptr, nullptr, nullptr, SW_SHOWDEFAULT) != 0 && bQuitRequest == 0;
+    for (const std::string &text : headless::messageBoxes())
+        report.error("the viewer says: " + cp1252ToUtf8(text.c_str()));
+    if (!ok) {
+        report.error("the viewer could not start on this folder");
+        releaseDisplayObjects();
+    }
+    return ok;
+}
+
 bool renderArticle(const std::string &folder, int number, float line, const std::string &png, Report &report) {
     // Both folders are opened before the viewer moves into the magazine's.
     Folder magazine, out;
@@ -25,21 +43,8 @@ bool renderArticle(const std::string &folder, int number, float line, const std:
         report.error(why);
         return false;
     }
-    if (fchdir(magazine.descriptor()) != 0) {
-        report.error(folder + ": cannot enter the folder");
+    if (!startViewerIn(magazine, folder, report))
         return false;
-    }
-    installBackend(headless::BACKEND, false);
-    bMusicOn = 0;
-    bMouseOn = 0;
-    bool ok = initEngine(nullptr, nullptr, nullptr, SW_SHOWDEFAULT) != 0;
-    for (const std::string &text : headless::messageBoxes())
-        report.error("the viewer says: " + cp1252ToUtf8(text.c_str()));
-    if (!ok || bQuitRequest != 0) {
-        report.error("the viewer could not start on this folder");
-        releaseDisplayObjects();
-        return false;
-    }
     nInitStage = INIT_DONE;
     loadArchive();
     nArticle = number;
@@ -51,6 +56,7 @@ bool renderArticle(const std::string &folder, int number, float line, const std:
     updateFrame();
     RgbImage frame{SCREENWIDTH, SCREENHEIGHT, headless::lastFrameRgb()};
     std::vector<std::uint8_t> bytes;
+    bool ok = true;
     if (!encodePng(frame, bytes) || !out.write(name, bytes, why)) {
         report.error(why.empty() ? png + ": cannot write" : why);
         ok = false;

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "files.h"
 #include "report.h"
 
 namespace orbex {
@@ -13,5 +14,11 @@ namespace orbex {
 // Runs the viewer's start-up in folder, so it may create orbex.cfg there as
 // the viewer does. Once per process: the viewer's state is global.
 bool renderArticle(const std::string &folder, int number, float line, const std::string &png, Report &report);
+
+// Starts the viewer headless in the magazine's folder (named folder in
+// messages), without music or pointer, as render and export do; what it
+// says in message boxes goes to report. The working folder is the
+// magazine's afterwards, as the viewer needs it.
+bool startViewerIn(const Folder &magazine, const std::string &folder, Report &report);
 
 } // namespace orbex
