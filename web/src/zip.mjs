@@ -42,7 +42,7 @@ const ARCHIVE = 'data/orbex.dat'
 const S_IFMT = 0o170000
 const S_IFLNK = 0o120000
 
-// The zip specification's other character set, for names not in UTF-8.
+// The zip format's older character set (code page 437), for names not in UTF-8.
 const CP437 = 'ÇüéâäàåçêëèïîìÄÅÉæÆôöòûùÿÖÜ¢£¥₧ƒáíóúñÑªº¿⌐¬½¼¡«»░▒▓│┤╡╢╖╕╣║╗╝╜╛┐└┴┬├─┼╞╟╚╔╩╦╠═╬╧╨╤╥╙╘╒╓╫╪┘┌█▄▌▐▀' +
   'αßΓπΣσµτΦΘΩδ∞φε∩≡±≥≤⌠⌡÷≈°∙·√ⁿ²■\u00a0'
 const utf8 = new TextDecoder('utf-8', { fatal: true })
