@@ -272,3 +272,30 @@ export function missingBrowserTool(needEmcc = true) {
   }
   return null
 }
+
+// The native viewer and the sample magazine the browser's results are held
+// against (CTest names them; by hand they are build/'s).
+export const NATIVE_BINARY = process.env.ORBEX_BINARY || path.join(webDir, '..', 'build', 'orbex')
+export const SAMPLE_MAGAZINE = process.env.ORBEX_SAMPLE_MAGAZINE || path.join(webDir, '..', 'build', 'magazine')
+
+// Why the tests against the native viewer cannot run here, or null.
+export function missingNativeTool() {
+  const tool = missingBrowserTool()
+  if (tool) return tool
+  if (!fs.existsSync(NATIVE_BINARY)) return `the native viewer is missing (${NATIVE_BINARY}): build it first`
+  if (!fs.existsSync(path.join(SAMPLE_MAGAZINE, 'data', 'orbex.dat'))) {
+    return `the sample magazine is missing (${SAMPLE_MAGAZINE}): cmake --build build --target magazine`
+  }
+  return null
+}
+
+const MODULES = /\.(xm|mod|s3m|it)$/i
+
+// A first start of the sample magazine, as the desktop tour has it: its data
+// and modules only, never an orbex.cfg or orbex.log a desktop run left there.
+export function copySample(to) {
+  fs.cpSync(path.join(SAMPLE_MAGAZINE, 'data'), path.join(to, 'data'), { recursive: true })
+  for (const name of fs.readdirSync(SAMPLE_MAGAZINE)) {
+    if (MODULES.test(name)) fs.copyFileSync(path.join(SAMPLE_MAGAZINE, name), path.join(to, name))
+  }
+}

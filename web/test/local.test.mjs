@@ -19,28 +19,18 @@ import path from 'node:path'
 import { after, before, describe, test } from 'node:test'
 import { fileURLToPath } from 'node:url'
 
-import { buildSite, firstDifference, missingBrowserTool, openBrowsers, readDataUrl, readPng } from './fixtures.mjs'
+import {
+  NATIVE_BINARY, SAMPLE_MAGAZINE, buildSite, copySample, firstDifference, missingNativeTool, openBrowsers, readDataUrl,
+  readPng,
+} from './fixtures.mjs'
 import { FOREIGN_SCRIPT, writeForeignMagazine } from './foreign.mjs'
 import { open, serve, waitResult } from './run-site.mjs'
 import { folderEntries, hostileZips, zipBytes } from './zips.mjs'
 
 const webDir = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..')
-const root = path.dirname(webDir)
-const binary = process.env.ORBEX_BINARY || path.join(root, 'build', 'orbex')
-const sample = process.env.ORBEX_SAMPLE_MAGAZINE || path.join(root, 'build', 'magazine')
-const MODULES = /\.(xm|mod|s3m|it)$/i
-
-function missingTool() {
-  const tool = missingBrowserTool()
-  if (tool) return tool
-  if (!fs.existsSync(binary)) return `the native viewer is missing (${binary}): build it first`
-  if (!fs.existsSync(path.join(sample, 'data', 'orbex.dat'))) {
-    return `the sample magazine is missing (${sample}): cmake --build build --target magazine`
-  }
-  return null
-}
-
-const skip = missingTool()
+const binary = NATIVE_BINARY
+const sample = SAMPLE_MAGAZINE
+const skip = missingNativeTool()
 
 // The frame's words as the page holds them (canvas.mjs), from RGB bytes.
 function frameHashOfRgb(rgb) {
@@ -83,10 +73,7 @@ describe('magazines from the disk and a shelf of issues, in the browser', { skip
   before(async () => {
     tmp = fs.mkdtempSync(path.join(os.tmpdir(), 'orbex-local-'))
     const issue = path.join(tmp, 'sample')
-    fs.cpSync(path.join(sample, 'data'), path.join(issue, 'data'), { recursive: true })
-    for (const name of fs.readdirSync(sample)) {
-      if (MODULES.test(name)) fs.copyFileSync(path.join(sample, name), path.join(issue, name))
-    }
+    copySample(issue)
     fs.mkdirSync(path.join(tmp, 'served'))
     fs.writeFileSync(path.join(tmp, 'served', 'foreign.txt'), FOREIGN_SCRIPT)
     // The second issue, and the reader's own magazines: a zip at 24 bits, a

@@ -14,12 +14,11 @@ import path from 'node:path'
 import { after, before, describe, test } from 'node:test'
 import { fileURLToPath } from 'node:url'
 
-import { buildSite, missingBrowserTool } from './fixtures.mjs'
+import { SAMPLE_MAGAZINE, buildSite, missingBrowserTool } from './fixtures.mjs'
 import { launch, open, serve } from './run-site.mjs'
 
 const webDir = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..')
-const root = path.dirname(webDir)
-const sample = process.env.ORBEX_SAMPLE_MAGAZINE || path.join(root, 'build', 'magazine')
+const sample = SAMPLE_MAGAZINE
 const axePath = path.join(webDir, 'node_modules', '@axe-core', 'playwright')
 
 function missingTool() {

@@ -21,7 +21,8 @@ import { after, before, describe, test } from 'node:test'
 import { fileURLToPath } from 'node:url'
 
 import {
-  buildSite, fingers, firstDifference, fnv1a, missingBrowserTool, openBrowsers, readDataUrl, readPng, sampleLevels,
+  NATIVE_BINARY, SAMPLE_MAGAZINE, buildSite, copySample, fingers, firstDifference, fnv1a, missingNativeTool,
+  openBrowsers, readDataUrl, readPng, sampleLevels,
   setFocused, setHidden,
 } from './fixtures.mjs'
 import { FOREIGN_SCRIPT, writeForeignMagazine } from './foreign.mjs'
@@ -30,31 +31,10 @@ import { consoleLine, open, serve, waitResult } from './run-site.mjs'
 const webDir = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..')
 const root = path.dirname(webDir)
 const regression = path.join(root, 'tests', 'regression')
-const binary = process.env.ORBEX_BINARY || path.join(root, 'build', 'orbex')
-const sample = process.env.ORBEX_SAMPLE_MAGAZINE || path.join(root, 'build', 'magazine')
-const MODULES = /\.(xm|mod|s3m|it)$/i
-
-function missingTool() {
-  const tool = missingBrowserTool()
-  if (tool) return tool
-  if (!fs.existsSync(binary)) return `the native viewer is missing (${binary}): build it first`
-  if (!fs.existsSync(path.join(sample, 'data', 'orbex.dat'))) {
-    return `the sample magazine is missing (${sample}): cmake --build build --target magazine`
-  }
-  return null
-}
-
-const skip = missingTool()
+const binary = NATIVE_BINARY
+const sample = SAMPLE_MAGAZINE
+const skip = missingNativeTool()
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms))
-
-// A first start of the sample magazine, as the desktop tour has it: its data
-// and modules only, never an orbex.cfg or orbex.log a desktop run left there.
-function copySample(to) {
-  fs.cpSync(path.join(sample, 'data'), path.join(to, 'data'), { recursive: true })
-  for (const name of fs.readdirSync(sample)) {
-    if (MODULES.test(name)) fs.copyFileSync(path.join(sample, name), path.join(to, name))
-  }
-}
 
 // The script's shot names, in order.
 function shotsOf(script) {
