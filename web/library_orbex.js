@@ -41,8 +41,8 @@ mergeInto(LibraryManager.library, {
   },
 
   orbex_present__deps: ['$orbexPage'],
-  orbex_present: function (ptr, pitch, depth, red, green, blue) {
-    orbexPage().present(HEAPU8, ptr, pitch, depth, red >>> 0, green >>> 0, blue >>> 0);
+  orbex_present: function (ptr, pitch, depth, red, green, blue, first, last) {
+    orbexPage().present(HEAPU8, ptr, pitch, depth, red >>> 0, green >>> 0, blue >>> 0, first, last);
   },
 
   orbex_wait_frame__deps: ['$orbexPage', '$Asyncify', '$orbexWake'],

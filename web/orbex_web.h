@@ -19,9 +19,11 @@ extern "C" {
 
 /* Display. */
 
-/* Shows a frame on the canvas (Flip, after drawing). */
-void orbex_present(const void *pixels, int pitch, int depth, uint32_t red_mask, uint32_t green_mask,
-                   uint32_t blue_mask);
+/* Shows a frame on the canvas (Flip, after drawing): rows first_row to
+ * last_row of it are new, the others are as last shown (none is new when
+ * first_row > last_row). Depth 0: a black frame. */
+void orbex_present(const void *pixels, int pitch, int depth, uint32_t red_mask, uint32_t green_mask, uint32_t blue_mask,
+                   int first_row, int last_row);
 /* Waits: the next animation frame; while the page is hidden, until it is
  * visible again. With ?clock=step:MS it only lets the page run once. */
 void orbex_wait_frame(void);

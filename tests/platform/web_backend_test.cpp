@@ -20,6 +20,7 @@
 #include "platform/install.h"
 #include "platform/testing.h"
 #include "platform/text.h"
+#include "platform/web/shownframe.h"
 #include "platform/web/web.h"
 #include "platform/windows.h"
 #include "present/pagetext.h"
@@ -50,8 +51,9 @@ Page page;
 
 extern "C" {
 
-void orbex_present(const void *, int pitch, int depth, uint32_t, uint32_t, uint32_t) {
-    page.calls.push_back("present " + std::to_string(pitch) + " " + std::to_string(depth));
+void orbex_present(const void *, int pitch, int depth, uint32_t, uint32_t, uint32_t, int first, int last) {
+    page.calls.push_back("present " + std::to_string(pitch) + " " + std::to_string(depth) + " rows " +
+                         std::to_string(first) + "-" + std::to_string(last));
 }
 void orbex_wait_frame(void) { page.calls.emplace_back("wait_frame"); }
 int orbex_poll_event(uint32_t *out) {
@@ -218,9 +220,14 @@ TEST_F(WebBackend, AnIdlePageSendsAnEmptyMessageNowAndThen) {
 TEST_F(WebBackend, AFlipShowsTheFrameThenWaitsForTheNextAnimationFrame) {
     ASSERT_TRUE(start());
     flip(24);
-    EXPECT_EQ(page.calls, (std::vector<std::string>{"present 1920 24", "wait_frame"}));
+    EXPECT_EQ(page.calls, (std::vector<std::string>{"present 1920 24 rows 0-479", "wait_frame"}));
+    // The same frame again: nothing new for the canvas.
+    flip(24);
+    EXPECT_EQ(page.calls.at(2), "present 1920 24 rows 0--1");
+    flip(24, 7);
+    EXPECT_EQ(page.calls.at(4), "present 1920 24 rows 0-479");
     flip(16);
-    EXPECT_EQ(page.calls, (std::vector<std::string>{"present 1280 16", "wait_frame"}));
+    EXPECT_EQ(page.calls, (std::vector<std::string>{"present 1280 16 rows 0-479", "wait_frame"}));
     SetCursor(nullptr);
     EXPECT_EQ(page.calls.back(), "show_cursor 0");
     MessageBoxA(hwnd, "Text", "ORBEX 5", MB_OK);
@@ -337,3 +344,70 @@ TEST_F(WebBackend, TheArticlesTextGoesToThePageOncePerArticle) {
 
 } // namespace
 } // namespace orbex
+
+namespace {
+
+// A frame of 640x480 pixels at depth, each row padded by pad bytes.
+struct TestFrame {
+    int depth;
+    int pitch;
+    std::vector<std::uint8_t> bytes;
+
+    TestFrame(int depth, int pad) : depth(depth), pitch(640 * depth / 8 + pad), bytes(pitch * 480) {
+        for (std::size_t i = 0; i < bytes.size(); ++i)
+            bytes[i] = static_cast<std::uint8_t>((i * 7919) >> 3);
+    }
+    orbex::FrameView view(std::uint32_t red = 0xF800) const {
+        orbex::FrameView v;
+        v.pixels = bytes.data();
+        v.width = 640;
+        v.height = 480;
+        v.pitch = pitch;
+        v.depth = depth;
+        v.redMask = red;
+        return v;
+    }
+    std::uint8_t &at(int row, int byte) { return bytes[static_cast<std::size_t>(row * pitch + byte)]; }
+};
+
+std::pair<int, int> span(orbex::web::RowSpan rows) { return {rows.first, rows.last}; }
+
+} // namespace
+
+TEST(ShownFrame, OnlyTheRowsBetweenTheFirstAndLastChangedOneAreNew) {
+    for (auto [depth, pad] : {std::pair{24, 0}, {24, 8}, {16, 6}, {24, 1}}) {
+        SCOPED_TRACE(std::to_string(depth) + " bits, pad " + std::to_string(pad));
+        TestFrame frame(depth, pad);
+        orbex::web::ShownFrame shown;
+        EXPECT_EQ(span(shown.update(frame.view())), std::pair(0, 479));
+        EXPECT_TRUE(shown.update(frame.view()).empty());
+        const int rowBytes = 640 * depth / 8;
+        // The first byte of one row and the last of another, in every byte
+        // lane of the comparison; padding is no pixel.
+        frame.at(100, 0) ^= 1;
+        frame.at(130, rowBytes - 1) ^= 0x80;
+        if (pad > 0)
+            frame.at(200, rowBytes) ^= 0xFF;
+        EXPECT_EQ(span(shown.update(frame.view())), std::pair(100, 130));
+        EXPECT_TRUE(shown.update(frame.view()).empty());
+        frame.at(479, rowBytes - 17) ^= 4;
+        EXPECT_EQ(span(shown.update(frame.view())), std::pair(479, 479));
+        frame.at(0, 63) ^= 4;
+        EXPECT_EQ(span(shown.update(frame.view())), std::pair(0, 0));
+        // Changed back, the rows are new again: the canvas shows the change.
+        frame.at(0, 63) ^= 4;
+        EXPECT_EQ(span(shown.update(frame.view())), std::pair(0, 0));
+        // Other channel masks: the same bytes are other colours.
+        EXPECT_EQ(span(shown.update(frame.view(0x7C00))), std::pair(0, 479));
+    }
+}
+
+TEST(ShownFrame, AFrameWithoutPixelsIsShownWholeAndForgetsTheLastOne) {
+    TestFrame frame(24, 0);
+    orbex::web::ShownFrame shown;
+    shown.update(frame.view());
+    orbex::FrameView black = frame.view();
+    black.pixels = nullptr;
+    EXPECT_EQ(span(shown.update(black)), std::pair(0, 479));
+    EXPECT_EQ(span(shown.update(frame.view())), std::pair(0, 479));
+}

@@ -52,28 +52,6 @@ export function frameToRgba(heap, ptr, pitch, depth, red, green, blue, out, firs
   }
 }
 
-// Rows of the frame at ptr that differ from the copy kept in last (rows of
-// rowBytes): { first, last }, or null when none does. Compared a word at a
-// time where the rows allow it.
-function changedRows(heap, ptr, pitch, rowBytes, kept) {
-  const words = (ptr & 3) === 0 && (pitch & 3) === 0 && (rowBytes & 3) === 0
-  const source = words ? new Uint32Array(heap.buffer, heap.byteOffset) : heap
-  const copy = words ? new Uint32Array(kept.buffer) : kept
-  const unit = words ? 4 : 1
-  const rowLength = rowBytes / unit
-  const differs = (y) => {
-    let s = (ptr + y * pitch) / unit
-    for (let k = y * rowLength, end = k + rowLength; k < end; ++k, ++s) if (source[s] !== copy[k]) return true
-    return false
-  }
-  let first = 0
-  while (first < HEIGHT && !differs(first)) ++first
-  if (first === HEIGHT) return null
-  let last = HEIGHT - 1
-  while (last > first && !differs(last)) --last
-  return { first, last }
-}
-
 export class Canvas {
   constructor(element) {
     this.element = element
@@ -81,30 +59,26 @@ export class Canvas {
     this.image = this.context2d.createImageData(WIDTH, HEIGHT)
     this.pixels = new Uint32Array(this.image.data.buffer) // the frame last shown
     this.layout = null // depth, pitch and masks of the frame last shown
-    this.kept = null // its bytes as the program gave them, rows packed
     this.uploads = 0
     this.watchScale()
   }
 
-  // Only the rows that changed since the last frame are converted and
-  // uploaded; an unchanged frame costs one comparison. False when nothing
-  // was uploaded.
-  present(heap, ptr, pitch, depth, red, green, blue) {
+  // Rows first to last of the frame are new (the program compares each
+  // frame with the one shown before it, which costs far less than putting
+  // rows on the canvas); the others are as shown. A frame of another layout
+  // is converted whole. False when nothing was put on the canvas.
+  present(heap, ptr, pitch, depth, red, green, blue, first = 0, last = HEIGHT - 1) {
     const layout = `${depth},${pitch},${red},${green},${blue}`
-    const rowBytes = depth === 16 || depth === 24 ? (WIDTH * depth) / 8 : 0
-    let rows = { first: 0, last: HEIGHT - 1 }
-    if (layout !== this.layout || rowBytes === 0) {
+    if (layout !== this.layout) {
       this.layout = layout
-      this.kept = new Uint8Array(rowBytes * HEIGHT)
-    } else {
-      rows = changedRows(heap, ptr, pitch, rowBytes, this.kept)
-      if (rows === null) return false
+      first = 0
+      last = HEIGHT - 1
     }
-    frameToRgba(heap, ptr, pitch, depth, red, green, blue, this.pixels, rows.first, rows.last)
-    for (let y = rows.first; y <= rows.last; ++y) {
-      this.kept.set(heap.subarray(ptr + y * pitch, ptr + y * pitch + rowBytes), y * rowBytes)
-    }
-    this.context2d.putImageData(this.image, 0, 0, 0, rows.first, WIDTH, rows.last - rows.first + 1)
+    first = Math.max(0, first)
+    last = Math.min(HEIGHT - 1, last)
+    if (first > last) return false
+    frameToRgba(heap, ptr, pitch, depth, red, green, blue, this.pixels, first, last)
+    this.context2d.putImageData(this.image, 0, 0, 0, first, WIDTH, last - first + 1)
     ++this.uploads
     return true
   }

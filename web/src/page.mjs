@@ -100,8 +100,8 @@ export class Page {
 
   // ---- display
 
-  present(heap, ptr, pitch, depth, red, green, blue) {
-    if (this.canvas.present(heap, ptr, pitch, depth, red, green, blue)) ++this.stats.uploads
+  present(heap, ptr, pitch, depth, red, green, blue, first, last) {
+    if (this.canvas.present(heap, ptr, pitch, depth, red, green, blue, first, last)) ++this.stats.uploads
     if (this.stats.firstFrameMs === null) {
       this.stats.firstFrameMs = performance.now()
       this.elements.status.textContent = ''

@@ -27,6 +27,7 @@ export class ArticleTextView {
     this.toggle = byId('orbex-text-toggle')
     this.selection = null
     this.lineElements = []
+    this.lineKeys = [] // what each line shows, to keep its element
     this.linkElements = []
     this.points = []
     this.inView = []
@@ -51,6 +52,7 @@ export class ArticleTextView {
       this.author.textContent = ''
       this.body.replaceChildren()
       this.lineElements = []
+      this.lineKeys = []
       this.linkElements = []
       this.points = []
       this.inView = []
@@ -60,32 +62,62 @@ export class ArticleTextView {
     this.view(data.view)
   }
 
+  // Lines the last text had too (the same runs, colours and links) keep
+  // their elements: a scroll by a line makes the text again where a link
+  // wraps a line above the window otherwise, and most lines stay as they
+  // were.
   write(data) {
     const title = data.title || (data.article === 1 ? 'Contents' : 'Article')
     this.heading.textContent = title
     this.author.textContent = data.author ? 'Author: ' + data.author : ''
     this.author.hidden = !data.author
-    this.linkElements = data.links.map((link, k) => this.linkElement(link, k))
-    const runs = new Array(data.links.length).fill(0)
-    this.lineElements = data.lines.map((line) => {
+    const linkKey = (k) => {
+      const link = data.links[k]
+      return [link.music, link.module, link.target, link.targetLine]
+    }
+    const kept = new Map()
+    this.lineElements.forEach((p, i) => {
+      const key = this.lineKeys[i]
+      if (kept.has(key)) kept.get(key).push(p)
+      else kept.set(key, [p])
+    })
+    this.linkElements = new Array(data.links.length)
+    this.lineKeys = data.lines.map((line) => JSON.stringify(line.map(([text, colour, link]) =>
+      [text, colour, link >= 0 ? linkKey(link) : null])))
+    this.lineElements = data.lines.map((line, i) => {
+      // A link's text is one run (its first); a second one (a space) stays beside it.
+      const firsts = []
+      const isFirst = line.map(([, , link]) => link >= 0 && !firsts.includes(link) && firsts.push(link) > 0)
+      const same = kept.get(this.lineKeys[i])?.shift()
+      if (same) {
+        same.querySelectorAll('a').forEach((a, n) => {
+          a.orbexLink = firsts[n]
+          this.linkElements[firsts[n]] = a
+        })
+        return same
+      }
       const p = this.document.createElement('p')
-      for (const [text, colour, link] of line) {
+      line.forEach(([text, colour, link], r) => {
         let span
-        if (link >= 0) {
-          span = this.linkElements[link]
-          // A link's text is one run; a second one (a space) stays beside it.
-          if (runs[link]++ > 0) span = this.document.createElement('span')
+        if (isFirst[r]) {
+          span = this.linkElement(data.links[link], link)
+          this.linkElements[link] = span
         } else {
           span = this.document.createElement('span')
         }
         span.append(text)
         span.style.color = '#' + colour
         p.append(span)
-      }
+      })
       return p
     })
-    this.body.replaceChildren(...this.lineElements)
+    // A link without text on any line still has its element, as every link.
+    data.links.forEach((link, k) => {
+      this.linkElements[k] ??= this.linkElement(link, k)
+    })
+    for (const p of this.inView) p.removeAttribute('aria-current')
     this.inView = []
+    this.body.replaceChildren(...this.lineElements)
     if (data.selection !== this.selection) {
       this.selection = data.selection
       this.news.textContent = data.author ? `${title}, by ${data.author}` : title
@@ -97,9 +129,10 @@ export class ArticleTextView {
     a.href = '#orbex-text'
     a.className = link.music ? 'orbex-music-link' : 'orbex-article-link'
     if (link.music) a.title = 'Music: ' + link.module
+    a.orbexLink = k
     a.addEventListener('click', (e) => {
       e.preventDefault()
-      this.follow(k)
+      this.follow(a.orbexLink)
     })
     return a
   }

@@ -139,7 +139,7 @@ void takeEvents() {
 void runFrame() {
     takeEvents();
     draw();
-    orbex_present(frame.data(), pitch(), depth, masks[0], masks[1], masks[2]);
+    orbex_present(frame.data(), pitch(), depth, masks[0], masks[1], masks[2], 0, HEIGHT - 1);
     ++frameCount;
     orbex_wait_frame();
 }

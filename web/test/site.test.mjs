@@ -434,27 +434,25 @@ describe('the page in node', () => {
     return { puts, element: { getContext: () => context, style: {} } }
   }
 
-  test('only the rows that changed are converted and put on the canvas; an unchanged frame not at all', () => {
+  test('only the rows the program names are converted and put on the canvas; none, nothing; a new layout, all', () => {
     const layouts = [[24, WIDTH * 3, 0], [24, WIDTH * 3 + 8, 0], [16, WIDTH * 2 + 6, 2], [24, WIDTH * 3 + 1, 1]]
     for (const [depth, pitch, offset] of layouts) {
       const heap = new Uint8Array(offset + pitch * HEIGHT + 8)
       for (let i = 0; i < heap.length; ++i) heap[i] = (i * 7919) >>> 3
       const { puts, element } = fakeCanvas()
       const canvas = new Canvas(element)
-      const show = () => canvas.present(heap, offset, pitch, depth, 0xf800, 0x07e0, 0x001f)
-      assert.equal(show(), true)
-      assert.equal(show(), false, `an unchanged frame was put again at ${depth} bits`)
-      heap[offset + 100 * pitch + 5] ^= 0xff
-      heap[offset + 130 * pitch + (depth / 8) * WIDTH - 1] ^= 0xff
-      // Past a row's end, in its padding: no pixel.
-      if (pitch > (depth / 8) * WIDTH) heap[offset + 200 * pitch + (depth / 8) * WIDTH] ^= 0xff
-      assert.equal(show(), true)
+      const show = (first, last, red = 0xf800) => canvas.present(heap, offset, pitch, depth, red, 0x07e0, 0x001f, first, last)
+      // The first frame is shown whole, whatever the rows.
+      assert.equal(show(5, 4), true)
+      assert.equal(show(0, -1), false, `an unchanged frame was put again at ${depth} bits`)
+      heap.fill(0x5a, offset + 100 * pitch, offset + 131 * pitch)
+      assert.equal(show(100, 130), true)
       assert.deepEqual(puts, [[0, HEIGHT], [100, 31]])
       const whole = new Uint32Array(WIDTH * HEIGHT)
       frameToRgba(heap, offset, pitch, depth, 0xf800, 0x07e0, 0x001f, whole)
       assert.ok(whole.every((v, i) => v === canvas.pixels[i]), `the shown frame differs at ${depth} bits`)
       // Another layout is shown whole.
-      canvas.present(heap, offset, pitch, depth, 0x7c00, 0x03e0, 0x001f)
+      show(0, -1, 0x7c00)
       assert.deepEqual(puts.at(-1), [0, HEIGHT])
     }
   })

@@ -155,4 +155,46 @@ describe('the article text in the page', { skip: skip ?? false, timeout: 900000 
     assert.equal(await settledFrame(page), fromText, 'the picture differs from the one the text\'s link gave')
     await context.close()
   })
+
+  test('a text made again keeps the elements of lines it shares, and each link follows its new number', async () => {
+    const context = await browser.newContext()
+    const page = await context.newPage()
+    // The page's module alone, on a document of the site's origin with the
+    // text section's elements and no program.
+    const blank = server.url + 'text-alone.html'
+    await page.route(blank, (route) => route.fulfill({ contentType: 'text/html', body: `<!doctype html>
+      <section id="orbex-text"><h1 id="orbex-text-title"></h1><p id="orbex-text-author"></p>
+      <div id="orbex-text-lines"></div></section><p id="orbex-text-news"></p><button id="orbex-text-toggle"></button>` }))
+    await page.goto(blank)
+    const result = await page.evaluate(async (url) => {
+      const { ArticleTextView } = await import(url)
+      const followed = []
+      const view = new ArticleTextView(document, {})
+      view.follow = (k) => followed.push(k)
+      const link = (target, line) => ({ music: false, module: '', target, targetLine: 0, line })
+      const points = (n) => ({ first: 0, last: 9, points: new Array(n).fill([1, 1]) })
+      view.update({ shown: true, selection: 1, article: 2, title: 'T', author: '', lines: [
+        [['Hello', 'ffffff', -1]], [['go ', 'ff0000', 0], [' ', 'ffffff', 0]]], links: [link(2, 1)], view: points(1) })
+      const [hello, go] = view.lineElements
+      const goLink = view.linkElements[0]
+      // A line wraps above: a new first line with a link of its own.
+      const again = { shown: true, selection: 1, article: 2, title: 'T', author: '', lines: [
+        [['x', '00ff00', 0]], [['Hello', 'ffffff', -1]], [['go ', 'ff0000', 1], [' ', 'ffffff', 1]]],
+      links: [link(3, 0), link(2, 2)], view: points(2) }
+      view.update(again)
+      const lines = document.getElementById('orbex-text-lines')
+      document.querySelectorAll('#orbex-text-lines a').forEach((a) => a.click())
+      const kept = { keptHello: view.lineElements[1] === hello,
+        keptGo: view.lineElements[2] === go && view.linkElements[1] === goLink,
+        html: lines.innerHTML, anchors: lines.querySelectorAll('a').length, followed }
+      // The same text written afresh.
+      view.update({ shown: false })
+      view.update(again)
+      return { ...kept, fresh: lines.innerHTML }
+    }, server.url + 'src/text.mjs')
+    const { html, fresh, ...kept } = result
+    assert.deepEqual(kept, { keptHello: true, keptGo: true, anchors: 2, followed: [0, 1] })
+    assert.equal(html, fresh)
+    await context.close()
+  })
 })

@@ -3,7 +3,6 @@
 // page's link elements give the viewer the same input as the picture's.
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 #include "common/articletext.h"
 #include "common/codepage.h"
@@ -14,16 +13,22 @@ namespace orbex::web {
 
 namespace {
 
+// The text is written for every view that moves its lines (a scroll by a
+// line, in an article whose links wrap lines above the window), so a cell
+// costs a few appends and no formatting.
+constexpr char HEX_DIGITS[] = "0123456789abcdef";
+
 void quoted(std::string &out, const std::string &utf8) {
     out += '"';
     for (char c : utf8) {
+        const auto byte = static_cast<unsigned char>(c);
         if (c == '"' || c == '\\') {
             out += '\\';
             out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
-            out += escape;
+        } else if (byte < 0x20) {
+            out += "\\u00";
+            out += HEX_DIGITS[byte >> 4];
+            out += HEX_DIGITS[byte & 15];
         } else {
             out += c;
         }
@@ -31,10 +36,14 @@ void quoted(std::string &out, const std::string &utf8) {
     out += '"';
 }
 
-std::string hexColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
-    char hex[8];
-    std::snprintf(hex, sizeof hex, "%02x%02x%02x", red, green, blue);
-    return hex;
+// A cell's colour as 0xRRGGBB.
+std::uint32_t colourOf(const TextCell &cell) {
+    return (static_cast<std::uint32_t>(cell.red) << 16) | (static_cast<std::uint32_t>(cell.green) << 8) | cell.blue;
+}
+
+void appendHexColour(std::string &out, std::uint32_t rgb) {
+    for (int shift = 20; shift >= 0; shift -= 4)
+        out += HEX_DIGITS[(rgb >> shift) & 15];
 }
 
 // One line as [text, "rrggbb", link] runs; the empty column after a link is
@@ -44,7 +53,7 @@ void lineRuns(std::string &out, const ArticleText &text, std::int32_t line) {
     const std::int32_t end = text.lines[line + 1].firstCell;
     std::int32_t next = line == 0 || here.afterLineFeed ? 1 : 0;
     std::string run;
-    std::string colour;
+    std::uint32_t colour = 0xFFFFFF;
     std::int32_t link = NO_LINK;
     bool first = true;
     auto flush = [&] {
@@ -53,29 +62,32 @@ void lineRuns(std::string &out, const ArticleText &text, std::int32_t line) {
         out += first ? "[" : ",[";
         first = false;
         quoted(out, run);
-        out += ",\"" + (colour.empty() ? std::string("ffffff") : colour) + "\"," + std::to_string(link) + "]";
+        out += ",\"";
+        appendHexColour(out, colour);
+        out += "\",";
+        out += std::to_string(link);
+        out += ']';
         run.clear();
     };
     out += '[';
     for (std::int32_t c = here.firstCell; c < end; ++c) {
         const TextCell &cell = text.cells[c];
-        std::string gap;
-        for (; next < cell.column; ++next)
-            gap += ' ';
-        const std::string cellColour = hexColour(cell.red, cell.green, cell.blue);
+        const std::int32_t column = cell.column;
+        const std::int32_t gap = std::max(0, column - next);
+        const std::uint32_t cellColour = colourOf(cell);
         // Spaces take any colour; a new colour or link starts a run.
         if (!run.empty() && (cell.link != link || (cellColour != colour && cell.code != ' '))) {
-            run += gap;
-            gap.clear();
+            run.append(static_cast<std::size_t>(gap), ' ');
+            next += gap;
             flush();
         }
         if (run.empty()) {
             link = cell.link;
             colour = cellColour;
         }
-        run += gap;
+        run.append(static_cast<std::size_t>(std::max(0, column - next)), ' ');
+        next = std::max(next, column) + 1;
         run += utf8Of(textCodePoint(cell.code));
-        next = next > cell.column ? next + 1 : cell.column + 1;
     }
     flush();
     out += ']';

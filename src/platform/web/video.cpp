@@ -5,6 +5,7 @@
 #include <string>
 
 #include "orbex_web.h"
+#include "platform/web/shownframe.h"
 #include "platform/web/web.h"
 
 namespace orbex::web {
@@ -53,7 +54,7 @@ class WebVideo final : public VideoBackend {
     // frame (with a virtual clock, after one turn of the page's event loop),
     // so the browser paints and handles input meanwhile.
     void presentFrame(const FrameView &frame) override {
-        orbex_present(frame.pixels, frame.pitch, frame.depth, frame.redMask, frame.greenMask, frame.blueMask);
+        presentChangedRows(shown, frame);
         orbex_wait_frame();
     }
 
@@ -74,6 +75,7 @@ class WebVideo final : public VideoBackend {
   private:
     Platform &platform;
     bool windowOpen = false;
+    ShownFrame shown;
     std::uint32_t sentSelection = 0;
     std::uint32_t sentVersion = 0;
 };
