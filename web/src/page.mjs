@@ -33,6 +33,21 @@ function readOptions(location, document) {
   }
 }
 
+// The program uses WebAssembly's SIMD and bulk memory; a browser without them
+// would refuse it with a compiler's message. The smallest modules that use
+// each (i8x16.splat with i8x16.popcnt; memory.copy).
+const SIMD_MODULE = [0, 97, 115, 109, 1, 0, 0, 0, 1, 5, 1, 96, 0, 1, 123, 3, 2, 1, 0, 10, 10, 1, 8, 0, 65, 0, 253, 15, 253,
+  98, 11]
+const BULK_MEMORY_MODULE = [0, 97, 115, 109, 1, 0, 0, 0, 1, 4, 1, 96, 0, 0, 3, 2, 1, 0, 5, 3, 1, 0, 1, 10, 14, 1, 12, 0, 65,
+  0, 65, 0, 65, 0, 252, 10, 0, 0, 11]
+export const TOO_OLD = 'This browser is too old for the magazine: it needs WebAssembly with SIMD ' +
+  '(Chromium 91, Firefox 89, Safari 16.4 or newer).'
+
+export function runsProgram(wasm) {
+  return typeof wasm?.validate === 'function' &&
+    wasm.validate(new Uint8Array(SIMD_MODULE)) && wasm.validate(new Uint8Array(BULK_MEMORY_MODULE))
+}
+
 export class Page {
   constructor(document, location) {
     const byId = (id) => document.getElementById(id)
@@ -396,6 +411,10 @@ export class Page {
     if (options.magazine.error) {
       // Nothing of it is asked for, and nothing kept for it.
       this.finish(-1, options.magazine.error, options.magazine.error)
+      return
+    }
+    if (!runsProgram(globalThis.WebAssembly)) {
+      this.finish(-1, TOO_OLD, TOO_OLD)
       return
     }
     // The files first: they and the program are on the way to the first

@@ -741,6 +741,21 @@ describe('web page with the stub program', { skip: skip ?? false, timeout: 60000
     }
   })
 
+  test('a browser without WebAssembly SIMD is told so, and the program is not started', async () => {
+    const page = await newPage()
+    // As an older browser: SIMD modules do not validate.
+    await page.addInitScript(() => {
+      const validate = WebAssembly.validate
+      WebAssembly.validate = (bytes) => !new Uint8Array(bytes).includes(253) && validate(bytes)
+    })
+    await open(page, server.url, '')
+    const result = await waitResult(page, 60)
+    assert.equal(result.exit, -1)
+    assert.match(await page.locator('#orbex-status').textContent(), /too old for the magazine: it needs WebAssembly with SIMD/)
+    assert.equal(await page.evaluate(() => window.Module), undefined)
+    await page.orbexContext.close()
+  })
+
   test('a script that cannot be fetched is refused by the program', async () => {
     const page = await newPage()
     await open(page, server.url, 'script=_scripts/not-there.txt')
