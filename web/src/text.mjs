@@ -117,10 +117,22 @@ export class ArticleTextView {
     })
     for (const p of this.inView) p.removeAttribute('aria-current')
     this.inView = []
-    this.body.replaceChildren(...this.lineElements)
+    this.placeLines()
     if (data.selection !== this.selection) {
       this.selection = data.selection
       this.news.textContent = data.author ? `${title}, by ${data.author}` : title
+    }
+  }
+
+  // The section's lines become lineElements, moving only what changed: a
+  // page that lays out thousands of lines again costs more than the rest.
+  placeLines() {
+    const lines = new Set(this.lineElements)
+    for (const p of [...this.body.children]) if (!lines.has(p)) p.remove()
+    let at = this.body.firstElementChild
+    for (const p of this.lineElements) {
+      if (p === at) at = at.nextElementSibling
+      else this.body.insertBefore(p, at)
     }
   }
 
