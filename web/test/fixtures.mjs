@@ -195,7 +195,27 @@ export async function fingers(page) {
   }
 }
 
-const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms))
+export const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms))
+
+// A hash of the frame the page shows (its RGBA words, canvas.mjs).
+export const frameHash = (page) => page.evaluate(() => {
+  let h = 0
+  for (const p of window.orbex.pixels) h = (Math.imul(h, 31) + p) | 0
+  return h
+})
+
+// The frame's hash once it has stayed the same for a quarter of a second
+// (the scroll bar comes a frame late, the pointer fades in).
+export async function settledFrame(page) {
+  let last = await frameHash(page)
+  for (let i = 0; i < 40; ++i) {
+    await sleep(250)
+    const now = await frameHash(page)
+    if (now === last) return now
+    last = now
+  }
+  throw new Error('the frame does not settle')
+}
 
 // Samples the page's output (its volume node) every 25 ms into
 // window.levels, from the page's start on: [time, rms, peak, context state,

@@ -20,8 +20,8 @@ import { after, before, describe, test } from 'node:test'
 import { fileURLToPath } from 'node:url'
 
 import {
-  NATIVE_BINARY, SAMPLE_MAGAZINE, buildSite, copySample, firstDifference, missingNativeTool, openBrowsers, readDataUrl,
-  readPng,
+  NATIVE_BINARY, SAMPLE_MAGAZINE, buildSite, copySample, firstDifference, frameHash, missingNativeTool, openBrowsers,
+  readDataUrl, readPng,
 } from './fixtures.mjs'
 import { FOREIGN_SCRIPT, writeForeignMagazine } from './foreign.mjs'
 import { open, serve, waitResult } from './run-site.mjs'
@@ -40,12 +40,6 @@ function frameHashOfRgb(rgb) {
   }
   return h
 }
-
-const frameHash = (page) => page.evaluate(() => {
-  let h = 0
-  for (const p of window.orbex.pixels) h = (Math.imul(h, 31) + p) | 0
-  return h
-})
 
 function shotsOf(script) {
   return [...script.matchAll(/^\s*shot\s+(\S+)/gm)].map((m) => m[1])

@@ -16,7 +16,7 @@ import { fileURLToPath } from 'node:url'
 
 import {
   ARCHIVE, ARCHIVE2, SPACED, buildSite, expectedAll16, expectedAll24, firstDifference, fnv1a, readDataUrl, readPng,
-  fingers, missingBrowserTool, openBrowsers, sampleLevels, setFocused, setHidden, widen, writeMagazine,
+  fingers, missingBrowserTool, openBrowsers, sampleLevels, setFocused, setHidden, sleep, widen, writeMagazine,
 } from './fixtures.mjs'
 import { MAX_FILES, MAX_FILE_BYTES } from '../src/files.mjs'
 import { consoleLine, open, serve, waitResult } from './run-site.mjs'
@@ -26,7 +26,6 @@ const webDir = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..')
 const skip = missingBrowserTool(!process.env.ORBEX_WEB_SITE)
 // An SVG that would write to the console, were its script run.
 const SCRIPTED_SVG = '<svg xmlns="http://www.w3.org/2000/svg"><script>console.log("script ran")</script></svg>'
-const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms))
 
 // Events the stub logged, as { message, wParam, lParam, frame } with the
 // cursor line that follows a WM_SETCURSOR folded in.

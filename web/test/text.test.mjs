@@ -14,7 +14,7 @@ import path from 'node:path'
 import { after, before, describe, test } from 'node:test'
 import { fileURLToPath } from 'node:url'
 
-import { SAMPLE_MAGAZINE, buildSite, missingBrowserTool } from './fixtures.mjs'
+import { SAMPLE_MAGAZINE, buildSite, missingBrowserTool, settledFrame, sleep } from './fixtures.mjs'
 import { launch, open, serve } from './run-site.mjs'
 
 const webDir = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..')
@@ -30,31 +30,11 @@ function missingTool() {
 }
 
 const skip = missingTool()
-const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms))
-
-const frameHash = (page) => page.evaluate(() => {
-  let h = 0
-  for (const p of window.orbex.pixels) h = (Math.imul(h, 31) + p) | 0
-  return h
-})
 
 // A frame pixel's place on the page.
 async function pagePoint(page, x, y) {
   const box = await page.locator('#orbex-canvas').boundingBox()
   return [box.x + ((x + 0.5) * box.width) / 640, box.y + ((y + 0.5) * box.height) / 480]
-}
-
-// The frame once it has stood still for a while (the scroll bar comes a
-// frame late, the pointer fades in).
-async function settledFrame(page) {
-  let last = await frameHash(page)
-  for (let k = 0; k < 50; ++k) {
-    await sleep(150)
-    const now = await frameHash(page)
-    if (now === last) return now
-    last = now
-  }
-  return last
 }
 
 const heading = (page) => page.locator('#orbex-text-title').textContent()

@@ -21,9 +21,8 @@ import { after, before, describe, test } from 'node:test'
 import { fileURLToPath } from 'node:url'
 
 import {
-  NATIVE_BINARY, SAMPLE_MAGAZINE, buildSite, copySample, fingers, firstDifference, fnv1a, missingNativeTool,
-  openBrowsers, readDataUrl, readPng, sampleLevels,
-  setFocused, setHidden,
+  NATIVE_BINARY, SAMPLE_MAGAZINE, buildSite, copySample, fingers, firstDifference, fnv1a, frameHash, missingNativeTool,
+  openBrowsers, readDataUrl, readPng, sampleLevels, setFocused, setHidden, settledFrame, sleep,
 } from './fixtures.mjs'
 import { FOREIGN_SCRIPT, writeForeignMagazine } from './foreign.mjs'
 import { consoleLine, open, serve, waitResult } from './run-site.mjs'
@@ -34,7 +33,6 @@ const regression = path.join(root, 'tests', 'regression')
 const binary = NATIVE_BINARY
 const sample = SAMPLE_MAGAZINE
 const skip = missingNativeTool()
-const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms))
 
 // The script's shot names, in order.
 function shotsOf(script) {
@@ -292,12 +290,6 @@ describe('the viewer in the browser', { skip: skip ?? false, timeout: 900000 }, 
     await page.mouse.click(box.x + ((x + 0.5) * box.width) / 640, box.y + ((y + 0.5) * box.height) / 480)
   }
 
-  const frameHash = (page) => page.evaluate(() => {
-    let h = 0
-    for (const p of window.orbex.pixels) h = (Math.imul(h, 31) + p) | 0
-    return h
-  })
-
   async function waitFor(page, fn, arg, seconds = 10) {
     await page.waitForFunction(fn, arg, { timeout: seconds * 1000, polling: 25 })
   }
@@ -414,25 +406,13 @@ describe('the viewer in the browser', { skip: skip ?? false, timeout: 900000 }, 
     await page.mouse.move(box.x + box.width + 5, box.y + box.height / 2)
   }
 
-  // The frame's hash once it has stayed the same for a quarter of a second.
-  async function settled(page) {
-    let last = await frameHash(page)
-    for (let i = 0; i < 40; ++i) {
-      await sleep(250)
-      const now = await frameHash(page)
-      if (now === last) return now
-      last = now
-    }
-    throw new Error('the frame does not settle')
-  }
-
   // A click the viewer lets go when it falls on the end of a frame-rate
   // second, as the desktop does: tried again until the frame changes.
   async function untilChanged(page, act, what) {
-    const before = await settled(page)
+    const before = await settledFrame(page)
     for (let i = 0; i < 3; ++i) {
       await act()
-      const now = await settled(page)
+      const now = await settledFrame(page)
       if (now !== before) return now
     }
     throw new Error(`${what} changed nothing`)
@@ -464,23 +444,23 @@ describe('the viewer in the browser', { skip: skip ?? false, timeout: 900000 }, 
     const frames = {}
     await sleep(1300)
     await untilChanged(page, () => tap(320, 240), 'the click on the start picture')
-    frames.contents = await settled(page)
+    frames.contents = await settledFrame(page)
     frames.article = await untilChanged(page, () => tap(100, 388), 'the article link')
     if (touch) await finger.swipe(...await onPage(page, 320, 400), -3.5 * line)
     else for (let i = 0; i < 3; ++i) await page.keyboard.press('ArrowDown')
-    frames.swiped = await settled(page)
+    frames.swiped = await settledFrame(page)
     if (touch) await finger.swipe(...await onPage(page, 320, 440), -10.5 * line, { steps: 2, stepMs: 8, restMs: 0 })
     else for (const k of [...Array(10).fill('ArrowDown'), 'PageDown']) await page.keyboard.press(k)
-    frames.flung = await settled(page)
+    frames.flung = await settledFrame(page)
     // Ctrl passes as on the desktop; a key with Alt is the system's.
     await key('End', ['Control+End', 'Alt+Home'])
-    frames.end = await settled(page)
+    frames.end = await settledFrame(page)
     await key('Home', ['Home'])
-    frames.home = await settled(page)
+    frames.home = await settledFrame(page)
     await key('Page Down', ['PageDown'])
-    frames.pageDown = await settled(page)
+    frames.pageDown = await settledFrame(page)
     await key('F1 help', ['F1'])
-    frames.help = await settled(page)
+    frames.help = await settledFrame(page)
     if (touch) {
       const [x, y] = await onPage(page, 320, 300)
       await finger.down([x, y])
@@ -490,7 +470,7 @@ describe('the viewer in the browser', { skip: skip ?? false, timeout: 900000 }, 
       await pointAndClick(page, 320, 300, 'right')
       await mouseAway(page)
     }
-    frames.back = await settled(page)
+    frames.back = await settledFrame(page)
     await page.orbexContext.close()
     return frames
   }
@@ -554,7 +534,7 @@ describe('the viewer in the browser', { skip: skip ?? false, timeout: 900000 }, 
       await pointAndClick(page, 320, 240)
       await mouseAway(page)
     }, 'the click on the start picture')
-    const contents = await settled(page)
+    const contents = await settledFrame(page)
     const followLink = async () => {
       await pointAndClick(page, 100, 388)
       await mouseAway(page)
@@ -575,18 +555,18 @@ describe('the viewer in the browser', { skip: skip ?? false, timeout: 900000 }, 
     await page.mouse.move(...await onPage(page, 638, 300))
     await sleep(100)
     await page.mouse.down({ button: 'right' })
-    assert.notEqual(await settled(page), article, 'the right button did not go back')
+    assert.notEqual(await settledFrame(page), article, 'the right button did not go back')
     await page.mouse.move(...await onPage(page, 100, 388))
-    const hovering = await settled(page)
+    const hovering = await settledFrame(page)
     let now = hovering
     for (let i = 0; i < 3 && now === hovering; ++i) {
       await page.mouse.down()
       await page.mouse.up()
-      now = await settled(page)
+      now = await settledFrame(page)
     }
     await page.mouse.up({ button: 'right' })
     await mouseAway(page)
-    const followed = await settled(page)
+    const followed = await settledFrame(page)
     assert.equal(followed, article)
     await page.orbexContext.close()
   })
