@@ -179,3 +179,8 @@ write("fuzz_zip", "at-top", zipped([("data/orbex.dat", b"Contents\n\x9e", 0, sto
                                    ("data/cursor.pcx", b"\x0a" * 300, 0, deflated)]))
 write("fuzz_zip", "hostile", zipped([("data/orbex.dat", b"x\x9e", 0, stored), ("../up", b"x", 0, stored),
                                     ("link", b"/etc/passwd", 0o120777, stored)]))
+# The zips every reader must agree on (tests/data/zips): the ones built to
+# deceive, two directories, overlapping entries, headers that disagree.
+for case in ["overlap", "two-directories", "two-ends", "header-size", "outside-local", "good-descriptor",
+             "header-descriptor", "gap-between", "good-zip64"]:
+    write("fuzz_zip", case, (here.parent.parent / "tests" / "data" / "zips" / (case + ".zip")).read_bytes())

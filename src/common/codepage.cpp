@@ -98,4 +98,30 @@ std::string utf8ToCp1252(const std::string &text) {
     return out;
 }
 
+std::string terminalText(std::string_view text) {
+    static constexpr char HEX[] = "0123456789abcdef";
+    const std::string whole(text);
+    std::string out;
+    out.reserve(text.size());
+    auto escape = [&](unsigned value) {
+        out += "\\x";
+        out += HEX[(value >> 4) & 0xF];
+        out += HEX[value & 0xF];
+    };
+    for (std::size_t pos = 0; pos < whole.size();) {
+        const std::size_t start = pos;
+        std::uint32_t codePoint = 0;
+        if (!nextUtf8(whole, pos, codePoint)) {
+            // One byte at a time: the next may start a good sequence.
+            escape(static_cast<std::uint8_t>(whole[start]));
+            pos = start + 1;
+        } else if (codePoint < 0x20 || (codePoint >= 0x7F && codePoint <= 0x9F)) {
+            escape(codePoint);
+        } else {
+            out.append(whole, start, pos - start);
+        }
+    }
+    return out;
+}
+
 } // namespace orbex

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace orbex {
 
@@ -27,5 +28,12 @@ bool nextUtf8(const std::string &text, std::size_t &pos, std::uint32_t &codePoin
 // UTF-8 text (a message naming a file) as Windows-1252 for a message box;
 // what the code page lacks becomes "?". Called by main.
 std::string utf8ToCp1252(const std::string &text);
+// Text bound for a terminal, with every control character escaped: C0, DEL
+// and C1 (U+0080 to U+009F, which some terminals obey as escapes) as \xNN,
+// and bytes that are no UTF-8 as \xNN too, so a file's bytes quoted in a
+// message can neither move the cursor, hide what follows nor set the title.
+// A backslash stays as it is. Called wherever a tool or the viewer prints a
+// name or text that came from a file.
+std::string terminalText(std::string_view text);
 
 } // namespace orbex

@@ -41,6 +41,9 @@ constexpr std::uint64_t ANY_FILE_LIMIT = 64 * MIB;
 // declare together.
 constexpr std::size_t ZIP_ENTRY_LIMIT = 4096;
 constexpr std::uint64_t ZIP_TOTAL_LIMIT = 256 * MIB;
+// A zip's table of contents: room for ZIP_ENTRY_LIMIT entries with long
+// names and extra fields.
+constexpr std::uint64_t ZIP_DIRECTORY_LIMIT = 8 * MIB;
 
 // The limit of the file at name, a path relative to the magazine folder in
 // its plain form ("data/orbex.dat", not "./data//orbex.dat").

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "common/codepage.h"
 #include "common/readlimits.h"
 
 namespace orbex {
@@ -20,15 +21,6 @@ namespace {
 constexpr std::string_view ARCHIVE_NAME = "data/orbex.dat";
 // The folder a Mac's "Compress" adds for its resource forks.
 constexpr std::string_view MAC_METADATA = "__MACOSX/";
-
-// Names from a zip are someone else's bytes: control codes would reach the
-// reader's terminal.
-std::string printable(std::string_view name) {
-    std::string shown;
-    for (char c : name)
-        shown += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c;
-    return shown;
-}
 
 std::string libzipError(int code) {
     zip_error_t error;
@@ -66,40 +58,47 @@ std::string joined(const std::vector<std::string_view> &parts, std::size_t from 
     return path;
 }
 
-// An entry's name is refused when it could lead out of the folder wherever
-// it is unpacked: absolute, a drive ("C:"), or ".." between slashes or the
-// backslashes of zips made on Windows.
-bool leadsOutside(std::string_view name) {
-    if (name.empty() || name[0] == '/' || name[0] == '\\' || (name.size() >= 2 && name[1] == ':'))
-        return true;
+// Why an entry's name (a folder's without its slash) has no place in a
+// magazine, or Ok: a name that could lead out of the folder wherever it is
+// unpacked (absolute, a drive, ".." between slashes or the backslashes of
+// zips made on Windows), and names no magazine file has, which readers would
+// take in different ways (backslashes, empty or "." parts, a zero byte).
+ZipVerdict nameVerdict(std::string_view name) {
+    if (name.empty())
+        return ZipVerdict::BadName;
+    if (name[0] == '/' || name[0] == '\\' || (name.size() >= 2 && name[1] == ':'))
+        return ZipVerdict::Outside;
+    bool plain = name.find('\\') == std::string_view::npos && name.find('\0') == std::string_view::npos;
     std::size_t start = 0;
     for (std::size_t i = 0; i <= name.size(); ++i)
         if (i == name.size() || name[i] == '/' || name[i] == '\\') {
-            if (name.substr(start, i - start) == "..")
-                return true;
+            const std::string_view part = name.substr(start, i - start);
+            if (part == "..")
+                return ZipVerdict::Outside;
+            plain = plain && !part.empty() && part != ".";
             start = i + 1;
         }
-    return false;
+    return plain ? ZipVerdict::Ok : ZipVerdict::BadName;
 }
 
 enum class EntryType : std::uint8_t { File, Folder, Link, Other };
 
-// What the entry is, from the mode bits a Unix zip tool keeps, else from
-// the trailing slash that marks a folder everywhere.
-EntryType typeOf(zip_t *archive, zip_uint64_t index, std::string_view name) {
-    zip_uint8_t system = 0;
-    zip_uint32_t attributes = 0;
-    if (zip_file_get_external_attributes(archive, index, 0, &system, &attributes) == 0 && system == ZIP_OPSYS_UNIX) {
-        mode_t mode = attributes >> 16;
-        if (S_ISLNK(mode))
-            return EntryType::Link;
-        if (S_ISDIR(mode))
-            return EntryType::Folder;
-        if ((mode & S_IFMT) != 0 && !S_ISREG(mode))
-            return EntryType::Other;
-    }
-    return !name.empty() && name.back() == '/' ? EntryType::Folder : EntryType::File;
+// What the entry is, from the Unix file type a packer keeps, whatever
+// system it says made the entry, else from the trailing slash that marks a
+// folder everywhere.
+EntryType typeOf(const ZipRecord &record) {
+    const mode_t mode = record.mode;
+    if (S_ISLNK(mode))
+        return EntryType::Link;
+    if ((mode & S_IFMT) != 0 && !S_ISREG(mode) && !S_ISDIR(mode))
+        return EntryType::Other;
+    return S_ISDIR(mode) || (!record.name.empty() && record.name.back() == '/') ? EntryType::Folder : EntryType::File;
 }
+
+constexpr std::uint16_t FLAG_ENCRYPTED = 0x0001;
+constexpr std::uint16_t FLAG_STRONG_ENCRYPTION = 0x0040;
+constexpr std::uint16_t STORED = 0;
+constexpr std::uint16_t DEFLATED = 8;
 
 // A file of the zip as a C stream. The entry is inflated from its start as
 // far as the reads ask; a seek only moves the position, and a read before
@@ -174,20 +173,38 @@ UniqueFile openMounted(const char *name) { return mounted->openFile(name); }
 
 } // namespace
 
-std::unique_ptr<ZipFolder> ZipFolder::open(int fd, const std::string &shown, std::string *why) {
-    int error = 0;
-    zip_t *archive = fd >= 0 ? zip_fdopen(fd, ZIP_RDONLY | ZIP_CHECKCONS, &error) : nullptr;
-    if (archive == nullptr) {
-        if (fd >= 0)
-            ::close(fd);
-        *why = shown + ": not a zip file the viewer can read (" +
-               (fd >= 0 ? libzipError(error) : std::string("cannot open it")) + ")";
+std::unique_ptr<ZipFolder> ZipFolder::open(int fd, const std::string &shown, std::string *why, ZipVerdict *verdict) {
+    ZipVerdict found = ZipVerdict::NotZip;
+    std::string reason = "cannot open it";
+    std::vector<ZipRecord> records;
+    std::unique_ptr<ZipFolder> folder(new ZipFolder());
+    if (fd >= 0)
+        found = readZipLayout(fd, records, &reason);
+    if (found == ZipVerdict::Ok)
+        found = folder->check(records, &reason);
+    if (found == ZipVerdict::Ok) {
+        int error = 0;
+        folder->archive = zip_fdopen(fd, ZIP_RDONLY | ZIP_CHECKCONS, &error);
+        fd = folder->archive != nullptr ? -1 : fd; // libzip's now
+        // libzip numbers the entries in the table's order, as records has them.
+        if (folder->archive == nullptr ||
+            zip_get_num_entries(folder->archive, 0) != static_cast<zip_int64_t>(records.size())) {
+            found = ZipVerdict::Broken;
+            reason = "not a zip file the viewer can read (" + libzipError(error) + ")";
+        } else {
+            found = folder->checkData(&reason);
+        }
+    } else if (found == ZipVerdict::NotZip) {
+        reason = "not a zip file the viewer can read (" + reason + ")";
+    }
+    if (fd >= 0)
+        ::close(fd);
+    if (verdict != nullptr)
+        *verdict = found;
+    if (found != ZipVerdict::Ok) {
+        *why = terminalText(shown) + ": " + reason;
         return nullptr;
     }
-    std::unique_ptr<ZipFolder> folder(new ZipFolder());
-    folder->archive = archive;
-    if (!folder->check(shown, why))
-        return nullptr;
     return folder;
 }
 
@@ -196,15 +213,11 @@ ZipFolder::~ZipFolder() {
         zip_discard(archive);
 }
 
-bool ZipFolder::check(const std::string &shown, std::string *why) {
-    auto refuse = [&](const std::string &reason) {
-        *why = shown + ": " + reason;
-        return false;
+ZipVerdict ZipFolder::check(const std::vector<ZipRecord> &records, std::string *why) {
+    auto refuse = [&](ZipVerdict verdict, const std::string &reason) {
+        *why = reason;
+        return verdict;
     };
-    zip_int64_t count = zip_get_num_entries(archive, 0);
-    if (count < 0 || static_cast<std::uint64_t>(count) > ZIP_ENTRY_LIMIT)
-        return refuse("more than " + std::to_string(ZIP_ENTRY_LIMIT) + " entries, more than a magazine has");
-
     struct Entry {
         std::string name; // plain, from the zip's top
         EntryType type;
@@ -213,32 +226,37 @@ bool ZipFolder::check(const std::string &shown, std::string *why) {
     };
     std::vector<Entry> entries;
     std::vector<std::string_view> parts;
-    for (zip_uint64_t i = 0; i < static_cast<zip_uint64_t>(count); ++i) {
-        zip_stat_t st;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const ZipRecord &record = records[i];
         // The names' bytes as they are, as a folder's names are on the disk.
-        if (zip_stat_index(archive, i, ZIP_FL_ENC_RAW, &st) != 0 || (st.valid & ZIP_STAT_NAME) == 0)
-            return refuse("entry " + std::to_string(i) + " cannot be read (" + zip_strerror(archive) + ")");
-        std::string_view name = st.name;
-        std::string entry = "entry " + printable(name);
-        if (leadsOutside(name))
-            return refuse(entry + " lies outside the magazine's folder");
-        EntryType type = typeOf(archive, i, name);
+        std::string_view name = record.name;
+        const std::string entry = "entry " + terminalText(name);
+        EntryType type = typeOf(record);
+        if (!name.empty() && name.back() == '/')
+            name.remove_suffix(1);
+        if (ZipVerdict verdict = nameVerdict(name); verdict != ZipVerdict::Ok)
+            return refuse(verdict, entry + (verdict == ZipVerdict::Outside
+                                                ? " lies outside the magazine's folder"
+                                                : " has a name no magazine file has (a backslash, or an empty part)"));
         if (type == EntryType::Link)
-            return refuse(entry + " is a symbolic link, which the viewer does not follow");
+            return refuse(ZipVerdict::Link, entry + " is a symbolic link, which the viewer does not follow");
         if (type == EntryType::Other)
-            return refuse(entry + " is neither a file nor a folder");
+            return refuse(ZipVerdict::Special, entry + " is neither a file nor a folder");
         if (type == EntryType::File) {
-            if ((st.valid & ZIP_STAT_ENCRYPTION_METHOD) != 0 && st.encryption_method != ZIP_EM_NONE)
-                return refuse(entry + " is encrypted");
-            if ((st.valid & ZIP_STAT_COMP_METHOD) == 0 || zip_compression_method_supported(st.comp_method, 0) == 0)
-                return refuse(entry + " is compressed in a way the viewer cannot read");
+            if ((record.flags & (FLAG_ENCRYPTED | FLAG_STRONG_ENCRYPTION)) != 0)
+                return refuse(ZipVerdict::Encrypted, entry + " is encrypted");
+            if (record.method != STORED && record.method != DEFLATED)
+                return refuse(ZipVerdict::Method, entry + " is compressed in a way the viewer cannot read");
+            if (record.method == STORED && record.packed != record.size)
+                return refuse(ZipVerdict::Damaged, entry + " is damaged (its two sizes differ)");
         }
         // A Mac adds its own metadata beside what it zips; it is no part of
         // the magazine, and would hide the magazine's one top folder.
-        if (name.substr(0, MAC_METADATA.size()) == MAC_METADATA)
+        if (name.substr(0, MAC_METADATA.size()) == MAC_METADATA ||
+            (type == EntryType::Folder && name == MAC_METADATA.substr(0, MAC_METADATA.size() - 1)))
             continue;
         plainParts(name, parts);
-        entries.push_back({joined(parts), type, i, (st.valid & ZIP_STAT_SIZE) != 0 ? st.size : 0});
+        entries.push_back({joined(parts), type, i, record.size});
     }
 
     // One folder around everything is the magazine's folder, unless the
@@ -260,24 +278,24 @@ bool ZipFolder::check(const std::string &shown, std::string *why) {
 
     std::uint64_t total = 0;
     for (const Entry &e : entries) {
-        if (e.name.empty())
-            continue;
         std::string name = e.name.substr(std::min(topFolder.size(), e.name.size()));
-        std::string entry = "entry " + printable(e.name);
+        std::string entry = "entry " + terminalText(e.name);
         if (e.type == EntryType::Folder) {
-            folders.insert(name);
+            if (!name.empty())
+                folders.insert(name);
             continue;
         }
         std::uint64_t limit = readLimit(name);
         if (e.size > limit)
-            return refuse(entry + " declares " + std::to_string(e.size) + " bytes; the viewer reads at most " +
-                          std::to_string(limit) + " of it");
+            return refuse(ZipVerdict::TooLarge, entry + " declares " + std::to_string(e.size) +
+                                                    " bytes; the viewer reads at most " + std::to_string(limit) +
+                                                    " of it");
         total += e.size;
         if (total > ZIP_TOTAL_LIMIT)
-            return refuse("its files declare more than " + std::to_string(ZIP_TOTAL_LIMIT) +
-                          " bytes together, more than a magazine can use");
+            return refuse(ZipVerdict::Total, "its files declare more than " + std::to_string(ZIP_TOTAL_LIMIT) +
+                                                 " bytes together, more than a magazine can use");
         if (!files.emplace(name, Found{Kind::File, e.size, e.index}).second)
-            return refuse("two entries are named " + printable(e.name));
+            return refuse(ZipVerdict::Duplicate, "two entries are named " + terminalText(e.name));
     }
     // Every folder on the way to a file is a folder, and no file is one.
     for (const auto &[name, found] : files)
@@ -285,39 +303,44 @@ bool ZipFolder::check(const std::string &shown, std::string *why) {
             folders.insert(name.substr(0, slash));
     for (const std::string &name : folders)
         if (files.count(name) != 0)
-            return refuse("entry " + printable(topFolder + name) + " is both a file and a folder");
-    return checkData(why) || refuse(*why);
+            return refuse(ZipVerdict::FileAndFolder,
+                          "entry " + terminalText(topFolder + name) + " is both a file and a folder");
+    return ZipVerdict::Ok;
 }
 
 // Every file inflated once, to one byte past its declared size: what
 // inflates to more, or to less, or fails its checksum, is refused now rather
-// than found half-way through a run.
-bool ZipFolder::checkData(std::string *why) const {
+// than found half-way through a run. The entries tile the zip, so this
+// inflates each of its bytes at most once.
+ZipVerdict ZipFolder::checkData(std::string *why) const {
     std::vector<char> buffer(65536);
     for (const auto &[name, found] : files) {
-        std::string entry = "entry " + printable(topFolder + name);
+        std::string entry = "entry " + terminalText(topFolder + name);
         zip_file_t *file = zip_fopen_index(archive, found.entry, 0);
         if (file == nullptr) {
             *why = entry + " cannot be read (" + zip_strerror(archive) + ")";
-            return false;
+            return ZipVerdict::Damaged;
         }
         std::uint64_t got = 0;
         zip_int64_t n = 0;
         while (got <= found.size &&
                (n = zip_fread(file, buffer.data(), std::min<std::uint64_t>(buffer.size(), found.size + 1 - got))) > 0)
             got += static_cast<std::uint64_t>(n);
-        std::string problem =
-            n < 0              ? std::string("is damaged (") + zip_file_strerror(file) + ")"
-            : got > found.size ? "holds more than the " + std::to_string(found.size) + " bytes it declares"
-            : got < found.size ? "holds less than the " + std::to_string(found.size) + " bytes it declares"
-                               : "";
+        ZipVerdict verdict = n < 0              ? ZipVerdict::Damaged
+                             : got > found.size ? ZipVerdict::Bigger
+                             : got < found.size ? ZipVerdict::Smaller
+                                                : ZipVerdict::Ok;
+        std::string problem = n < 0 ? std::string("is damaged (") + zip_file_strerror(file) + ")"
+                              : got > found.size
+                                  ? "holds more than the " + std::to_string(found.size) + " bytes it declares"
+                                  : "holds less than the " + std::to_string(found.size) + " bytes it declares";
         zip_fclose(file);
-        if (!problem.empty()) {
+        if (verdict != ZipVerdict::Ok) {
             *why = entry + " " + problem;
-            return false;
+            return verdict;
         }
     }
-    return true;
+    return ZipVerdict::Ok;
 }
 
 ZipFolder::Found ZipFolder::find(std::string_view relative) const {

@@ -1,7 +1,8 @@
 // A zip file read as a read-only folder: a magazine handed out as one. It is
 // checked whole when it is opened, before anything reads from it or writes
-// anything anywhere: no entry outside the folder ("../", absolute names), no
-// symbolic link or device, nothing encrypted, no entry larger than the
+// anything anywhere: one zip whose parts tile the file (ziplayout.h), no
+// entry outside the folder ("../", absolute names) or named as no file is,
+// no symbolic link or device, nothing encrypted, no entry larger than the
 // viewer reads of the file it stands for (readlimits.h), no more entries or
 // bytes than a magazine can use, and every entry's data as long as it
 // declares and intact. Its files are then streamed, inflated only as far as
@@ -16,8 +17,10 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/files.h"
+#include "common/ziplayout.h"
 
 using zip_t = struct zip;
 
@@ -34,9 +37,11 @@ class ZipFolder {
     };
 
     // Opens the zip on fd (which it then owns, also when it fails) and
-    // checks it; nullptr, with "NAME: reason" in *why, when it is refused.
-    // shown names the zip in messages.
-    static std::unique_ptr<ZipFolder> open(int fd, const std::string &shown, std::string *why);
+    // checks it; nullptr, with "NAME: reason" in *why and the verdict in
+    // *verdict when given, when it is refused. shown names the zip in
+    // messages.
+    static std::unique_ptr<ZipFolder> open(int fd, const std::string &shown, std::string *why,
+                                           ZipVerdict *verdict = nullptr);
     ~ZipFolder();
     ZipFolder(const ZipFolder &) = delete;
     ZipFolder &operator=(const ZipFolder &) = delete;
@@ -54,8 +59,8 @@ class ZipFolder {
 
   private:
     ZipFolder() = default;
-    bool check(const std::string &shown, std::string *why);
-    bool checkData(std::string *why) const;
+    ZipVerdict check(const std::vector<ZipRecord> &records, std::string *why);
+    ZipVerdict checkData(std::string *why) const;
 
     zip_t *archive = nullptr;
     std::string topFolder;
