@@ -107,7 +107,7 @@ function fileSource(fd) {
 export async function unzipMagazine(from, to, say = (text) => console.error('web/build.sh: ' + text)) {
   const fd = fs.openSync(from, fs.constants.O_RDONLY | fs.constants.O_NONBLOCK)
   try {
-    if (!fs.fstatSync(fd).isFile()) throw new ZipError('it is neither a folder nor a zip file.')
+    if (!fs.fstatSync(fd).isFile()) throw new ZipError('not-zip', 'it is neither a folder nor a zip file.')
     const source = fileSource(fd)
     const files = await listZip(source)
     fs.mkdirSync(to)

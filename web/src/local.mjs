@@ -123,20 +123,24 @@ export function chooseFiles(files) {
   return { files: chosen, missing, notices }
 }
 
-// Every file of the zip unpacked and checked, and let go again: a broken or
-// hostile zip is refused before anything of the page changes.
-async function checkZip(zip) {
+// Every file of the zip unpacked and checked: a broken or hostile zip is
+// refused before anything of the page changes. Only what was unpacked is
+// kept, never the zip, which may be far larger than its magazine; the zip
+// itself counts against the magazine's limit, as it is read whole.
+async function unpackZip(zip) {
+  if (zip.size > MAX_TOTAL_BYTES) {
+    throw new LocalError(`it is larger than ${mebibytes(MAX_TOTAL_BYTES)}, more than a magazine may have in all.`)
+  }
   const source = blobSource(zip)
-  for (const file of await listZip(source)) await unpack(source, file)
+  const files = []
+  for (const file of await listZip(source)) files.push({ path: file.path, file: new Blob([await unpack(source, file)]) })
+  return files
 }
 
 // The magazine as it is kept: checked, and only what will be loaded.
 // Throws a LocalError or ZipError.
 export async function prepare(picked) {
-  if (picked.zip) {
-    await checkZip(picked.zip)
-    return { name: picked.name, zip: picked.zip, missing: [], notices: [] }
-  }
+  if (picked.zip) return { name: picked.name, files: await unpackZip(picked.zip), missing: [], notices: [] }
   const { files, missing, notices } = chooseFiles(picked.files)
   if (files.length === 0 && missing.length === 0) throw new LocalError('the folder is empty.')
   return { name: picked.name, files, missing, notices }
@@ -198,6 +202,7 @@ export async function loadLocal(name, indexedDB = globalThis.indexedDB) {
   const files = new Map()
   const missing = [...record.missing]
   if (record.zip) {
+    // Kept whole by an earlier version of the page.
     const source = blobSource(record.zip)
     for (const file of await listZip(source)) files.set(file.path, await unpack(source, file))
   } else {

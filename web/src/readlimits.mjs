@@ -16,8 +16,11 @@ export const READ_LIMITS = new Map([
 ])
 // Any other file is read whole as a module.
 export const ANY_FILE_LIMIT = 64 * MIB
-// What a zip's files declare together.
+// A zip as a whole: its entries (folders included), what its files
+// declare together, and its table of contents.
+export const ZIP_ENTRY_LIMIT = 4096
 export const ZIP_TOTAL_LIMIT = 256 * MIB
+export const ZIP_DIRECTORY_LIMIT = 8 * MIB
 
 // The limit of the file at path, relative to the magazine's folder.
 export function readLimit(path) {

@@ -15,8 +15,8 @@ import path from 'node:path'
 import { after, before, describe, test } from 'node:test'
 import { fileURLToPath } from 'node:url'
 
-import { MAX_FILES, MAX_FILE_BYTES } from '../src/files.mjs'
-import { chooseFiles } from '../src/local.mjs'
+import { MAX_FILES, MAX_FILE_BYTES, MAX_TOTAL_BYTES } from '../src/files.mjs'
+import { chooseFiles, prepare } from '../src/local.mjs'
 import { ANY_FILE_LIMIT, READ_LIMITS, ZIP_TOTAL_LIMIT } from '../src/readlimits.mjs'
 import { ZipError, decodeName, listZip, unpack } from '../src/zip.mjs'
 import { readPng } from './fixtures.mjs'
@@ -92,11 +92,11 @@ describe("a magazine's zip", () => {
       [[{ name: 'a//b', data: 'x' }], /no usable file name/],
       [[{ name: 'extreme2.xm', data: 'again' }], /holds "extreme2.xm" twice/],
       [[{ name: 'data/orbex.dat/x', data: 'x' }], /holds "data\/orbex.dat" as a file and a folder/],
-      [[{ name: 'huge.xm', deflated: Buffer.alloc(2), size: MAX_FILE_BYTES + 1, crc: 0 }], /more than the 64 MiB/],
+      [[{ name: 'huge.xm', deflated: Buffer.alloc(2), size: MAX_FILE_BYTES + 1, crc: 0 }], /declares 67,108,865 bytes; the viewer reads at most 67,108,864/],
       [Array.from({ length: MAX_FILES }, (_, i) => ({ name: `f${i}`, data: '' })),
-        /holds 4,098 files; a magazine has at most 4,096/],
+        /holds more than 4,096 entries; a magazine has fewer/],
       [Array.from({ length: 17 }, (_, i) => ({ name: `big${i}.xm`, deflated: Buffer.alloc(2), size: MAX_FILE_BYTES, crc: 0 })),
-        /would unpack to [\d,]+ bytes, more than the 1024 MiB a magazine may have in all/],
+        /declare [\d,]+ bytes together, more than the 256 MiB a magazine can use/],
     ]
     for (const [extra, refused] of cases) assert.match(await readZip(zipBytes([...entries, ...extra])), refused)
 
@@ -119,10 +119,13 @@ describe("a magazine's zip", () => {
 
     // Locked, packed some other way, split, not a zip at all, cut short.
     const locked = Buffer.from(good)
+    // In the table of contents and the local header alike, which must agree.
     locked.writeUInt16LE(locked.readUInt16LE(directoryOf(locked) + 8) | 1, directoryOf(locked) + 8)
+    locked.writeUInt16LE(locked.readUInt16LE(6) | 1, 6)
     assert.match(await readZip(locked), /"data\/orbex.dat" in it is encrypted/)
     const other = Buffer.from(good)
     other.writeUInt16LE(12, directoryOf(other) + 10)
+    other.writeUInt16LE(12, 8)
     assert.match(await readZip(other), /compressed in a way the page cannot unpack \(method 12\)/)
     const split = Buffer.from(good)
     split.writeUInt16LE(1, split.length - 18)
@@ -131,6 +134,27 @@ describe("a magazine's zip", () => {
     assert.match(await readZip(good.subarray(0, good.length - 30)), /it is no zip file|it is broken/)
     assert.match(await readZip(good.subarray(40)), /it is broken/)
   })
+})
+
+// The zips of tests/data/zips, each with the verdict every reader gives
+// (the desktop's tests read the same table).
+describe('the shared table of zips', () => {
+  const folder = path.join(webDir, '..', 'tests', 'data', 'zips')
+  const rows = fs.readFileSync(path.join(folder, 'verdicts.tsv'), 'utf8').split('\n')
+    .filter((line) => line !== '' && !line.startsWith('#')).map((line) => line.split('\t'))
+  for (const [zip, verdict, what] of rows) {
+    test(`${zip}: ${verdict} (${what})`, async () => {
+      const from = source(fs.readFileSync(path.join(folder, zip)))
+      let code = 'ok'
+      try {
+        for (const file of await listZip(from)) await unpack(from, file)
+      } catch (e) {
+        if (!(e instanceof ZipError)) throw e
+        code = e.code
+      }
+      assert.equal(code, verdict)
+    })
+  }
 })
 
 describe("the desktop's read limits", () => {
@@ -196,6 +220,19 @@ function startPicture(rows) {
   for (let i = 0; i < 640 * rows; ++i) bytes.set(i < 640 ? [200, 10, 20] : [i % 256, 0, 90], i * 3)
   return bytes
 }
+
+describe('a zip from the disk', () => {
+  test('is kept as the files it unpacks to, never whole, and a zip larger than a magazine may be is refused', async () => {
+    const bytes = zipBytes(Object.entries(GOOD).map(([name, data]) => ({ name, data })))
+    const kept = await prepare({ name: 'issue.zip', zip: new Blob([bytes]) })
+    assert.equal(kept.zip, undefined)
+    assert.deepEqual(await Promise.all(kept.files.map(async ({ path, file }) => [path, await file.text()])),
+      Object.entries(GOOD))
+    // Refused before a byte of it is read.
+    const huge = { size: MAX_TOTAL_BYTES + 1, slice: () => assert.fail('the zip was read') }
+    await assert.rejects(prepare({ name: 'huge.zip', zip: huge }), /larger than 1024 MiB, more than a magazine may have/)
+  })
+})
 
 describe('web/build.sh with zips and several issues', () => {
   test('a zip is unpacked into the site as its folder is copied; a hostile one leaves nothing', async () => {
