@@ -12,6 +12,7 @@
 #include "articles.h"
 #include "check.h"
 #include "commandline.h"
+#include "common/codepage.h"
 #include "edition.h"
 #include "files.h"
 #include "fontsource.h"
@@ -107,7 +108,7 @@ int makeArchive(const std::string &folder, const std::string &target, Report &re
 int checkFolder(const std::string &folder, Report &report) {
     if (!orbex::checkMagazine(folder, report))
         return PROBLEM;
-    std::printf("%s: ready%s\n", folder.c_str(), report.warnings.empty() ? "" : ", with warnings");
+    std::printf("%s: ready%s\n", orbex::terminalText(folder).c_str(), report.warnings.empty() ? "" : ", with warnings");
     return 0;
 }
 
@@ -353,7 +354,7 @@ Command buildCommand(CLI::App &app) {
     return {sub, [o](Report &report) {
                 if (!orbex::buildMagazine(o->folder, o->dither, report))
                     return PROBLEM;
-                std::printf("%s: built and ready%s\n", o->folder.c_str(),
+                std::printf("%s: built and ready%s\n", orbex::terminalText(o->folder).c_str(),
                             report.warnings.empty() ? "" : ", with warnings");
                 return 0;
             }};
@@ -364,10 +365,12 @@ int runCommand(const Command &command) {
     Report report;
     int status = command.run(report);
     const char *name = command.app->get_name().c_str();
+    // Messages quote names and text from the files: escaped, so that no
+    // byte of a hostile magazine reaches the terminal as a control.
     for (const std::string &w : report.warnings)
-        std::fprintf(stderr, "orbex-tool %s: warning: %s\n", name, w.c_str());
+        std::fprintf(stderr, "orbex-tool %s: warning: %s\n", name, orbex::terminalText(w).c_str());
     for (const std::string &e : report.errors)
-        std::fprintf(stderr, "orbex-tool %s: error: %s\n", name, e.c_str());
+        std::fprintf(stderr, "orbex-tool %s: error: %s\n", name, orbex::terminalText(e).c_str());
     return status != 0 || !report.ok() ? PROBLEM : 0;
 }
 

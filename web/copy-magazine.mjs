@@ -3,9 +3,11 @@
 // web/build.sh:
 //   node web/copy-magazine.mjs MAGAZINE_DIR|MAGAZINE.zip OUT_DIR
 // OUT_DIR must not exist yet. Only folders and regular files are copied,
-// never a link (a link would serve whatever it points to); files a browser
-// would run as a page (.html, .svg, ...) are left out, and so are names
-// files.txt cannot hold and files larger than the page loads. Each file left
+// never a link (a link would serve whatever it points to), and of those
+// only what a magazine uses: the viewer's files, modules, plain text and
+// pictures (an allow-list: any other file could be served as a page);
+// names files.txt cannot hold and files larger than the page loads stay
+// out too. Each file left
 // out is named on standard error. files.txt lists what was copied: the
 // magazine's own, in its order, without what is not in the site, or else
 // every file copied. A zip is read as the page reads one from the reader's
@@ -19,20 +21,67 @@ import { pathToFileURL } from 'node:url'
 import { MAX_FILES, MAX_FILE_BYTES, usablePath } from './src/files.mjs'
 import { ZipError, listZip, unpack } from './src/zip.mjs'
 
-// Read by a browser as a document that may run script.
-export const ACTIVE = /\.(html?|svg|js|mjs|xhtml|xml)$/i
+// What a magazine can use, and so all that a site takes of it (an
+// allow-list: any other file could be served as a page that runs script
+// under the site's address, whatever its name says). The viewer's own files:
+export const VIEWER_FILES = new Set(['data/orbex.dat', 'data/chars.168', 'data/begin.raw', 'data/ende.pcx',
+  'data/BG_8b.pcx', 'data/cursor.pcx', 'extreme2.xm', 'orbex.cfg'])
+// Modules, by the names the sound library plays (libopenmpt's), plain text
+// and pictures, which hosts serve as data.
+const MODULES = new Set(['669', 'amf', 'ams', 'c67', 'dbm', 'digi', 'dmf', 'dsm', 'dsym', 'dtm', 'far', 'fmt', 'gdm',
+  'ice', 'imf', 'it', 'j2b', 'm15', 'mdl', 'med', 'mms', 'mo3', 'mod', 'mptm', 'mt2', 'mtm', 'mus', 'nst', 'okt', 'oxm',
+  'plm', 'psm', 'pt36', 'ptm', 's3m', 'sfx', 'sfx2', 'st26', 'stk', 'stm', 'stp', 'stx', 'symmod', 'ult', 'umx', 'wow',
+  'xm'])
+const TEXT = new Set(['txt', 'nfo', 'diz'])
+const PICTURES = new Set(['png', 'jpg', 'jpeg', 'gif', 'bmp', 'webp', 'pcx', 'raw'])
+// A music link may name a module by any name; such a name is taken too,
+// unless hosts serve it as a page, a script or a document of the web.
+const WEB_DOCUMENTS = new Set(['htm', 'html', 'shtml', 'xht', 'xhtm', 'xhtml', 'xml', 'xsl', 'xslt', 'svg', 'svgz',
+  'js', 'mjs', 'cjs', 'json', 'webmanifest', 'css', 'wasm', 'php', 'phtml', 'asp', 'aspx', 'jsp', 'cgi', 'pl', 'py',
+  'mht', 'mhtml', 'rss', 'atom', 'rdf', 'swf', 'pdf', 'appcache'])
 // What a desktop run leaves in the folder, of no use to a reader.
 const LEFTOVERS = new Set(['orbex.log', 'save.txt'])
 const { O_RDONLY, O_NOFOLLOW, O_NONBLOCK } = fs.constants
 
+const MUSIC_LINK = 0xa8
+const MUSIC_NAME_END = 0x22 // '"'
+const MUSIC_NAME_MAX = 15
+
+// The files the archive's music links name, as paths in the magazine.
+export function musicNames(archive) {
+  const names = new Set()
+  for (let at = archive.indexOf(MUSIC_LINK); at >= 0; at = archive.indexOf(MUSIC_LINK, at + 1)) {
+    const end = archive.indexOf(MUSIC_NAME_END, at + 1)
+    if (end < 0) break
+    if (end - at - 1 < 1 || end - at - 1 > MUSIC_NAME_MAX) continue
+    const name = Buffer.from(archive.subarray(at + 1, end)).toString('latin1')
+    const parts = name.split('/').filter((part) => part !== '' && part !== '.')
+    if (!name.startsWith('/') && !parts.includes('..')) names.add(parts.join('/'))
+  }
+  return names
+}
+
+function extensionOf(rel) {
+  const base = rel.slice(rel.lastIndexOf('/') + 1)
+  return base.includes('.') ? base.slice(base.lastIndexOf('.') + 1).toLowerCase() : ''
+}
+
+// Whether the magazine can use the file at rel (a path with /): the
+// viewer's files, modules, text, pictures, and what its music links name.
+export function usable(rel, music) {
+  const extension = extensionOf(rel)
+  return VIEWER_FILES.has(rel) || MODULES.has(extension) || TEXT.has(extension) || PICTURES.has(extension) ||
+    (music.has(rel) && !WEB_DOCUMENTS.has(extension))
+}
+
 // A name as it can be shown on one line.
 function shown(rel) {
-  return /[\x00-\x1f\x7f]/.test(rel) ? JSON.stringify(rel) : rel
+  return /[\x00-\x1f\x7f-\x9f]/.test(rel) ? JSON.stringify(rel) : rel
 }
 
 // Why a regular file of this path (relative, with /) stays out, or null.
-function leftOut(rel, size) {
-  if (ACTIVE.test(rel)) return 'a browser would run it as a page'
+function leftOut(rel, size, music) {
+  if (!usable(rel, music)) return 'no file a magazine uses (its files, modules, text and pictures)'
   if (rel.trim() !== rel || /[\r\n]/.test(rel) || !usablePath(rel)) return 'files.txt cannot name it'
   if (size > MAX_FILE_BYTES) return `larger than ${MAX_FILE_BYTES / (1024 * 1024)} MiB, which the page does not load`
   return null
@@ -60,6 +109,8 @@ function copyFile(from, to) {
 // Copies the tree; returns the relative paths of the files copied.
 export function copyMagazine(from, to, say = (text) => console.error('web/build.sh: ' + text)) {
   const copied = []
+  const archive = ownFile(path.join(from, 'data')) === true ? ownFile(path.join(from, 'data', 'orbex.dat')) : null
+  const music = musicNames(archive instanceof Uint8Array ? archive : new Uint8Array())
   const walk = (dirBytes, outDir, prefix) => {
     fs.mkdirSync(outDir)
     const entries = fs.readdirSync(dirBytes, { withFileTypes: true, encoding: 'buffer' })
@@ -79,7 +130,7 @@ export function copyMagazine(from, to, say = (text) => console.error('web/build.
       } else if (!entry.isFile()) {
         say(`left out ${shown(rel)}: not a regular file`)
       } else if (!LEFTOVERS.has(rel)) {
-        const why = leftOut(rel, fs.lstatSync(source).size)
+        const why = leftOut(rel, fs.lstatSync(source).size, music)
         if (why) say(`left out ${shown(rel)}: ${why}`)
         else if (copyFile(source, path.join(outDir, name))) copied.push(rel)
         else say(`left out ${shown(rel)}: not a regular file`)
@@ -110,6 +161,8 @@ export async function unzipMagazine(from, to, say = (text) => console.error('web
     if (!fs.fstatSync(fd).isFile()) throw new ZipError('not-zip', 'it is neither a folder nor a zip file.')
     const source = fileSource(fd)
     const files = await listZip(source)
+    const archive = files.find((file) => file.path === 'data/orbex.dat')
+    const music = musicNames(archive ? await unpack(source, archive) : new Uint8Array())
     fs.mkdirSync(to)
     const copied = []
     let own = null
@@ -118,7 +171,7 @@ export async function unzipMagazine(from, to, say = (text) => console.error('web
       if (rel === 'files.txt') {
         own = new TextDecoder().decode(await unpack(source, file))
       } else if (!LEFTOVERS.has(rel)) {
-        const why = leftOut(rel, file.size)
+        const why = leftOut(rel, file.size, music)
         if (why) {
           say(`left out ${shown(rel)}: ${why}`)
         } else {
@@ -135,18 +188,25 @@ export async function unzipMagazine(from, to, say = (text) => console.error('web
   }
 }
 
-// The magazine's own files.txt (a regular file, not a link), or null.
-function ownList(from) {
+// The bytes of the magazine's own file at file (a regular file, not a
+// link), or null; for a folder, true when it is one (not a link).
+function ownFile(file) {
   try {
-    const fd = fs.openSync(path.join(from, 'files.txt'), O_RDONLY | O_NOFOLLOW | O_NONBLOCK)
+    const fd = fs.openSync(file, O_RDONLY | O_NOFOLLOW | O_NONBLOCK)
     try {
-      return fs.fstatSync(fd).isFile() ? fs.readFileSync(fd, 'utf8') : null
+      const st = fs.fstatSync(fd)
+      return st.isDirectory() ? true : st.isFile() ? fs.readFileSync(fd) : null
     } finally {
       fs.closeSync(fd)
     }
   } catch {
     return null
   }
+}
+
+// The magazine's own files.txt, or null.
+function ownList(from) {
+  return ownFile(path.join(from, 'files.txt'))?.toString('utf8') ?? null
 }
 
 // The lines of files.txt: the magazine's own list (own, or null) without

@@ -7,7 +7,7 @@
 // without .zip). Its start picture (data/begin.raw, 640×480 RGB), as the
 // viewer shows it, becomes its cover, SITE_DIR/covers/NAME.png. shelf.html
 // lists the issues in the order given, each opening
-// index.html?magazine=issues/NAME/, and index.html without an issue named
+// index.html?magazine=issues/NAME/ (NAME encoded, issueHref), and index.html without an issue named
 // shows the shelf. Exits 1, naming the magazine, when one is refused.
 import fs from 'node:fs'
 import path from 'node:path'
@@ -59,9 +59,18 @@ function escape(text) {
   return text.replace(/[&<>"']/g, (c) => `&#${c.charCodeAt(0)};`)
 }
 
+// The address of an issue's page: its folder as a path, each character a
+// path cannot hold as it is encoded ("?", "#", "%", a space), then that path
+// encoded again as the query's value, so the page's parameter gives back
+// the path and the path the folder.
+export function issueHref(name) {
+  const folder = `issues/${encodeURIComponent(name)}/`
+  return `index.html?magazine=${encodeURIComponent(folder).replace(/%2F/g, '/')}`
+}
+
 export function shelfPage(names) {
   const items = names.map((name) => {
-    const href = `index.html?magazine=issues/${encodeURIComponent(name)}/`
+    const href = issueHref(name)
     const cover = `covers/${encodeURIComponent(name)}.png`
     return `<li>
   <h2><a href="${escape(href)}">${escape(name)}</a></h2>

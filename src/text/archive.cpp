@@ -42,9 +42,7 @@ void loadArchive() {
     archiveState.archiveEnd = n;
 }
 
-void selectArticle(std::int32_t number) {
-    ++dwSelections;
-    szText.fill(0);
+std::size_t findRecord(std::int32_t number) {
     // Behind the end marker there are only zeros, never a separator: a
     // number past the last article finds no start there, and the search
     // stops at the first of them instead of running through the buffer.
@@ -53,6 +51,12 @@ void selectArticle(std::int32_t number) {
     for (std::int32_t c = 1; p < searchEnd && c != number; ++p)
         if (ArticleArchive[p] == ARTICLE_SEPARATOR)
             ++c;
+    return p;
+}
+
+void takeRecord(std::size_t p, std::int32_t number) {
+    ++dwSelections;
+    szText.fill(0);
     std::fill(szTitle.begin(), szTitle.begin() + HEADER_FIELD_SIZE, 0);
     std::fill(szAuthor.begin(), szAuthor.begin() + HEADER_FIELD_SIZE, 0);
     if (archiveByte(p) == 'd' || archiveByte(p + 1) == '\n') {
@@ -83,6 +87,8 @@ void selectArticle(std::int32_t number) {
     nLineCount = lines;
     ScrollPosition = number == 1 ? fContentsScroll : 0.0f;
 }
+
+void selectArticle(std::int32_t number) { takeRecord(findRecord(number), number); }
 
 void saveArticle() {
     TextFileWriter save = openOwnFile(OwnFile::Save, TextFileMode::Truncate);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace orbex {
@@ -55,8 +56,15 @@ inline constexpr float &fContentsScroll = archiveState.fContentsScroll;
 
 // Called once by the start-up, before the first selection.
 void loadArchive();
-// Called by the start-up, the right button, F1 and article links.
+// Called by the start-up, the right button, F1 and article links: the
+// record found, then taken as the current article.
 void selectArticle(std::int32_t number);
+// Where record number begins (its search, which selectArticle does first).
+// Called by orbex-tool export, which finds every record in one pass.
+std::size_t findRecord(std::int32_t number);
+// The record beginning at start taken as the current article, number as
+// selectArticle takes it. Called by selectArticle and orbex-tool export.
+void takeRecord(std::size_t start, std::int32_t number);
 // Called on F2: the current text into "save.txt".
 void saveArticle();
 

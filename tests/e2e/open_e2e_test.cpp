@@ -142,7 +142,7 @@ TEST_F(OpenEndToEndTest, AHostileOrBrokenZipIsRefusedAndNothingIsWritten) {
         {"up", "entry issue/../../evil.txt lies outside the magazine's folder"},
         {"link", "entry issue/data/BG_8b.pcx.lnk is a symbolic link"},
         {"zeros", "entry issue/zeros.xm declares 1073741824 bytes; the viewer reads at most 67108864 of it"},
-        {"broken", "not a zip file the viewer can read"}};
+        {"broken", "it is broken (its table of contents is damaged at entry 1)"}};
     const std::map<std::string, Bytes> zips = filesBelow(folder / "zips");
     for (const auto &[name, reason] : reasons) {
         fs::remove_all(folder / "start");

@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "articles.h"
 #include "common/articletext.h"
+#include "edition.h"
 #include "images.h"
 #include "present/pagetext.h"
 #include "support/child.h"
@@ -255,6 +257,102 @@ TEST_F(EditionTest, ExportWantsExactlyOneEdition) {
     EXPECT_NE(runChild({ORBEX_TOOL_BINARY, "export", "mag", "out"}).status, 0);
     EXPECT_NE(runChild({ORBEX_TOOL_BINARY, "export", "mag", "out", "--html", "--epub"}).status, 0);
     EXPECT_FALSE(std::filesystem::exists("out"));
+}
+
+// The edition holds exactly the articles the viewer shows, each titled; a
+// magazine that gives none is refused.
+struct ArchiveCase {
+    const char *name;
+    std::string archive;
+    int status;
+    int pages;          // of the HTML edition
+    const char *said;   // in what export says, or ""
+    const char *titled; // the last page's <h1>, or ""
+};
+
+void PrintTo(const ArchiveCase &c, std::ostream *out) { *out << c.name; }
+
+class EditionArchives : public ViewerTest, public ::testing::WithParamInterface<ArchiveCase> {};
+
+TEST_P(EditionArchives, GiveThePagesTheViewerShows) {
+    const ArchiveCase &c = GetParam();
+    TestMagazine magazine;
+    magazine.archive = c.archive;
+    magazine.write("mag");
+    ChildResult run = runChild({ORBEX_TOOL_BINARY, "export", "mag", "out", "--html"});
+    EXPECT_EQ(run.status, c.status) << run.err;
+    EXPECT_NE(run.err.find(c.said), std::string::npos) << run.err;
+    int pages = 0;
+    while (std::filesystem::exists(folder / "out" / editionPage(pages + 1)))
+        ++pages;
+    EXPECT_EQ(pages, c.pages);
+    if (*c.titled != 0 && pages > 0) {
+        EXPECT_NE(textOf(readFile("out/" + editionPage(pages))).find(std::string("<h1>") + c.titled + "</h1>"),
+                  std::string::npos);
+    }
+}
+
+std::string separators(std::size_t n) { return "d\nContents\n" + std::string(n, '\x9E'); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, EditionArchives,
+    ::testing::Values(
+        ArchiveCase{"NoSeparator", "d\nOne page only\n", 0, 1, "", ""},
+        ArchiveCase{"TextAfterTheLastSeparator", archiveOf({"d\nContents\n"}) + "XBehind\nAuthor\n\nshown too\n", 0, 2,
+                    "", "Behind"},
+        ArchiveCase{"BlankTitle", archiveOf({"d\nContents\n", "X   \nAuthor\n\ntext\n"}), 0, 2, "", "Artikel 2"},
+        ArchiveCase{"ControlTitle", archiveOf({"d\nContents\n", "X\x01\x02\x1b\nAuthor\n\ntext\n"}), 0, 2, "",
+                    "Artikel 2"},
+        ArchiveCase{"Empty", "", 1, 0, "holds no article", ""},
+        ArchiveCase{"MoreThanALinkReaches", separators(MAX_ARTICLES + 40), 0, static_cast<int>(MAX_ARTICLES),
+                    "holds 2317 articles; a link reaches no article past 2277, so the edition ends there", ""}),
+    [](const ::testing::TestParamInfo<ArchiveCase> &info) { return std::string(info.param.name); });
+
+// Blank and control-only titles make a book epubcheck takes.
+TEST_F(EditionTest, UntitledArticlesMakeAValidBook) {
+    TestMagazine magazine;
+    magazine.archive = archiveOf({"d\n\x01\x02\n", "X \nAuthor\n\ntext\n", "X\x03\x04\nA\n\nmore\n"});
+    magazine.write("mag");
+    ChildResult run = runChild({ORBEX_TOOL_BINARY, "export", "mag", "book.epub", "--epub"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto entries = unzipped(folder / "book.epub");
+    std::map<std::string, std::string> files(entries.begin(), entries.end());
+    EXPECT_NE(files["EPUB/package.opf"].find("<dc:title>Inhalt</dc:title>"), std::string::npos);
+    EXPECT_NE(files["EPUB/nav.xhtml"].find(">Artikel 3</a>"), std::string::npos) << files["EPUB/nav.xhtml"];
+    const char *const checkerJar = "/usr/share/java/epubcheck.jar";
+    if (!std::filesystem::exists(checkerJar) || !std::filesystem::exists("/usr/bin/java"))
+        GTEST_SKIP() << "epubcheck is not installed (Debian package epubcheck): the book was not validated";
+    ChildResult check = runChild({"/usr/bin/java", "-jar", checkerJar, "book.epub"}, 100);
+    EXPECT_EQ(check.status, 0) << check.out << check.err;
+}
+
+// Export reads as every tool does: a file of the magazine that is a link is
+// refused with its name, and nothing of what it points to reaches an edition.
+TEST_F(EditionTest, ExportTakesNoLink) {
+    TestMagazine magazine;
+    magazine.archive = archiveOf({"d\nContents\n"});
+    magazine.write("mag");
+    writeFile("secret.txt", std::string("d\nthe reader's secret\n\x9E"));
+    std::filesystem::remove("mag/data/orbex.dat");
+    std::filesystem::create_symlink(folder / "secret.txt", "mag/data/orbex.dat");
+    for (const char *edition : {"--html", "--epub"}) {
+        const std::string out = edition == std::string("--html") ? "out" : "book.epub";
+        ChildResult run = runChild({ORBEX_TOOL_BINARY, "export", "mag", out, edition});
+        EXPECT_EQ(run.status, 1) << edition;
+        EXPECT_NE(run.err.find("mag/data/orbex.dat: a symbolic link, which orbex-tool does not follow"),
+                  std::string::npos)
+            << run.err;
+        EXPECT_FALSE(std::filesystem::exists(folder / "out" / "index.html")) << edition;
+        EXPECT_FALSE(std::filesystem::exists(folder / "book.epub")) << edition;
+    }
+    // A linked font is refused the same way, though the viewer would read it.
+    std::filesystem::remove("mag/data/orbex.dat");
+    writeFile("mag/data/orbex.dat", archiveOf({"d\nContents\n"}));
+    std::filesystem::rename("mag/data/chars.168", "font");
+    std::filesystem::create_symlink(folder / "font", "mag/data/chars.168");
+    ChildResult run = runChild({ORBEX_TOOL_BINARY, "export", "mag", "out", "--html"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("mag/data/chars.168: a symbolic link"), std::string::npos) << run.err;
 }
 
 } // namespace

@@ -177,6 +177,39 @@ TEST_F(HostileProject, CheckTakesNoLinkAndNoModuleOutsideTheMagazine) {
     }
 }
 
+// A magazine's bytes quoted in a message reach the terminal escaped: no
+// escape sequence hides the rest or sets the window's title, no C1 control
+// in UTF-8 (C2 9B is CSI to some terminals) gets through.
+TEST_F(HostileProject, CheckPrintsNoControlCharacterFromTheMagazine) {
+    fs::copy(ORBEX_SAMPLE_MAGAZINE, "mag", fs::copy_options::recursive);
+    fs::remove("mag/orbex.cfg");
+    Bytes archive = readFile("mag/data/orbex.dat");
+    std::string text(archive.begin(), archive.end());
+    const std::size_t at = text.find("modul2.xm");
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at, 9, "\x1b[8m\x1b]0;PWN\x07");
+    const std::size_t second = text.find("\xA8"
+                                         "extreme2.xm") +
+                               1;
+    ASSERT_NE(second, 0u);
+    text.replace(second, 11,
+                 "\xc2\x9b"
+                 "31m");
+    writeFile("mag/data/orbex.dat", text);
+    ChildResult run = tool({"check", "mag"});
+    EXPECT_EQ(run.status, 1);
+    const std::string said = run.out + run.err;
+    EXPECT_TRUE(contains(said, "\\x1b[8m\\x1b]0;PWN\\x07")) << said;
+    for (std::size_t i = 0; i < said.size(); ++i) {
+        const auto b = static_cast<unsigned char>(said[i]);
+        EXPECT_TRUE(b >= 0x20 || b == '\n') << "byte " << int(b) << " at " << i << " of " << said;
+        EXPECT_NE(b, 0x7F);
+        EXPECT_FALSE(b == 0xC2 && i + 1 < said.size() && static_cast<unsigned char>(said[i + 1]) < 0xA0)
+            << "a C1 control at " << i;
+    }
+    EXPECT_TRUE(contains(said, "\\x9b31m")) << said;
+}
+
 // --- Limits that follow from what the viewer can use -----------------------------
 
 TEST_F(HostileProject, UnpackWritesNoMoreArticlesThanALinkReaches) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "articles.h"
 #include "base/settings.h"
 #include "common/articletext.h"
 #include "common/codepage.h"
@@ -106,10 +107,24 @@ std::string lineHtml(const ArticleText &text, std::int32_t line, const Contents 
     return out + "</p>\n";
 }
 
+// What a line of text shows: control characters as spaces, as the page
+// shows them, and no space at either end.
+std::string visible(std::string text) {
+    for (char &c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = ' ';
+    const std::size_t first = text.find_first_not_of(' ');
+    return first == std::string::npos ? std::string() : text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// An article's title as a page and a book name it; one that shows nothing
+// (none, or only spaces and control characters, which would make an empty
+// heading and an invalid book) gets the stand-in an untitled article has.
 std::string articleTitle(const ArticleText &text, std::int32_t number) {
     if (number == 1)
         return "Inhalt";
-    return text.title[0] != 0 ? cp1252ToUtf8(text.title) : "Artikel " + std::to_string(number);
+    const std::string title = visible(cp1252ToUtf8(text.title));
+    return !title.empty() ? title : "Artikel " + std::to_string(number);
 }
 
 std::string pageHtml(const ArticleText &text, std::int32_t number, const Contents &contents, bool cover) {
@@ -157,9 +172,23 @@ struct Edition {
     std::string firstLine;            // the contents page's first words, the book's title
 };
 
-std::string trimmed(const std::string &text) {
-    const std::size_t first = text.find_first_not_of(' ');
-    return first == std::string::npos ? std::string() : text.substr(first, text.find_last_not_of(' ') - first + 1);
+// Where each article the viewer shows begins, as unpack counts them: one
+// record after each separator but the last, and the stretch behind the last
+// one when it holds anything, or when there is no separator at all (the
+// viewer shows that stretch too); none for an empty archive. One pass, so
+// that an archive of many articles costs its length.
+std::vector<std::size_t> recordStarts() {
+    std::vector<std::size_t> starts;
+    const std::size_t end = archiveState.archiveEnd;
+    if (end == 0)
+        return starts;
+    starts.push_back(0);
+    for (std::size_t p = 0; p < end; ++p)
+        if (ArticleArchive[p] == ARTICLE_SEPARATOR)
+            starts.push_back(p + 1);
+    if (starts.size() > 1 && starts.back() == end)
+        starts.pop_back();
+    return starts;
 }
 
 // Starts the viewer in folder and lays out every article. The working
@@ -174,26 +203,51 @@ bool layOut(const std::string &folder, Markup markup, Edition &edition, Report &
     std::vector<std::uint8_t> raw;
     const bool cover = magazine.read("data/begin.raw", raw).result == ReadResult::Ok &&
                        raw.size() == static_cast<std::size_t>(SCREENWIDTH * SCREENHEIGHT * 3);
+    // The viewer's readers read as the tools do: no link, regular files
+    // only; one of its files in a link's place is named, not taken as missing.
+    for (const char *name :
+         {"data/orbex.dat", "data/chars.168", "data/begin.raw", "data/ende.pcx", "data/BG_8b.pcx", "data/cursor.pcx"}) {
+        std::vector<std::uint8_t> none;
+        const FileRead found = magazine.read(name, none, 0, ReadMode::Head);
+        if (found.result != ReadResult::Ok && found.result != ReadResult::Missing) {
+            report.error(magazine.problem(found));
+            return false;
+        }
+    }
+    ReadingThrough strict(magazine);
     if (!startViewerIn(magazine, folder, report))
         return false;
     loadArchive();
-    // Every record ends with a separator, which never stands inside one.
-    const auto articles = static_cast<std::int32_t>(std::count(ArticleArchive.begin(), ArticleArchive.end(), 0x9E));
+    std::vector<std::size_t> starts = recordStarts();
+    if (starts.empty()) {
+        report.error(folder + ": data/orbex.dat holds no article, so there is no edition to make");
+        releaseDisplayObjects();
+        return false;
+    }
+    if (starts.size() > MAX_ARTICLES) {
+        report.warn(folder + ": data/orbex.dat holds " + std::to_string(starts.size()) +
+                    " articles; a link reaches no article past " + std::to_string(MAX_ARTICLES) +
+                    ", so the edition ends there");
+        starts.resize(MAX_ARTICLES);
+    }
+    const auto articles = static_cast<std::int32_t>(starts.size());
+    auto select = [&](std::int32_t number) {
+        nArticle = number;
+        takeRecord(starts[static_cast<std::size_t>(number - 1)], number);
+    };
     Contents contents;
     contents.markup = markup;
     for (std::int32_t number = 1; number <= articles; ++number) {
-        nArticle = number;
-        selectArticle(number);
+        select(number);
         contents.lineCounts.push_back(articleTextAt(0.0f).lineCount);
     }
     for (std::int32_t number = 1; number <= articles; ++number) {
-        nArticle = number;
-        selectArticle(number);
+        select(number);
         const ArticleText &text = articleTextAt(0.0f);
         edition.pages.push_back({pageName(number, markup), articleTitle(text, number),
                                  pageHtml(text, number, contents, cover && number == 1)});
         for (std::int32_t line = 0; number == 1 && line < text.lineCount && edition.firstLine.empty(); ++line)
-            edition.firstLine = trimmed(lineUtf8(text, line));
+            edition.firstLine = visible(lineUtf8(text, line));
     }
     edition.source.assign(ArticleArchive.begin(), ArticleArchive.end());
     bool ok = true;

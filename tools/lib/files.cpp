@@ -318,6 +318,49 @@ bool Folder::sub(const std::string &relative, Folder &folder, bool create, std::
     return true;
 }
 
+namespace {
+
+// The regular file at relative below the folder dir, opened for reading
+// without a link anywhere on its way; -1, with found saying why, otherwise.
+int openBelow(int dir, const std::string &relative, FileRead &found) {
+    std::vector<std::string> names;
+    bool inside = namesOf(relative, names);
+    if (!inside || names.empty()) {
+        found.result = inside ? ReadResult::NotRegular : ReadResult::Outside;
+        return -1;
+    }
+    Descriptor parent(::fcntl(dir, F_DUPFD_CLOEXEC, 0));
+    for (std::size_t i = 0; i + 1 < names.size() && parent.get() >= 0; ++i) {
+        parent = openFolderAt(parent.get(), names[i], false, found.result);
+        if (parent.get() < 0) {
+            found.where = joined(names, i + 1);
+            return -1;
+        }
+    }
+    if (parent.get() < 0)
+        return -1;
+    const std::string &name = names.back();
+    // A device is not even opened: opening some has effects of its own.
+    if (ReadResult kind = classify(parent.get(), name, false); kind != ReadResult::Ok && kind != ReadResult::Failed) {
+        found.result = kind;
+        return -1;
+    }
+    // O_NOFOLLOW and O_NONBLOCK close the gap to what stands there now.
+    Descriptor file(::openat(parent.get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat st {};
+    if (file.get() < 0 || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        found.result = file.get() < 0 ? openFailure(parent.get(), name, false) : ReadResult::NotRegular;
+        return -1;
+    }
+    ::fcntl(file.get(), F_SETFL, ::fcntl(file.get(), F_GETFL) & ~O_NONBLOCK);
+    found.size = static_cast<std::uint64_t>(st.st_size);
+    found.id = {st.st_dev, st.st_ino};
+    found.result = ReadResult::Ok;
+    return file.release();
+}
+
+} // namespace
+
 FileRead Folder::read(const std::string &relative, std::vector<std::uint8_t> &bytes, std::size_t limit,
                       ReadMode mode) const {
     if (zip != nullptr)
@@ -325,37 +368,9 @@ FileRead Folder::read(const std::string &relative, std::vector<std::uint8_t> &by
     FileRead found;
     found.where = relative;
     bytes.clear();
-    std::vector<std::string> names;
-    bool inside = namesOf(relative, names);
-    if (!inside || names.empty()) {
-        found.result = inside ? ReadResult::NotRegular : ReadResult::Outside;
+    Descriptor file(openBelow(fd, relative, found));
+    if (file.get() < 0)
         return found;
-    }
-    Descriptor parent(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
-    for (std::size_t i = 0; i + 1 < names.size() && parent.get() >= 0; ++i) {
-        parent = openFolderAt(parent.get(), names[i], false, found.result);
-        if (parent.get() < 0) {
-            found.where = joined(names, i + 1);
-            return found;
-        }
-    }
-    if (parent.get() < 0)
-        return found;
-    const std::string &name = names.back();
-    // A device is not even opened: opening some has effects of its own.
-    if (ReadResult kind = classify(parent.get(), name, false); kind != ReadResult::Ok && kind != ReadResult::Failed) {
-        found.result = kind;
-        return found;
-    }
-    // O_NOFOLLOW and O_NONBLOCK close the gap to what stands there now.
-    Descriptor file(::openat(parent.get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    struct stat st {};
-    if (file.get() < 0 || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        found.result = file.get() < 0 ? openFailure(parent.get(), name, false) : ReadResult::NotRegular;
-        return found;
-    }
-    found.size = static_cast<std::uint64_t>(st.st_size);
-    found.id = {st.st_dev, st.st_ino};
     if (mode == ReadMode::Whole && found.size > limit) {
         found.result = ReadResult::TooBig;
         return found;
@@ -372,6 +387,13 @@ FileRead Folder::read(const std::string &relative, std::vector<std::uint8_t> &by
         found.result = ReadResult::Ok;
     }
     return found;
+}
+
+UniqueFile Folder::stream(const std::string &relative) const {
+    if (zip != nullptr)
+        return zip->openFile(relative);
+    FileRead found;
+    return streamOf(openBelow(fd, relative, found), "rb");
 }
 
 FileRead Folder::readZipped(const std::string &relative, std::vector<std::uint8_t> &bytes, std::size_t limit,

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "common/files.h"
 #include "report.h"
 
 namespace orbex {
@@ -93,6 +94,10 @@ class Folder {
     // unless the result is Ok.
     FileRead read(const std::string &relative, std::vector<std::uint8_t> &bytes, std::size_t limit = MAX_INPUT_BYTES,
                   ReadMode mode = ReadMode::Whole) const;
+    // The regular file at relative as a stream, reached as read() reaches
+    // it; nullptr when read() would not read it. For the viewer's own
+    // readers when a tool runs them on the folder (export).
+    UniqueFile stream(const std::string &relative) const;
     // "PATH: missing" and the like, for what read() found.
     std::string problem(const FileRead &read, std::size_t limit = MAX_INPUT_BYTES) const;
     // Writes bytes as the file at relative: into a new file beside it, which

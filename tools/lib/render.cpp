@@ -17,6 +17,24 @@
 
 namespace orbex {
 
+namespace {
+
+const Folder *readingFrom = nullptr;
+
+UniqueFile openInMagazine(const char *name) { return readingFrom->stream(name); }
+
+} // namespace
+
+ReadingThrough::ReadingThrough(const Folder &magazine) {
+    readingFrom = &magazine;
+    setMountedFolder(openInMagazine);
+}
+
+ReadingThrough::~ReadingThrough() {
+    setMountedFolder(nullptr);
+    readingFrom = nullptr;
+}
+
 bool startViewerIn(const Folder &magazine, const std::string &folder, Report &report) {
     if (fchdir(magazine.descriptor()) != 0) {
         report.error(folder + ": cannot enter the folder");

@@ -21,4 +21,15 @@ bool renderArticle(const std::string &folder, int number, float line, const std:
 // magazine's afterwards, as the viewer needs it.
 bool startViewerIn(const Folder &magazine, const std::string &folder, Report &report);
 
+// While one lives, the viewer's own readers reach the magazine's files as
+// the tools read: through magazine, no symbolic link followed and regular
+// files only (export; render reads as the viewer does).
+class ReadingThrough {
+  public:
+    explicit ReadingThrough(const Folder &magazine);
+    ~ReadingThrough();
+    ReadingThrough(const ReadingThrough &) = delete;
+    ReadingThrough &operator=(const ReadingThrough &) = delete;
+};
+
 } // namespace orbex

@@ -44,14 +44,18 @@ function write(file, data = 'x') {
 // A magazine someone else made: its files, and everything a site must not
 // take from it.
 function hostileMagazine(dir, secret) {
-  write(path.join(dir, 'data', 'orbex.dat'), 'archive')
+  // Its music links name a module by an odd name, and a page.
+  write(path.join(dir, 'data', 'orbex.dat'),
+    Buffer.from('archive \xa8song.dat"\0\0\0\0\0\0Musik\xa8 \xa8evil.shtml"\0\0\0\0\0\0Seite\xa8\x9e', 'latin1'))
   write(path.join(dir, 'extreme2.xm'), 'module')
+  write(path.join(dir, 'song.dat'), 'module')
   write(path.join(dir, 'sub dir', 'ok.txt'), 'fine')
   write(path.join(secret, 'id_rsa'), 'secret key')
   fs.symlinkSync(path.join(secret, 'id_rsa'), path.join(dir, 'notes.txt'))
   fs.symlinkSync(secret, path.join(dir, 'etc'))
   fs.symlinkSync('extreme2.xm', path.join(dir, 'data', 'same.xm'))
-  for (const name of ['pic.svg', 'page.html', 'old.HTM', 'run.js', 'mod.mjs', 'doc.xhtml', 'feed.XML']) {
+  for (const name of ['pic.svg', 'page.html', 'old.HTM', 'run.js', 'mod.mjs', 'doc.xhtml', 'feed.XML', 'page.shtml',
+    'doc.xht', 'doc.xhtm', 'notes.md', '../evil.shtml']) {
     write(path.join(dir, 'sub dir', name), '<script>alert(1)</script>')
   }
   spawnSync('mkfifo', [path.join(dir, 'pipe')])
@@ -95,7 +99,7 @@ describe('web/build.sh', () => {
       assert.equal(fs.readFileSync(path.join(magazine, 'data', 'orbex.dat'), 'utf8'), 'archive')
     })
 
-  test('copies folders and regular files only, nothing a browser runs, naming each file left out', () => {
+  test('copies folders and regular files a magazine uses only, nothing a browser runs, naming each file left out', () => {
     const magazine = path.join(tmp, 'hostile')
     hostileMagazine(magazine, path.join(tmp, 'secret'))
     const out = path.join(tmp, 'hostile-site')
@@ -103,8 +107,10 @@ describe('web/build.sh', () => {
       encoding: 'utf8', timeout: 30000,
     })
     assert.equal(run.status, 0, run.stderr)
-    assert.deepEqual(tree(out), ['data/', 'data/orbex.dat', 'extreme2.xm', 'files.txt', 'sub dir/', 'sub dir/ok.txt'])
-    assert.equal(fs.readFileSync(path.join(out, 'files.txt'), 'utf8'), 'data/orbex.dat\nextreme2.xm\nsub dir/ok.txt\n')
+    assert.deepEqual(tree(out),
+      ['data/', 'data/orbex.dat', 'extreme2.xm', 'files.txt', 'song.dat', 'sub dir/', 'sub dir/ok.txt'])
+    assert.equal(fs.readFileSync(path.join(out, 'files.txt'), 'utf8'),
+      'data/orbex.dat\nextreme2.xm\nsong.dat\nsub dir/ok.txt\n')
     const said = run.stderr.split('\n').filter(Boolean).sort()
     const expect = [
       /^web\/build.sh: left out latin-\ufffd.txt: its name is not UTF-8$/,
@@ -114,13 +120,10 @@ describe('web/build.sh', () => {
       /^web\/build.sh: left out huge.xm: larger than 64 MiB/,
       /^web\/build.sh: left out notes.txt: a link$/,
       /^web\/build.sh: left out pipe: not a regular file$/,
-      /^web\/build.sh: left out sub dir\/doc.xhtml: a browser would run it as a page$/,
-      /^web\/build.sh: left out sub dir\/feed.XML: a browser/,
-      /^web\/build.sh: left out sub dir\/mod.mjs: a browser/,
-      /^web\/build.sh: left out sub dir\/old.HTM: a browser/,
-      /^web\/build.sh: left out sub dir\/page.html: a browser/,
-      /^web\/build.sh: left out sub dir\/pic.svg: a browser/,
-      /^web\/build.sh: left out sub dir\/run.js: a browser/,
+      ...['doc.xht', 'doc.xhtm', 'doc.xhtml', 'feed.XML', 'mod.mjs', 'notes.md', 'old.HTM', 'page.html', 'page.shtml',
+        'pic.svg', 'run.js'].map((name) => new RegExp(`^web/build.sh: left out sub dir/${name.replace('.', '\\.')}: ` +
+        'no file a magazine uses \\(its files, modules, text and pictures\\)$')),
+      /^web\/build.sh: left out evil.shtml: no file a magazine uses/,
       /^web\/build.sh: left out "two\\nlines.txt": files.txt cannot name it$/,
     ]
     for (const pattern of expect) assert.ok(said.some((line) => pattern.test(line)), `${pattern} not in\n${run.stderr}`)
@@ -131,7 +134,7 @@ describe('web/build.sh', () => {
     const magazine = path.join(tmp, 'listed')
     write(path.join(magazine, 'b.xm'))
     write(path.join(magazine, 'a.xm'))
-    write(path.join(magazine, 'notes.src'))
+    write(path.join(magazine, 'cover.png'))
     write(path.join(magazine, 'pic.svg'))
     fs.symlinkSync('/etc/passwd', path.join(magazine, 'passwd'))
     write(path.join(magazine, 'files.txt'), '# the music\r\nb.xm\r\n\r\na.xm\r\nb.xm\r\npic.svg\r\npasswd\r\ngone.xm\r\n')
@@ -143,7 +146,7 @@ describe('web/build.sh', () => {
       assert.match(run.stderr, new RegExp(`files.txt names ${name}, which is not in the site`))
     }
     // Copied, though not listed: the maker left it out of the list.
-    assert.ok(fs.existsSync(path.join(out, 'notes.src')))
+    assert.ok(fs.existsSync(path.join(out, 'cover.png')))
 
     // A list that is a link is no list of the magazine's.
     const linked = path.join(tmp, 'linked-list')

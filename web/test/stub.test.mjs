@@ -112,7 +112,7 @@ describe('web page with the stub program', { skip: skip ?? false, timeout: 60000
     assert.equal(fs.readFileSync(path.join(copied, 'files.txt'), 'utf8'),
       'data/orbex.dat\nextreme2.xm\nbad.xm\nsub dir/with space.txt\n')
     for (const line of ['left out etc: a link', 'left out notes.txt: a link',
-      'left out sub dir/pic.svg: a browser would run it as a page']) {
+      'left out sub dir/pic.svg: no file a magazine uses']) {
       assert.ok(built.includes(line), `the build did not say "${line}":\n${built}`)
     }
   })

@@ -644,8 +644,9 @@ describe('the viewer in the browser', { skip: skip ?? false, timeout: 900000 }, 
     const beside = path.join(copy, 'beside')
     writeForeignMagazine(beside, 2)
     fs.writeFileSync(path.join(beside, 'notes.txt'), '<html><script>console.log("script ran")</script></html>')
+    fs.writeFileSync(path.join(beside, 'gone.txt'), 'soon gone')
     fs.writeFileSync(path.join(beside, 'files.txt'), ['data/orbex.dat', 'data/chars.168', 'data/begin.raw',
-      'data/BG_8b.pcx', 'data/ende.pcx', 'data/cursor.pcx', 'extreme2.xm', 'notes.txt', ''].join('\n'))
+      'data/BG_8b.pcx', 'data/ende.pcx', 'data/cursor.pcx', 'extreme2.xm', 'notes.txt', 'gone.txt', ''].join('\n'))
     let online = await serve(copy)
     const siteUrl = online.url
     const page = await newPage()
@@ -666,6 +667,24 @@ describe('the viewer in the browser', { skip: skip ?? false, timeout: 900000 }, 
       }
       await showsMagazine('args=n&magazine=beside/')
       await eventually(page, (n) => caches.match(n).then((r) => r !== undefined), new URL('beside/notes.txt', siteUrl).href)
+      // Online, the magazine beside the site's and any other file come from
+      // the network: a change reaches the reader, a file that is gone is let
+      // go, and a file of no magazine is kept nowhere.
+      const fetched = (name) => page.evaluate((n) => fetch(n, { cache: 'no-store' })
+        .then(async (r) => `${r.status} ${await r.text()}`), new URL(name, siteUrl).href)
+      fs.writeFileSync(path.join(copy, 'unrelated.txt'), 'one')
+      assert.equal(await fetched('unrelated.txt'), '200 one')
+      fs.writeFileSync(path.join(copy, 'unrelated.txt'), 'two')
+      assert.equal(await fetched('unrelated.txt'), '200 two')
+      assert.ok(!await kept('unrelated.txt'), 'a file of no magazine is kept')
+      const notes = fs.readFileSync(path.join(beside, 'notes.txt'), 'utf8')
+      fs.writeFileSync(path.join(beside, 'notes.txt'), notes + ' changed')
+      assert.equal(await fetched('beside/notes.txt'), `200 ${notes} changed`)
+      assert.equal(await page.evaluate((n) => caches.match(n).then((r) => r.text()), new URL('beside/notes.txt', siteUrl).href),
+        `${notes} changed`)
+      fs.rmSync(path.join(beside, 'gone.txt'))
+      assert.match(await fetched('beside/gone.txt'), /^404 /)
+      assert.ok(!await kept('beside/gone.txt'), 'a file the server no longer has is kept')
       // What "Add to home screen" needs (a test's browser context is a
       // private window, where nothing can be installed).
       const cdp = await page.context().newCDPSession(page)
@@ -681,7 +700,7 @@ describe('the viewer in the browser', { skip: skip ?? false, timeout: 900000 }, 
       await showsMagazine('')
       await waitFor(page, () => window.orbex.stats.workletMs !== null, null, 15)
       const besideOffline = await showsMagazine('args=n&magazine=beside/')
-      assert.deepEqual(besideOffline.missing, [])
+      assert.deepEqual(besideOffline.missing, ['gone.txt'])
       // A file of the magazine opened by itself keeps its policy: no script.
       await page.goto(new URL('beside/notes.txt', siteUrl).href)
       await sleep(300)

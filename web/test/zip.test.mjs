@@ -19,6 +19,7 @@ import { MAX_FILES, MAX_FILE_BYTES, MAX_TOTAL_BYTES } from '../src/files.mjs'
 import { chooseFiles, prepare } from '../src/local.mjs'
 import { ANY_FILE_LIMIT, READ_LIMITS, ZIP_TOTAL_LIMIT } from '../src/readlimits.mjs'
 import { ZipError, decodeName, listZip, unpack } from '../src/zip.mjs'
+import { issueHref } from '../shelf.mjs'
 import { readPng } from './fixtures.mjs'
 import { folderEntries, hostileZips, zipBytes } from './zips.mjs'
 
@@ -244,7 +245,7 @@ describe('web/build.sh with zips and several issues', () => {
     const out = path.join(tmp, 'from-zip')
     const run = spawnSync('node', [path.join(webDir, 'copy-magazine.mjs'), zip, out], { encoding: 'utf8' })
     assert.equal(run.status, 0, run.stderr)
-    assert.equal(run.stderr, 'web/build.sh: left out pic.svg: a browser would run it as a page\n')
+    assert.equal(run.stderr, 'web/build.sh: left out pic.svg: no file a magazine uses (its files, modules, text and pictures)\n')
     assert.equal(fs.readFileSync(path.join(out, 'files.txt'), 'utf8'), 'data/orbex.dat\nextreme2.xm\n')
     assert.equal(fs.readFileSync(path.join(out, 'extreme2.xm'), 'utf8'), GOOD['extreme2.xm'])
 
@@ -278,8 +279,16 @@ describe('web/build.sh with zips and several issues', () => {
     assert.equal(fs.readFileSync(path.join(site, 'issues', 'second', 'files.txt'), 'utf8'), 'data/orbex.dat\n')
     const shelf = fs.readFileSync(path.join(site, 'shelf.html'), 'utf8')
     const links = [...shelf.matchAll(/<a href="([^"]+)">([^<]+)<\/a>/g)].map((m) => [m[1], m[2]])
-    assert.deepEqual(links, [['index.html?magazine=issues/First%20issue/', 'First issue'],
+    assert.deepEqual(links, [['index.html?magazine=issues/First%2520issue/', 'First issue'],
       ['index.html?magazine=issues/second/', 'second']])
+    // Each link leads the page to its folder, whatever the name holds: the
+    // page reads its parameter, and the path its files are fetched from.
+    for (const name of ['First issue', 'a?b', 'c#d', '50%', 'x&y=z', 'Nr. 5 – Grüße']) {
+      const page = new URL(issueHref(name), 'https://example.org/site/')
+      const folder = new URL(page.searchParams.get('magazine'), page)
+      assert.equal(decodeURIComponent(folder.pathname), `/site/issues/${name}/`, name)
+      assert.equal(folder.search + folder.hash, '', name)
+    }
     assert.match(fs.readFileSync(path.join(site, 'index.html'), 'utf8'), /<meta name="orbex-shelf" content="shelf.html">/)
     // The shelf runs nothing: its policy allows images and its stylesheet only.
     assert.match(shelf, /<meta http-equiv="Content-Security-Policy" content="default-src 'none'; img-src 'self'; style-src 'self';/)
