@@ -3,8 +3,16 @@
 // its input, whatever the input holds; the benchmarks run each at several
 // sizes and fit the times to a line (bench/README.md).
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdint>
+#include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -95,6 +103,7 @@ enum class Archive {
     OddBytes,     // bytes the markup cannot say, codes in odd places
     ManyRecords,  // MAX_ARTICLES records of text
     LinksAndText, // records full of links and colours
+    Separators,   // nothing but separators: an article for every byte
 };
 
 std::vector<std::uint8_t> archive(Archive shape, std::size_t bytes) {
@@ -113,6 +122,9 @@ std::vector<std::uint8_t> archive(Archive shape, std::size_t bytes) {
         text = "d\n" +
                repeated(std::string("\x9F(1) 0)\x01\x02\x03\x04\x05\x06link\x9F \xA2\x10\x20\x30word\n"), bytes) +
                "\x9E";
+        break;
+    case Archive::Separators:
+        text.assign(bytes, '\x9E');
         break;
     }
     return {text.begin(), text.end()};
@@ -163,6 +175,85 @@ BENCHMARK_CAPTURE(parseFont, bad_lines, false)
     ->Range(SMALLEST, LARGEST)
     ->Unit(benchmark::kMillisecond)
     ->Complexity(benchmark::oN);
+
+// orbex-tool export as a reader runs it, on the sample magazine with an
+// archive of each shape and size: its time, and its peak memory (maxrss_kb),
+// which must not grow faster than the archive. A million separators, more
+// articles than a link reaches, cost no more than the articles it keeps.
+enum class Edition { Html, Epub };
+
+struct Spawned {
+    double seconds = 0;
+    long maxrssKb = 0;
+    int status = -1;
+};
+
+Spawned runTool(const std::vector<std::string> &arguments) {
+    std::vector<char *> argv;
+    for (const std::string &a : arguments)
+        argv.push_back(const_cast<char *>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    Spawned result;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+        int status = 0;
+        struct rusage usage {};
+        ::wait4(pid, &status, 0, &usage);
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        result.maxrssKb = usage.ru_maxrss;
+    }
+    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    posix_spawn_file_actions_destroy(&actions);
+    return result;
+}
+
+void exportShape(benchmark::State &state, Archive shape, Edition edition) {
+    namespace fs = std::filesystem;
+    const fs::path work = fs::temp_directory_path() / ("orbex-export-bench-" + std::to_string(::getpid()));
+    fs::remove_all(work);
+    fs::create_directories(work);
+    fs::copy(ORBEX_SAMPLE_MAGAZINE, work / "mag", fs::copy_options::recursive);
+    const std::vector<std::uint8_t> input = archive(shape, static_cast<std::size_t>(state.range(0)));
+    {
+        std::FILE *file = std::fopen((work / "mag/data/orbex.dat").c_str(), "wb");
+        std::fwrite(input.data(), 1, input.size(), file);
+        std::fclose(file);
+    }
+    const std::string out = (work / (edition == Edition::Html ? "out" : "book.epub")).string();
+    Spawned last;
+    for (auto _ : state) {
+        last = runTool({ORBEX_TOOL_BINARY, "export", (work / "mag").string(), out,
+                        edition == Edition::Html ? "--html" : "--epub"});
+        state.SetIterationTime(last.seconds);
+        if (last.status != 0)
+            state.SkipWithError("orbex-tool export failed");
+    }
+    state.counters["maxrss_kb"] = static_cast<double>(last.maxrssKb);
+    state.SetComplexityN(static_cast<std::int64_t>(input.size()));
+    fs::remove_all(work);
+}
+
+// Separators only: 1 MiB of them is a million articles, of which the
+// edition keeps 2277.
+#define EXPORT_BENCHMARK(name, shape, edition)                                                                         \
+    BENCHMARK_CAPTURE(exportShape, name, Archive::shape, Edition::edition)                                             \
+        ->RangeMultiplier(4)                                                                                           \
+        ->Range(SMALLEST, LARGEST)                                                                                     \
+        ->UseManualTime()                                                                                              \
+        ->Iterations(3)                                                                                                \
+        ->Unit(benchmark::kMillisecond)                                                                                \
+        ->Complexity(benchmark::oN)
+
+EXPORT_BENCHMARK(html_many_records, ManyRecords, Html);
+EXPORT_BENCHMARK(html_links_and_text, LinksAndText, Html);
+EXPORT_BENCHMARK(html_separators, Separators, Html);
+EXPORT_BENCHMARK(epub_many_records, ManyRecords, Epub);
+EXPORT_BENCHMARK(epub_separators, Separators, Epub);
 
 } // namespace
 
