@@ -124,6 +124,11 @@ class Platform {
     // A path the user gave (ORBEX_AUDIO_CAPTURE, a script's shot), taken
     // from the folder the program was started in.
     virtual std::string userPath(const char *path) = 0;
+    // The screen went away (the display's server ended): the viewer's
+    // window is closed now, as a closed window closes it (its last log
+    // lines are written), and the program ends with status 1 without
+    // returning. The backend makes no display call while the window closes.
+    [[noreturn]] virtual void displayLost() = 0;
 
   protected:
     ~Platform() = default;

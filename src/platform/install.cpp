@@ -1,6 +1,7 @@
 #include "platform/install.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/internal.h"
 #include "platform/places.h"
@@ -29,6 +30,13 @@ class PlatformCalls final : public Platform {
         return writeRgbPng(path, frameToRgb(frame), frame.width, frame.height, why);
     }
     std::string userPath(const char *path) override { return orbex::userPath(path); }
+    // The viewer closes now, inside whatever backend call found the loss:
+    // returning there would go on drawing on a display that is gone.
+    [[noreturn]] void displayLost() override {
+        std::fprintf(stderr, "orbex: the display went away, so the viewer has stopped\n");
+        closeWindowNow();
+        std::_Exit(1);
+    }
 };
 
 struct Installed {

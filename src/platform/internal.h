@@ -30,6 +30,9 @@ void postInputMessage(UINT message, WPARAM wParam, LPARAM lParam);
 // Called by the display layer when a frame has been drawn into the back
 // buffer, or could not be: held input goes on to the viewer.
 void releaseHeldInput();
+// The viewer window's procedure gets WM_CLOSE now, as SendMessage sends it,
+// so that it closes before this returns; nothing without a window.
+void closeWindowNow();
 void resetWindowSystem();
 
 // ---- Display layer (ddraw.cpp)

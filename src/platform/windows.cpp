@@ -183,6 +183,12 @@ BOOL DestroyWindow(HWND hwnd) {
 
 BOOL IsWindow(HWND hwnd) { return isAlive(hwnd) ? TRUE : FALSE; }
 
+void closeWindowNow() {
+    const HWND hwnd = handleOf(windows.window.id);
+    if (isAlive(hwnd) && !windows.window.destroying)
+        callProc(hwnd, WM_CLOSE, 0, 0);
+}
+
 int GetSystemMetrics(int index) {
     if (index == SM_CXSCREEN)
         return videoBackend()->screenWidth();

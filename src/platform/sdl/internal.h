@@ -3,7 +3,8 @@
 // work is split by part: window.cpp (the window, its mode, the pointer,
 // message boxes), events.cpp (SDL's events as window messages, in a window,
 // a key and a mouse part), screen.cpp (the frames), clipboard.cpp (the
-// article's text for Ctrl+C) and audio.cpp (the device).
+// article's text for Ctrl+C), audio.cpp (the device) and xdisplay.cpp (an X
+// display that goes away).
 #pragma once
 
 #include <SDL.h>
@@ -39,6 +40,14 @@ class SdlOutput final : public sound::Output {
     SDL_AudioDeviceID device = 0;
 };
 
+// xdisplay.cpp: from now on the loss of the window's X display ends the
+// viewer through platform.displayLost(), right where Xlib finds it; nothing
+// under other video drivers. Called when the window is made.
+void watchDisplay(SDL_Window *window, Platform &platform);
+// Whether the window's display went away: while the viewer closes, no SDL
+// video call is made, as each would wait on the dead display or draw into it.
+bool displayGone();
+
 class SdlBackend final : public VideoBackend {
   public:
     // Reads ORBEX_SCALE, ORBEX_INTEGER_SCALE and ORBEX_AUDIO_CAPTURE.
@@ -70,6 +79,9 @@ class SdlBackend final : public VideoBackend {
 
   private:
     // window.cpp
+    // After the display went away: the window, renderer and texture are let
+    // go without a call that would wait on the dead display.
+    void abandonDisplay();
     SDL_Rect desktopBounds() const;
     void applyWindowMode();
     bool makeRenderer();

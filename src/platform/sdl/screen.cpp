@@ -68,7 +68,11 @@ bool SdlBackend::openFrames(int width, int height, int depth) {
 
 bool SdlBackend::restoreFrames() { return openTexture(textureDepth); }
 
-void SdlBackend::closeFrames() { texture.reset(); }
+void SdlBackend::closeFrames() {
+    if (displayGone())
+        (void)texture.release(); // destroying it would draw on the dead display
+    texture.reset();
+}
 
 void SdlBackend::presentFrame(const FrameView &frame) {
     if (renderer == nullptr || texture == nullptr)

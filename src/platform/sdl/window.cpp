@@ -112,6 +112,7 @@ bool SdlBackend::openWindow(const char *title) {
         window.reset();
         return false;
     }
+    watchDisplay(window.get(), platform);
     return true;
 }
 
@@ -124,10 +125,18 @@ void SdlBackend::showWindow() {
 }
 
 void SdlBackend::closeWindow() {
+    if (displayGone())
+        abandonDisplay();
     texture.reset();
     platform.loseSurfaces();
     renderer.reset();
     window.reset();
+}
+
+void SdlBackend::abandonDisplay() {
+    (void)texture.release();
+    (void)renderer.release();
+    (void)window.release();
 }
 
 LPARAM SdlBackend::pointParam(int x, int y) const {
@@ -165,7 +174,8 @@ void SdlBackend::hideSystemCursor() { SDL_ShowCursor(SDL_DISABLE); }
 void SdlBackend::messageBox(const char *text, const char *caption) {
     std::string utf8Text = cp1252ToUtf8(text);
     std::string utf8Caption = cp1252ToUtf8(caption);
-    if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, utf8Caption.c_str(), utf8Text.c_str(), window.get()) != 0)
+    if (displayGone() ||
+        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, utf8Caption.c_str(), utf8Text.c_str(), window.get()) != 0)
         std::fprintf(stderr, "%s: %s\n", utf8Caption.c_str(), utf8Text.c_str());
 }
 
