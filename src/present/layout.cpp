@@ -34,7 +34,7 @@ void keepSelection() {
     if (layoutState.dwLaidOut == dwSelections && layoutState.nKnownLines > 0)
         return;
     layoutState.dwLaidOut = dwSelections;
-    layoutState.lineStarts[0] = LineStart{};
+    layoutState.lineStarts[0] = TEXT_START;
     layoutState.nKnownLines = 1;
     layoutState.bAllKnown = false;
 }

@@ -49,12 +49,16 @@ struct PassLink {
     std::uint8_t normal[3]{}, hover[3]{}; // blue, green, red
 };
 
+// Zero by default, so that the kept starts cost the program file nothing;
+// the text itself starts as TEXT_START.
 struct LineStart {
     std::int32_t index = 0;
     std::uint8_t column = 0;
-    std::uint8_t red = 255, green = 255, blue = 255;
-    bool lineFeed = true; // begun by a line feed or carriage return
+    std::uint8_t red = 0, green = 0, blue = 0;
+    bool lineFeed = false; // begun by a line feed or carriage return
 };
+// The start of line 0: white, as after a line feed.
+constexpr LineStart TEXT_START{0, 0, 255, 255, 255, true};
 
 struct LayoutState {
     // lineStarts[L]: the counters at the start of the step that begins line L

@@ -13,6 +13,10 @@ PageTextState pageTextState;
 namespace {
 
 PageTextState &state = pageTextState;
+// What articleTextAt hands out: made afresh by every call, so it holds no
+// state of its own (and, with its non-zero defaults, stays out of the big
+// state).
+ArticleText view;
 
 // A first line past every line: the whole text lies above the window.
 constexpr std::int32_t ALL_LINES = INT32_MAX;
@@ -191,7 +195,7 @@ const ArticleText &articleTextAt(float scroll) {
     if (wanted != state.nBuiltFrom)
         writeText(wanted);
 
-    ArticleText &current = state.view;
+    ArticleText &current = view;
     current = ArticleText{};
     current.shown = true;
     current.selection = dwSelections;
@@ -218,19 +222,22 @@ const ArticleText &articleTextAt(float scroll) {
 
 void tellArticleText() {
     const ArticleText &text = articleTextAt(ScrollPosition);
-    const ArticleText &told = state.told;
-    if (told.shown && told.selection == text.selection && told.version == text.version &&
-        told.article == text.article && sameScroll(told.scroll, text.scroll))
+    if (state.bToldShown && state.dwToldSelection == text.selection && state.dwToldVersion == text.version &&
+        state.nToldArticle == text.article && sameScroll(state.fToldScroll, text.scroll))
         return;
-    state.told = text;
+    state.bToldShown = true;
+    state.dwToldSelection = text.selection;
+    state.dwToldVersion = text.version;
+    state.nToldArticle = text.article;
+    state.fToldScroll = text.scroll;
     showArticleText(text);
 }
 
 void tellNoArticle() {
-    if (!state.told.shown)
+    if (!state.bToldShown)
         return;
-    state.told = ArticleText{};
-    showArticleText(state.told);
+    state.bToldShown = false;
+    showArticleText(ArticleText{});
 }
 
 } // namespace orbex

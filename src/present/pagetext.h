@@ -23,6 +23,7 @@ namespace orbex {
 // Links in one text: every link takes at least 9 bytes of the text.
 constexpr std::size_t MAX_TEXT_LINKS = 8192;
 
+// All zero at start, so that its megabytes cost the program file nothing.
 struct PageTextState {
     std::array<TextCell, TEXT_SIZE + LINK_TEXT_MAX> cells{};
     std::array<TextLine, MAX_LAYOUT_LINES + 1> lines{};
@@ -39,10 +40,13 @@ struct PageTextState {
     // the top (the lines above the window begin where the visible ones do).
     std::int32_t nSteadyLines = 0;
     std::uint32_t dwVersion = 0;
-    // The text with its view, as articleTextAt made it last.
-    ArticleText view;
-    // What the platform was told last.
-    ArticleText told;
+    // What the platform was told last: whether an article was shown, which
+    // text and where.
+    bool bToldShown = false;
+    std::uint32_t dwToldSelection = 0;
+    std::uint32_t dwToldVersion = 0;
+    std::int32_t nToldArticle = 0;
+    float fToldScroll = 0.0f;
 };
 
 extern PageTextState pageTextState;
