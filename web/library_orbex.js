@@ -41,8 +41,8 @@ mergeInto(LibraryManager.library, {
   },
 
   orbex_present__deps: ['$orbexPage'],
-  orbex_present: function (ptr, pitch, depth, red, green, blue, first, last) {
-    orbexPage().present(HEAPU8, ptr, pitch, depth, red >>> 0, green >>> 0, blue >>> 0, first, last);
+  orbex_present: function (ptr, width, height, first, last) {
+    orbexPage().present(HEAPU8, ptr, width, height, first, last);
   },
 
   orbex_wait_frame__deps: ['$orbexPage', '$Asyncify', '$orbexWake'],
@@ -106,9 +106,9 @@ mergeInto(LibraryManager.library, {
     orbexPage().articleText(JSON.parse(UTF8ToString(json)));
   },
 
-  orbex_shot__deps: ['$orbexPage'],
-  orbex_shot: function (name, ptr, pitch, depth, red, green, blue) {
-    orbexPage().shot(UTF8ToString(name), HEAPU8, ptr, pitch, depth, red >>> 0, green >>> 0, blue >>> 0);
+  orbex_shot__deps: ['$orbexPage', '$orbexBytes'],
+  orbex_shot: function (name, ptr, width, height) {
+    orbexPage().shot(UTF8ToString(name), orbexBytes(ptr, width * height * 4), width, height);
   },
 
   orbex_sound_init__deps: ['$orbexPage'],

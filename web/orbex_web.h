@@ -5,8 +5,7 @@
  * ASYNCIFY_IMPORTS; all others return at once.
  *
  * Text handed in is Windows-1252, as the viewer stores it. Frames and shots
- * are 640x480: depth 16 takes little-endian words split by the three masks,
- * depth 24 takes B,G,R bytes; pitch is the distance between rows in bytes.
+ * come as RGBA, converted by the program (common/frameview.h).
  */
 #ifndef ORBEX_WEB_H
 #define ORBEX_WEB_H
@@ -19,11 +18,12 @@ extern "C" {
 
 /* Display. */
 
-/* Shows a frame on the canvas (Flip, after drawing): rows first_row to
- * last_row of it are new, the others are as last shown (none is new when
- * first_row > last_row). Depth 0: a black frame. */
-void orbex_present(const void *pixels, int pitch, int depth, uint32_t red_mask, uint32_t green_mask, uint32_t blue_mask,
-                   int first_row, int last_row);
+/* Shows a frame on the canvas (Flip, after drawing): rgba holds width x
+ * height pixels of red, green, blue and alpha bytes, of which rows
+ * first_row to last_row are new and the others as last shown (none is new
+ * when first_row > last_row). The page puts the new rows on the canvas as
+ * they are; the memory stays the program's. */
+void orbex_present(const void *rgba, int width, int height, int first_row, int last_row);
 /* Waits: the next animation frame; while the page is hidden, until it is
  * visible again. With ?clock=step:MS it only lets the page run once. */
 void orbex_wait_frame(void);
@@ -53,9 +53,9 @@ void orbex_download(const char *name, const void *data, uint32_t length);
  * text.cpp writes it): everything when the article or its lines change, only
  * "view" when only the position did, {"shown":false} when no article is. */
 void orbex_article_text(const char *json);
-/* A scripted run's shot: a PNG of the frame, put into the result under name. */
-void orbex_shot(const char *name, const void *pixels, int pitch, int depth, uint32_t red_mask, uint32_t green_mask,
-                uint32_t blue_mask);
+/* A scripted run's shot: a PNG of rgba (width x height pixels of red,
+ * green, blue and alpha bytes), put into the result under name. */
+void orbex_shot(const char *name, const void *rgba, int width, int height);
 
 /* Sound, for the BASS_* operations; one module plays at a time. */
 

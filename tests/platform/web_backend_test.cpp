@@ -51,8 +51,8 @@ Page page;
 
 extern "C" {
 
-void orbex_present(const void *, int pitch, int depth, uint32_t, uint32_t, uint32_t, int first, int last) {
-    page.calls.push_back("present " + std::to_string(pitch) + " " + std::to_string(depth) + " rows " +
+void orbex_present(const void *, int width, int height, int first, int last) {
+    page.calls.push_back("present " + std::to_string(width) + "x" + std::to_string(height) + " rows " +
                          std::to_string(first) + "-" + std::to_string(last));
 }
 void orbex_wait_frame(void) { page.calls.emplace_back("wait_frame"); }
@@ -89,10 +89,10 @@ void orbex_download(const char *name, const void *, uint32_t length) {
     page.calls.push_back(std::string("download ") + name + " " + std::to_string(length));
 }
 void orbex_article_text(const char *json) { page.texts.emplace_back(json); }
-void orbex_shot(const char *name, const void *pixels, int pitch, int depth, uint32_t, uint32_t, uint32_t) {
-    page.calls.push_back(std::string("shot ") + name + " " + std::to_string(depth));
-    const auto *bytes = static_cast<const std::uint8_t *>(pixels);
-    page.shot.assign(bytes, bytes + (pixels != nullptr ? pitch * 480 : 0));
+void orbex_shot(const char *name, const void *rgba, int width, int height) {
+    page.calls.push_back(std::string("shot ") + name + " " + std::to_string(width) + "x" + std::to_string(height));
+    const auto *bytes = static_cast<const std::uint8_t *>(rgba);
+    page.shot.assign(bytes, bytes + width * height * 4);
 }
 int orbex_sound_init(uint32_t rate) {
     page.calls.push_back("sound_init " + std::to_string(rate));
@@ -220,14 +220,14 @@ TEST_F(WebBackend, AnIdlePageSendsAnEmptyMessageNowAndThen) {
 TEST_F(WebBackend, AFlipShowsTheFrameThenWaitsForTheNextAnimationFrame) {
     ASSERT_TRUE(start());
     flip(24);
-    EXPECT_EQ(page.calls, (std::vector<std::string>{"present 1920 24 rows 0-479", "wait_frame"}));
+    EXPECT_EQ(page.calls, (std::vector<std::string>{"present 640x480 rows 0-479", "wait_frame"}));
     // The same frame again: nothing new for the canvas.
     flip(24);
-    EXPECT_EQ(page.calls.at(2), "present 1920 24 rows 0--1");
+    EXPECT_EQ(page.calls.at(2), "present 640x480 rows 0--1");
     flip(24, 7);
-    EXPECT_EQ(page.calls.at(4), "present 1920 24 rows 0-479");
+    EXPECT_EQ(page.calls.at(4), "present 640x480 rows 0-479");
     flip(16);
-    EXPECT_EQ(page.calls, (std::vector<std::string>{"present 1280 16 rows 0-479", "wait_frame"}));
+    EXPECT_EQ(page.calls, (std::vector<std::string>{"present 640x480 rows 0-479", "wait_frame"}));
     SetCursor(nullptr);
     EXPECT_EQ(page.calls.back(), "show_cursor 0");
     MessageBoxA(hwnd, "Text", "ORBEX 5", MB_OK);
@@ -241,8 +241,11 @@ TEST_F(WebBackend, AScriptedRunTakesOnlyTheScriptAndMovesTheVirtualClock) {
     page.events = {{WM_KEYDOWN, VK_F12, 1}};
     const DWORD started = timeGetTime();
     EXPECT_EQ(next(), "32 0 33554433");
-    EXPECT_EQ(page.calls.front(), "shot black.png 0");
-    EXPECT_TRUE(page.shot.empty());
+    EXPECT_EQ(page.calls.front(), "shot black.png 640x480");
+    // Black, opaque.
+    ASSERT_EQ(page.shot.size(), 640u * 4 * 480);
+    EXPECT_EQ(page.shot[0] | page.shot[1] | page.shot[2], 0);
+    EXPECT_EQ(page.shot[3], 255);
     POINT at{};
     GetCursorPos(&at);
     EXPECT_EQ(at.x, 5);
@@ -255,9 +258,10 @@ TEST_F(WebBackend, AScriptedRunTakesOnlyTheScriptAndMovesTheVirtualClock) {
     // The shot is of the frame flipped, even after its memory is gone.
     chain->release();
     EXPECT_EQ(next(), "16 0 0");
-    EXPECT_EQ(page.calls.back(), "shot one.png 24");
-    ASSERT_EQ(page.shot.size(), 640u * 3 * 480);
+    EXPECT_EQ(page.calls.back(), "shot one.png 640x480");
+    ASSERT_EQ(page.shot.size(), 640u * 4 * 480);
     EXPECT_EQ(page.shot[1000], 0x5A);
+    EXPECT_EQ(page.shot[1003], 255);
     // The page's key was never taken.
     EXPECT_EQ(page.events.size(), 1u);
 }
@@ -325,19 +329,20 @@ TEST_F(WebBackend, TheArticlesTextGoesToThePageOncePerArticle) {
     ASSERT_EQ(page.texts.size(), 3u);
     EXPECT_NE(page.texts[0].find("\"lines\":[[[\"Gr\xC3\xBC\xC3\x9F"
                                  "e \\\"da\\\"\",\"ffffff\",-1]],"
-                                 "[[\"rot \",\"ff0000\",-1],[\"Weiter\",\"102030\",0]],[]]"),
+                                 "[[\"rot \",\"ff0000\",-1],[\"Weiter\",\"102030\",19]],[]]"),
               std::string::npos)
         << page.texts[0];
-    EXPECT_NE(page.texts[0].find("\"links\":[{\"music\":false,\"module\":\"\",\"target\":4,\"targetLine\":2,"
-                                 "\"line\":1}]"),
+    // A link is named by the place of its opening code in the text.
+    EXPECT_NE(page.texts[0].find("\"links\":[{\"place\":19,\"line\":1,\"music\":false,\"module\":\"\",\"target\":4,"
+                                 "\"targetLine\":2}]"),
               std::string::npos)
         << page.texts[0];
     // The link's zone runs from x = 48 to 96 (both excluded) on line 1,
     // rows 222 to 238 (both excluded).
-    EXPECT_NE(page.texts[0].find("\"view\":{\"first\":0,\"last\":2,\"points\":[[72,223]]}"), std::string::npos)
+    EXPECT_NE(page.texts[0].find("\"view\":{\"first\":0,\"last\":2,\"points\":[[19,72,223]]}"), std::string::npos)
         << page.texts[0];
     EXPECT_EQ(page.texts[1].find("\"lines\""), std::string::npos) << page.texts[1];
-    EXPECT_NE(page.texts[1].find("\"view\":{\"first\":1,\"last\":2,\"points\":[[72,207]]}"), std::string::npos)
+    EXPECT_NE(page.texts[1].find("\"view\":{\"first\":1,\"last\":2,\"points\":[[19,72,207]]}"), std::string::npos)
         << page.texts[1];
     EXPECT_EQ(page.texts[2], "{\"shown\":false}");
 }
@@ -411,3 +416,60 @@ TEST(ShownFrame, AFrameWithoutPixelsIsShownWholeAndForgetsTheLastOne) {
     EXPECT_EQ(span(shown.update(black)), std::pair(0, 479));
     EXPECT_EQ(span(shown.update(frame.view())), std::pair(0, 479));
 }
+
+namespace orbex {
+namespace {
+
+// The same article's text made again for another position sends only the
+// lines between those both texts begin and end with, and the links on them;
+// lines that moved keep their runs, as links keep their names.
+TEST(TextSender, AnArticleMadeAgainSendsTheLinesThatChanged) {
+    auto cell = [](char code, std::int16_t link, std::uint8_t column) {
+        return TextCell{static_cast<std::uint8_t>(code), column, 255, 255, 255, link, 0};
+    };
+    // Lines "a", "L" (link at place 40), "b" first; then "a", "x", "y", "L", "b".
+    const TextCell before[] = {cell('a', NO_LINK, 1), cell('L', 0, 1), cell('b', NO_LINK, 1)};
+    const TextLine beforeLines[] = {{0, true}, {1, true}, {2, true}, {3, true}};
+    const TextCell after[] = {cell('a', NO_LINK, 1), cell('x', NO_LINK, 1), cell('y', NO_LINK, 1), cell('L', 0, 1),
+                              cell('b', NO_LINK, 1)};
+    const TextLine afterLines[] = {{0, true}, {1, true}, {2, true}, {3, true}, {4, true}, {5, true}};
+    TextLink link{};
+    link.index = 40;
+    link.target = 2;
+    TextLink movedLink = link;
+    link.line = 1;
+    movedLink.line = 3;
+    ArticleText text;
+    text.shown = true;
+    text.selection = 5;
+    text.version = 1;
+    text.cells = before;
+    text.lines = beforeLines;
+    text.lineCount = 3;
+    text.links = &link;
+    text.linkCount = 1;
+    web::TextSender sender;
+    const std::string whole = sender.message(text);
+    EXPECT_NE(whole.find("\"lines\":[[[\"a\",\"ffffff\",-1]],[[\"L\",\"ffffff\",40]],[[\"b\",\"ffffff\",-1]]]"),
+              std::string::npos)
+        << whole;
+    text.version = 2;
+    text.cells = after;
+    text.lines = afterLines;
+    text.lineCount = 5;
+    text.links = &movedLink;
+    const std::string splice = sender.message(text);
+    EXPECT_NE(
+        splice.find("\"splice\":{\"at\":1,\"remove\":0,\"lines\":[[[\"x\",\"ffffff\",-1]],[[\"y\",\"ffffff\",-1]]],"
+                    "\"links\":[]}"),
+        std::string::npos)
+        << splice;
+    EXPECT_EQ(splice.find("\"title\""), std::string::npos) << splice;
+    // The view alone; another article, whole again.
+    EXPECT_EQ(sender.message(text).find("\"splice\""), std::string::npos);
+    text.selection = 6;
+    EXPECT_NE(sender.message(text).find("\"lines\":["), std::string::npos);
+}
+
+} // namespace
+} // namespace orbex

@@ -4,7 +4,7 @@
 // the sound. When the program ends, its log and shots go into #orbex-result.
 // A magazine from the reader's disk (src/local.mjs) is opened by loading the
 // page again with it.
-import { Canvas, HEIGHT, WIDTH, frameToRgba } from './canvas.mjs'
+import { Canvas } from './canvas.mjs'
 import {
   FOLDER, decode1252, fetchMagazine, fetchScript, installFiles, keepConfig, magazineFolder, savedConfig, watchWrites,
 } from './files.mjs'
@@ -115,8 +115,8 @@ export class Page {
 
   // ---- display
 
-  present(heap, ptr, pitch, depth, red, green, blue, first, last) {
-    if (this.canvas.present(heap, ptr, pitch, depth, red, green, blue, first, last)) ++this.stats.uploads
+  present(heap, ptr, width, height, first, last) {
+    if (this.canvas.present(heap, ptr, width, height, first, last)) ++this.stats.uploads
     if (this.stats.firstFrameMs === null) {
       this.stats.firstFrameMs = performance.now()
       this.elements.status.textContent = ''
@@ -284,12 +284,11 @@ export class Page {
     setTimeout(() => URL.revokeObjectURL(url), 60000)
   }
 
-  // Converted now, while the frame is as the program left it; encoded on the
-  // side, and waited for before the result is written.
-  shot(name, heap, ptr, pitch, depth, red, green, blue) {
-    const pixels = new Uint32Array(WIDTH * HEIGHT)
-    frameToRgba(heap, ptr, pitch, depth, red, green, blue, pixels)
-    const done = encodePng(pixels).then(dataUrl).then((url) => { this.shots[name] = url })
+  // A copy of the program's RGBA, encoded on the side, and waited for
+  // before the result is written.
+  shot(name, rgba, width, height) {
+    const pixels = new Uint32Array(rgba.buffer, rgba.byteOffset, width * height)
+    const done = encodePng(pixels, width, height).then(dataUrl).then((url) => { this.shots[name] = url })
     this.pendingShots.push(done)
   }
 

@@ -26,12 +26,16 @@ export class ArticleTextView {
     this.news = byId('orbex-text-news')
     this.toggle = byId('orbex-text-toggle')
     this.selection = null
-    this.lineElements = []
-    this.lineKeys = [] // what each line shows, to keep its element
-    this.linkElements = []
-    this.points = []
-    this.inView = []
+    this.clear()
     this.toggle.addEventListener('click', () => this.show(this.toggle.getAttribute('aria-pressed') !== 'true'))
+  }
+
+  clear() {
+    this.lineElements = []
+    this.lineLinks = [] // each line's links, by their places
+    this.links = new Map() // a link's place in the text: { link, element }
+    this.points = new Map() // the links that can be clicked now: place, [x, y]
+    this.inView = []
   }
 
   // Keys typed in the text are the document's (Tab, Enter on a link, find).
@@ -44,104 +48,92 @@ export class ArticleTextView {
     this.section.classList.toggle('orbex-shown', visible)
   }
 
-  // One message of the program: everything, only the view, or no article.
+  // One message of the program (src/platform/web/text.cpp): another
+  // article's whole text, the lines that changed in the same one, or only
+  // the view; or no article.
   update(data) {
     if (!data.shown) {
       this.selection = null
       this.heading.textContent = 'No article shown'
       this.author.textContent = ''
       this.body.replaceChildren()
-      this.lineElements = []
-      this.lineKeys = []
-      this.linkElements = []
-      this.points = []
-      this.inView = []
+      this.clear()
       return
     }
     if (data.lines) this.write(data)
+    if (data.splice) this.splice(data.splice)
     this.view(data.view)
   }
 
-  // Lines the last text had too (the same runs, colours and links) keep
-  // their elements: a scroll by a line makes the text again where a link
-  // wraps a line above the window otherwise, and most lines stay as they
-  // were.
   write(data) {
     const title = data.title || (data.article === 1 ? 'Contents' : 'Article')
     this.heading.textContent = title
     this.author.textContent = data.author ? 'Author: ' + data.author : ''
     this.author.hidden = !data.author
-    const linkKey = (k) => {
-      const link = data.links[k]
-      return [link.music, link.module, link.target, link.targetLine]
-    }
-    const kept = new Map()
-    this.lineElements.forEach((p, i) => {
-      const key = this.lineKeys[i]
-      if (kept.has(key)) kept.get(key).push(p)
-      else kept.set(key, [p])
-    })
-    this.linkElements = new Array(data.links.length)
-    this.lineKeys = data.lines.map((line) => JSON.stringify(line.map(([text, colour, link]) =>
-      [text, colour, link >= 0 ? linkKey(link) : null])))
-    this.lineElements = data.lines.map((line, i) => {
-      // A link's text is one run (its first); a second one (a space) stays beside it.
-      const firsts = []
-      const isFirst = line.map(([, , link]) => link >= 0 && !firsts.includes(link) && firsts.push(link) > 0)
-      const same = kept.get(this.lineKeys[i])?.shift()
-      if (same) {
-        same.querySelectorAll('a').forEach((a, n) => {
-          a.orbexLink = firsts[n]
-          this.linkElements[firsts[n]] = a
-        })
-        return same
-      }
-      const p = this.document.createElement('p')
-      line.forEach(([text, colour, link], r) => {
-        let span
-        if (isFirst[r]) {
-          span = this.linkElement(data.links[link], link)
-          this.linkElements[link] = span
-        } else {
-          span = this.document.createElement('span')
-        }
-        span.append(text)
-        span.style.color = '#' + colour
-        p.append(span)
-      })
-      return p
-    })
-    // A link without text on any line still has its element, as every link.
-    data.links.forEach((link, k) => {
-      this.linkElements[k] ??= this.linkElement(link, k)
-    })
-    for (const p of this.inView) p.removeAttribute('aria-current')
-    this.inView = []
-    this.placeLines()
+    this.clear()
+    this.body.replaceChildren()
+    this.splice({ at: 0, remove: 0, lines: data.lines, links: data.links })
     if (data.selection !== this.selection) {
       this.selection = data.selection
       this.news.textContent = data.author ? `${title}, by ${data.author}` : title
     }
   }
 
-  // The section's lines become lineElements, moving only what changed: a
-  // page that lays out thousands of lines again costs more than the rest.
-  placeLines() {
-    const lines = new Set(this.lineElements)
-    for (const p of [...this.body.children]) if (!lines.has(p)) p.remove()
-    let at = this.body.firstElementChild
-    for (const p of this.lineElements) {
-      if (p === at) at = at.nextElementSibling
-      else this.body.insertBefore(p, at)
+  // Lines at to at + remove give way to lines; the others stay as they are,
+  // elements and all: a text made again where a link wraps a line above the
+  // window otherwise differs in a few lines only.
+  splice({ at, remove, lines, links }) {
+    for (const p of this.inView) p.removeAttribute('aria-current')
+    this.inView = []
+    for (const places of this.lineLinks.slice(at, at + remove)) {
+      for (const place of places) {
+        this.links.delete(place)
+        this.points.delete(place)
+      }
     }
+    for (const p of this.lineElements.slice(at, at + remove)) p.remove()
+    const lineLinks = lines.map(() => [])
+    for (const link of links) {
+      this.links.set(link.place, { link, element: null })
+      lineLinks[link.line - at]?.push(link.place)
+    }
+    const elements = lines.map((line) => this.lineElement(line))
+    // A link without text on any line still has its element, as every link.
+    for (const link of links) this.links.get(link.place).element ??= this.linkElement(link)
+    const before = this.lineElements[at + remove] ?? null
+    const made = this.document.createDocumentFragment()
+    made.append(...elements)
+    this.body.insertBefore(made, before)
+    this.lineElements.splice(at, remove, ...elements)
+    this.lineLinks.splice(at, remove, ...lineLinks)
   }
 
-  linkElement(link, k) {
+  // A line's runs; a link's text is one run (its first), a second one (the
+  // space after it) stays beside it.
+  lineElement(runs) {
+    const p = this.document.createElement('p')
+    for (const [text, colour, place] of runs) {
+      const known = place >= 0 ? this.links.get(place) : undefined
+      let span
+      if (known && !known.element) {
+        span = known.element = this.linkElement(known.link)
+      } else {
+        span = this.document.createElement('span')
+      }
+      span.append(text)
+      span.style.color = '#' + colour
+      p.append(span)
+    }
+    return p
+  }
+
+  linkElement(link) {
     const a = this.document.createElement('a')
     a.href = '#orbex-text'
     a.className = link.music ? 'orbex-music-link' : 'orbex-article-link'
     if (link.music) a.title = 'Music: ' + link.module
-    a.orbexLink = k
+    a.orbexLink = link.place
+    a.setAttribute('aria-disabled', 'true')
     a.addEventListener('click', (e) => {
       e.preventDefault()
       this.follow(a.orbexLink)
@@ -149,21 +141,26 @@ export class ArticleTextView {
     return a
   }
 
+  // The lines in view marked, and the links that can be clicked now
+  // enabled; only what changed is touched.
   view(view) {
     for (const p of this.inView) p.removeAttribute('aria-current')
     this.inView = this.lineElements.slice(Math.max(0, view.first), view.last + 1)
     for (const p of this.inView) p.setAttribute('aria-current', 'location')
-    this.points = view.points
-    this.linkElements.forEach((a, k) => {
-      if (view.points[k]) a.removeAttribute('aria-disabled')
-      else a.setAttribute('aria-disabled', 'true')
-    })
+    const points = new Map(view.points.map(([place, x, y]) => [place, [x, y]]))
+    for (const place of this.points.keys()) {
+      if (!points.has(place)) this.links.get(place)?.element.setAttribute('aria-disabled', 'true')
+    }
+    for (const place of points.keys()) {
+      if (!this.points.has(place)) this.links.get(place)?.element.removeAttribute('aria-disabled')
+    }
+    this.points = points
   }
 
   // As a tap in the picture: the pointer moves onto the link, a frame lays
   // the page out with it there, then the press and the release.
-  async follow(k) {
-    const point = this.points[k]
+  async follow(place) {
+    const point = this.points.get(place)
     if (!point) return
     const input = this.page.input
     input.moveTo(point[0], point[1])

@@ -37,6 +37,7 @@
 #include <string>
 #include <vector>
 
+#include "common/frameview.h"
 #include "orbex_web.h"
 
 namespace {
@@ -65,6 +66,14 @@ void say(const std::string &line) {
 }
 
 int pitch() { return depth == 16 ? WIDTH * 2 : WIDTH * 3; }
+
+// The frame as the page takes it, converted as the viewer's backend does.
+std::vector<std::uint8_t> rgba(WIDTH *HEIGHT * 4);
+const std::uint8_t *converted() {
+    const orbex::FrameView view{frame.data(), WIDTH, HEIGHT, pitch(), depth, masks[0], masks[1], masks[2]};
+    orbex::frameToRgba(view, 0, HEIGHT - 1, rgba.data());
+    return rgba.data();
+}
 
 // A 16-bit pixel from 8-bit channels, packed by the current masks.
 std::uint32_t pack(int r, int g, int b) {
@@ -139,7 +148,7 @@ void takeEvents() {
 void runFrame() {
     takeEvents();
     draw();
-    orbex_present(frame.data(), pitch(), depth, masks[0], masks[1], masks[2], 0, HEIGHT - 1);
+    orbex_present(converted(), WIDTH, HEIGHT, 0, HEIGHT - 1);
     ++frameCount;
     orbex_wait_frame();
 }
@@ -218,7 +227,7 @@ int runCommand(const std::string &line) {
     } else if (word == "pattern") {
         everyColour = rest(in) == "all";
     } else if (word == "shot") {
-        orbex_shot(rest(in).c_str(), frame.data(), pitch(), depth, masks[0], masks[1], masks[2]);
+        orbex_shot(rest(in).c_str(), converted(), WIDTH, HEIGHT);
     } else if (word == "say") {
         say(rest(in));
     } else if (word == "box") {

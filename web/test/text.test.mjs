@@ -95,9 +95,10 @@ describe('the article text in the page', { skip: skip ?? false, timeout: 900000 
 
     // Activated from the text, by keyboard, as a screen reader does.
     const point = await page.evaluate(() => {
-      const k = window.orbex.text.linkElements.findIndex((a) => !a.hasAttribute('aria-disabled') &&
-        a.classList.contains('orbex-article-link'))
-      return window.orbex.text.points[k]
+      const text = window.orbex.text
+      const first = [...text.links.values()].find(({ element }) => !element.hasAttribute('aria-disabled') &&
+        element.classList.contains('orbex-article-link'))
+      return text.points.get(first.link.place)
     })
     await link.focus()
     await page.keyboard.press('Enter')
@@ -136,7 +137,7 @@ describe('the article text in the page', { skip: skip ?? false, timeout: 900000 
     await context.close()
   })
 
-  test('a text made again keeps the elements of lines it shares, and each link follows its new number', async () => {
+  test('a text made again keeps the elements of the lines it shares; a splice gives the text a fresh write gives', async () => {
     const context = await browser.newContext()
     const page = await context.newPage()
     // The page's module alone, on a document of the site's origin with the
@@ -150,30 +151,38 @@ describe('the article text in the page', { skip: skip ?? false, timeout: 900000 
       const { ArticleTextView } = await import(url)
       const followed = []
       const view = new ArticleTextView(document, {})
-      view.follow = (k) => followed.push(k)
-      const link = (target, line) => ({ music: false, module: '', target, targetLine: 0, line })
-      const points = (n) => ({ first: 0, last: 9, points: new Array(n).fill([1, 1]) })
-      view.update({ shown: true, selection: 1, article: 2, title: 'T', author: '', lines: [
-        [['Hello', 'ffffff', -1]], [['go ', 'ff0000', 0], [' ', 'ffffff', 0]]], links: [link(2, 1)], view: points(1) })
+      view.follow = (place) => followed.push(place)
+      const link = (place, target, line) => ({ place, line, music: false, module: '', target, targetLine: 0 })
+      const inView = (...places) => ({ first: 0, last: 9, points: places.map((p) => [p, 1, 1]) })
+      view.update({ shown: true, selection: 1, version: 1, article: 2, title: 'T', author: '', lines: [
+        [['Hello', 'ffffff', -1]], [['go ', 'ff0000', 40], [' ', 'ffffff', 40]]], links: [link(40, 2, 1)],
+      view: inView(40) })
       const [hello, go] = view.lineElements
-      const goLink = view.linkElements[0]
-      // A line wraps above: a new first line with a link of its own.
-      const again = { shown: true, selection: 1, article: 2, title: 'T', author: '', lines: [
-        [['x', '00ff00', 0]], [['Hello', 'ffffff', -1]], [['go ', 'ff0000', 1], [' ', 'ffffff', 1]]],
-      links: [link(3, 0), link(2, 2)], view: points(2) }
-      view.update(again)
+      const goLink = view.links.get(40).element
+      // A line wraps above: a new first line with a link of its own; the
+      // link of the line that moved keeps its name and its element.
+      view.update({ shown: true, selection: 1, version: 2, splice: { at: 0, remove: 0,
+        lines: [[['x', '00ff00', 7]]], links: [link(7, 3, 0)] }, view: inView(7, 40) })
       const lines = document.getElementById('orbex-text-lines')
       document.querySelectorAll('#orbex-text-lines a').forEach((a) => a.click())
       const kept = { keptHello: view.lineElements[1] === hello,
-        keptGo: view.lineElements[2] === go && view.linkElements[1] === goLink,
+        keptGo: view.lineElements[2] === go && view.links.get(40).element === goLink,
+        enabled: [...lines.querySelectorAll('a:not([aria-disabled])')].length,
         html: lines.innerHTML, anchors: lines.querySelectorAll('a').length, followed }
       // The same text written afresh.
       view.update({ shown: false })
-      view.update(again)
-      return { ...kept, fresh: lines.innerHTML }
+      view.update({ shown: true, selection: 1, version: 2, article: 2, title: 'T', author: '', lines: [
+        [['x', '00ff00', 7]], [['Hello', 'ffffff', -1]], [['go ', 'ff0000', 40], [' ', 'ffffff', 40]]],
+      links: [link(7, 3, 0), link(40, 2, 2)], view: inView(7, 40) })
+      // A line replaced: its link goes, the others stay.
+      const fresh = lines.innerHTML
+      view.update({ shown: true, selection: 1, version: 3, splice: { at: 0, remove: 1, lines: [], links: [] },
+        view: inView(40) })
+      return { ...kept, fresh, links: [...view.links.keys()], afterRemoval: lines.querySelectorAll('a').length }
     }, server.url + 'src/text.mjs')
     const { html, fresh, ...kept } = result
-    assert.deepEqual(kept, { keptHello: true, keptGo: true, anchors: 2, followed: [0, 1] })
+    assert.deepEqual(kept, { keptHello: true, keptGo: true, enabled: 2, anchors: 2, followed: [7, 40], links: [40],
+      afterRemoval: 1 })
     assert.equal(html, fresh)
     await context.close()
   })

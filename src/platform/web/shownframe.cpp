@@ -1,5 +1,6 @@
 #include "platform/web/shownframe.h"
 
+#include <algorithm>
 #include <cstring>
 
 #ifdef __wasm_simd128__
@@ -54,8 +55,10 @@ RowSpan ShownFrame::update(const FrameView &frame) {
     const bool drawable = frame.pixels != nullptr && frame.width > 0 && frame.height > 0 &&
                           (frame.depth == 16 || frame.depth == 24) && frame.pitch >= frame.width * (frame.depth / 8);
     RowSpan rows{0, frame.height - 1};
+    shownRgba.resize(static_cast<std::size_t>(std::max(frame.width, 0)) * std::max(frame.height, 0) * 4);
     if (!drawable) {
         kept.clear();
+        frameToRgba(frame, rows.first, rows.last, shownRgba.data());
         return rows;
     }
     const auto row = [&](int y) { return frame.pixels + static_cast<std::ptrdiff_t>(y) * frame.pitch; };
@@ -75,13 +78,13 @@ RowSpan ShownFrame::update(const FrameView &frame) {
     }
     for (int y = rows.first; y <= rows.last; ++y)
         std::memcpy(keptRow(y), row(y), rowBytes);
+    frameToRgba(frame, rows.first, rows.last, shownRgba.data());
     return rows;
 }
 
 void presentChangedRows(ShownFrame &shown, const FrameView &frame) {
     const RowSpan rows = shown.update(frame);
-    orbex_present(frame.pixels, frame.pitch, frame.pixels != nullptr ? frame.depth : 0, frame.redMask, frame.greenMask,
-                  frame.blueMask, rows.first, rows.last);
+    orbex_present(shown.rgba(), frame.width, frame.height, rows.first, rows.last);
 }
 
 } // namespace orbex::web

@@ -24,17 +24,21 @@ class ShownFrame {
     // row for the first frame, one without pixels, or one of another size,
     // depth, pitch or channel masks); frame is the one shown from now on.
     RowSpan update(const FrameView &frame);
+    // The shown frame as RGBA, its rows brought up to date by update: what
+    // the page puts on its canvas as it is.
+    const std::uint8_t *rgba() const { return shownRgba.data(); }
 
   private:
     bool sameLayout(const FrameView &frame) const;
 
     FrameView layout; // pixels unused: only the shape is kept
     std::size_t rowBytes = 0;
-    std::vector<std::uint8_t> kept; // the shown rows, packed
+    std::vector<std::uint8_t> kept;      // the shown rows, packed
+    std::vector<std::uint8_t> shownRgba; // the same rows as RGBA
 };
 
 // Called by the backend's flip and by the frame timing: the rows of frame
-// that changed, onto the page's canvas (orbex_present).
+// that changed, converted and onto the page's canvas (orbex_present).
 void presentChangedRows(ShownFrame &shown, const FrameView &frame);
 
 } // namespace orbex::web

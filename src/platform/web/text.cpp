@@ -1,8 +1,16 @@
 // The article's text for the page: its lines as runs of one colour (and one
 // link), its links, and where a click on each visible link lands, so that the
 // page's link elements give the viewer the same input as the picture's.
+//
+// A link is named by where its opening code stands in the text, which no
+// scrolling changes. So a text made again for another position (a link
+// wraps a line above the window otherwise) shares most of its lines, byte
+// for byte, with the text sent before: only the lines between are sent, as a
+// splice, and a move of the view alone sends the view.
 #include <algorithm>
 #include <cmath>
+#include <string>
+#include <vector>
 
 #include "common/articletext.h"
 #include "common/codepage.h"
@@ -46,8 +54,9 @@ void appendHexColour(std::string &out, std::uint32_t rgb) {
         out += HEX_DIGITS[(rgb >> shift) & 15];
 }
 
-// One line as [text, "rrggbb", link] runs; the empty column after a link is
-// a space of the run before it, as lineUtf8 writes it.
+// One line as [text, "rrggbb", link] runs (the link by its place in the
+// text, -1 for none); the empty column after a link is a space of the run
+// before it, as lineUtf8 writes it.
 void lineRuns(std::string &out, const ArticleText &text, std::int32_t line) {
     const TextLine &here = text.lines[line];
     const std::int32_t end = text.lines[line + 1].firstCell;
@@ -65,7 +74,7 @@ void lineRuns(std::string &out, const ArticleText &text, std::int32_t line) {
         out += ",\"";
         appendHexColour(out, colour);
         out += "\",";
-        out += std::to_string(link);
+        out += std::to_string(link == NO_LINK ? -1 : text.links[link].index);
         out += ']';
         run.clear();
     };
@@ -93,64 +102,108 @@ void lineRuns(std::string &out, const ArticleText &text, std::int32_t line) {
     out += ']';
 }
 
-// Where the pointer must be for a click on the link in the picture, or null
+// Where the pointer must be for a click on the link in the picture: false
 // when the picture cannot be clicked there (off the view or off the frame).
-// The row is the first of the link's zone, above the edge that scrolls.
-void clickPoint(std::string &out, const ArticleText &text, const TextLink &link) {
-    if (link.line < text.firstInView || link.line > text.lastInView) {
-        out += "null";
-        return;
-    }
+bool clickPoint(const ArticleText &text, const TextLink &link, std::int32_t &x, std::int32_t &y) {
+    if (link.line < text.firstInView || link.line > text.lastInView)
+        return false;
     const std::int32_t right = std::min(link.right, SCREENWIDTH);
-    const std::int32_t x = link.left + (right - link.left) / 2;
+    x = link.left + (right - link.left) / 2;
     const float t = (static_cast<float>(link.line) - text.scroll) * LINE_HEIGHT;
-    const auto y = static_cast<std::int32_t>(std::floor(static_cast<double>(t) + PAGE_TOP)) + 1;
-    if (!(x > link.left && x < right && x >= 0 && y >= 0 && y < SCREENHEIGHT)) {
-        out += "null";
-        return;
-    }
-    out += '[' + std::to_string(x) + ',' + std::to_string(y) + ']';
+    y = static_cast<std::int32_t>(std::floor(static_cast<double>(t) + PAGE_TOP)) + 1;
+    return x > link.left && x < right && x >= 0 && y >= 0 && y < SCREENHEIGHT;
 }
 
+// The lines in view and the links that can be clicked there, each with its
+// point: [place, x, y].
 void view(std::string &out, const ArticleText &text) {
     out += "\"view\":{\"first\":" + std::to_string(text.firstInView) + ",\"last\":" + std::to_string(text.lastInView) +
            ",\"points\":[";
+    bool first = true;
     for (std::int32_t k = 0; k < text.linkCount; ++k) {
-        if (k > 0)
-            out += ',';
-        clickPoint(out, text, text.links[k]);
+        const TextLink &link = text.links[k];
+        std::int32_t x = 0;
+        std::int32_t y = 0;
+        if (!clickPoint(text, link, x, y))
+            continue;
+        out += first ? "[" : ",[";
+        first = false;
+        out += std::to_string(link.index) + ',' + std::to_string(x) + ',' + std::to_string(y) + ']';
     }
     out += "]}";
 }
 
+// The links whose text stands on lines first to last (before end): their
+// place, what they open, and their line.
+void links(std::string &out, const ArticleText &text, std::int32_t first, std::int32_t end) {
+    out += "\"links\":[";
+    bool none = true;
+    for (std::int32_t k = 0; k < text.linkCount; ++k) {
+        const TextLink &link = text.links[k];
+        if (link.line < first || link.line >= end)
+            continue;
+        out += none ? "{" : ",{";
+        none = false;
+        out += "\"place\":" + std::to_string(link.index) + ",\"line\":" + std::to_string(link.line);
+        out += link.music ? ",\"music\":true,\"module\":" : ",\"music\":false,\"module\":";
+        quoted(out, cp1252ToUtf8(link.module));
+        out +=
+            ",\"target\":" + std::to_string(link.target) + ",\"targetLine\":" + std::to_string(link.targetLine) + '}';
+    }
+    out += ']';
+}
+
 } // namespace
 
-std::string articleTextJson(const ArticleText &text, bool withLines) {
-    if (!text.shown)
+std::string TextSender::message(const ArticleText &text) {
+    if (!text.shown) {
+        sent = false;
+        lines.clear();
         return "{\"shown\":false}";
+    }
     std::string out = "{\"shown\":true,\"selection\":" + std::to_string(text.selection) +
                       ",\"version\":" + std::to_string(text.version) + ',';
-    if (withLines) {
-        out += "\"article\":" + std::to_string(text.article) + ",\"title\":";
-        quoted(out, cp1252ToUtf8(text.title));
-        out += ",\"author\":";
-        quoted(out, cp1252ToUtf8(text.author));
-        out += ",\"lines\":[";
-        for (std::int32_t line = 0; line < text.lineCount; ++line) {
-            if (line > 0)
-                out += ',';
-            lineRuns(out, text, line);
+    const bool sameText = sent && text.selection == selection;
+    if (!sameText || text.version != version) {
+        std::vector<std::string> now(static_cast<std::size_t>(text.lineCount));
+        for (std::int32_t line = 0; line < text.lineCount; ++line)
+            lineRuns(now[static_cast<std::size_t>(line)], text, line);
+        auto join = [&](std::size_t from, std::size_t to) {
+            out += '[';
+            for (std::size_t i = from; i < to; ++i)
+                (out += i > from ? "," : "") += now[i];
+            out += ']';
+        };
+        if (!sameText) {
+            out += "\"article\":" + std::to_string(text.article) + ",\"title\":";
+            quoted(out, cp1252ToUtf8(text.title));
+            out += ",\"author\":";
+            quoted(out, cp1252ToUtf8(text.author));
+            out += ",\"lines\":";
+            join(0, now.size());
+            out += ',';
+            links(out, text, 0, text.lineCount);
+            out += ',';
+        } else {
+            // The lines both texts begin and end with stay where they are.
+            std::size_t head = 0;
+            while (head < now.size() && head < lines.size() && now[head] == lines[head])
+                ++head;
+            std::size_t tail = 0;
+            while (tail < now.size() - head && tail < lines.size() - head &&
+                   now[now.size() - 1 - tail] == lines[lines.size() - 1 - tail])
+                ++tail;
+            out += "\"splice\":{\"at\":" + std::to_string(head) +
+                   ",\"remove\":" + std::to_string(lines.size() - head - tail) + ",\"lines\":";
+            join(head, now.size() - tail);
+            out += ',';
+            links(out, text, static_cast<std::int32_t>(head), static_cast<std::int32_t>(now.size() - tail));
+            out += "},";
         }
-        out += "],\"links\":[";
-        for (std::int32_t k = 0; k < text.linkCount; ++k) {
-            const TextLink &link = text.links[k];
-            out += k > 0 ? ",{" : "{";
-            out += link.music ? "\"music\":true,\"module\":" : "\"music\":false,\"module\":";
-            quoted(out, cp1252ToUtf8(link.module));
-            out += ",\"target\":" + std::to_string(link.target) + ",\"targetLine\":" + std::to_string(link.targetLine) +
-                   ",\"line\":" + std::to_string(link.line) + '}';
-        }
-        out += "],";
+        lines = std::move(now);
+        sent = true;
+        selection = text.selection;
+        version = text.version;
     }
     view(out, text);
     out += '}';

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "orbex_web.h"
 #include "platform/web/shownframe.h"
@@ -59,25 +60,20 @@ class WebVideo final : public VideoBackend {
     }
 
     // The page keeps the lines; a move of the view sends only the view.
-    void articleText(const ArticleText &text) override {
-        const bool withLines = !text.shown || text.selection != sentSelection || text.version != sentVersion;
-        sentSelection = text.shown ? text.selection : 0;
-        sentVersion = text.shown ? text.version : 0;
-        orbex_article_text(articleTextJson(text, withLines).c_str());
-    }
+    void articleText(const ArticleText &text) override { orbex_article_text(sentText.message(text).c_str()); }
 
     // Into the script's result; the page makes the PNG (black without pixels).
     void shot(const std::string &name, const FrameView &frame) override {
-        orbex_shot(name.c_str(), frame.pixels, frame.pitch, frame.pixels != nullptr ? frame.depth : 0, frame.redMask,
-                   frame.greenMask, frame.blueMask);
+        std::vector<std::uint8_t> rgba(static_cast<std::size_t>(frame.width) * frame.height * 4);
+        frameToRgba(frame, 0, frame.height - 1, rgba.data());
+        orbex_shot(name.c_str(), rgba.data(), frame.width, frame.height);
     }
 
   private:
     Platform &platform;
     bool windowOpen = false;
     ShownFrame shown;
-    std::uint32_t sentSelection = 0;
-    std::uint32_t sentVersion = 0;
+    TextSender sentText;
 };
 
 std::optional<WebVideo> video;

@@ -6,7 +6,9 @@
 // as headless, so that both give the same frames.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/backend.h"
 
@@ -22,8 +24,20 @@ inline constexpr Backend BACKEND{"web", install, shutdown};
 // Called by install: the page's music.
 MusicEngine *pageMusic();
 
-// Called by the video backend whenever the viewer hands down the article's
-// text: the JSON object the page makes its text of (text.cpp).
-std::string articleTextJson(const ArticleText &text, bool withLines);
+// The article's text as the page was sent it (text.cpp): each message is
+// the JSON object the page makes its text of, the whole text for another
+// article, the lines that changed for the same one written again, else the
+// view alone. Called by the video backend whenever the viewer hands down
+// the text.
+class TextSender {
+  public:
+    std::string message(const ArticleText &text);
+
+  private:
+    bool sent = false;
+    std::uint32_t selection = 0;
+    std::uint32_t version = 0;
+    std::vector<std::string> lines; // each line's runs as sent
+};
 
 } // namespace orbex::web
