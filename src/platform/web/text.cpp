@@ -54,6 +54,40 @@ void appendHexColour(std::string &out, std::uint32_t rgb) {
         out += HEX_DIGITS[(rgb >> shift) & 15];
 }
 
+// A code point as UTF-8, without a string of its own: a line's cells are
+// appended by the thousand.
+void appendUtf8(std::string &out, std::uint32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// What a line shows, as a 64-bit hash of its cells (character, column,
+// colour, link by its place) and how it began: two texts' lines compare by
+// it, so that only lines that differ are written out. A cell is one word,
+// mixed in with one multiply.
+std::uint64_t lineHash(const ArticleText &text, std::int32_t line) {
+    std::uint64_t h = text.lines[line].afterLineFeed ? 0x9E3779B97F4A7C15ull : 0xC2B2AE3D27D4EB4Full;
+    for (std::int32_t c = text.lines[line].firstCell; c < text.lines[line + 1].firstCell; ++c) {
+        const TextCell &cell = text.cells[c];
+        const std::uint64_t place = static_cast<std::uint32_t>(cell.link == NO_LINK ? -1 : text.links[cell.link].index);
+        const std::uint64_t word = cell.code | (static_cast<std::uint64_t>(cell.column) << 8) |
+                                   (static_cast<std::uint64_t>(cell.red) << 16) |
+                                   (static_cast<std::uint64_t>(cell.green) << 24) |
+                                   (static_cast<std::uint64_t>(cell.blue) << 32) | (place << 40);
+        h = (h ^ word) * 0xFF51AFD7ED558CCDull;
+        h ^= h >> 32;
+    }
+    return h;
+}
+
 // One line as [text, "rrggbb", link] runs (the link by its place in the
 // text, -1 for none); the empty column after a link is a space of the run
 // before it, as lineUtf8 writes it.
@@ -96,7 +130,7 @@ void lineRuns(std::string &out, const ArticleText &text, std::int32_t line) {
         }
         run.append(static_cast<std::size_t>(std::max(0, column - next)), ' ');
         next = std::max(next, column) + 1;
-        run += utf8Of(textCodePoint(cell.code));
+        appendUtf8(run, textCodePoint(cell.code));
     }
     flush();
     out += ']';
@@ -165,13 +199,16 @@ std::string TextSender::message(const ArticleText &text) {
                       ",\"version\":" + std::to_string(text.version) + ',';
     const bool sameText = sent && text.selection == selection;
     if (!sameText || text.version != version) {
-        std::vector<std::string> now(static_cast<std::size_t>(text.lineCount));
+        std::vector<std::uint64_t> now(static_cast<std::size_t>(text.lineCount));
         for (std::int32_t line = 0; line < text.lineCount; ++line)
-            lineRuns(now[static_cast<std::size_t>(line)], text, line);
+            now[static_cast<std::size_t>(line)] = lineHash(text, line);
         auto join = [&](std::size_t from, std::size_t to) {
             out += '[';
-            for (std::size_t i = from; i < to; ++i)
-                (out += i > from ? "," : "") += now[i];
+            for (std::size_t i = from; i < to; ++i) {
+                if (i > from)
+                    out += ',';
+                lineRuns(out, text, static_cast<std::int32_t>(i));
+            }
             out += ']';
         };
         if (!sameText) {

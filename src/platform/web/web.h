@@ -37,7 +37,7 @@ class TextSender {
     bool sent = false;
     std::uint32_t selection = 0;
     std::uint32_t version = 0;
-    std::vector<std::string> lines; // each line's runs as sent
+    std::vector<std::uint64_t> lines; // what each line sent shows (a hash of its cells)
 };
 
 } // namespace orbex::web
