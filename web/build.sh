@@ -3,7 +3,8 @@
 #                      or: web/build.sh MAGAZINE MAGAZINE... OUT_DIR
 #
 # OUT_DIR gets the page, its scripts, the viewer's .js and .wasm (built with
-# emcmake from the same CMake lists as the desktop, -DORBEX_WEB=ON),
+# emcmake from the same CMake lists as the desktop, -DORBEX_WEB=ON; stored
+# gzipped, as .js.gz and .wasm.gz, which the page inflates),
 # chiptune3's runtime, the project's licence and copyright notices, the web
 # app manifest with its icons, the service worker that keeps all of it
 # offline (web/offline-site.mjs), and a
@@ -85,12 +86,21 @@ fi
 cmake --build "$build" -j 2 --target "$program" orbex-keys >/dev/null
 
 mkdir -p "$out"
-cp "$build/$program.js" "$build/$program.wasm" "$out/"
+# The program stored gzipped, which the page inflates (src/program.mjs): a
+# host that compresses nothing still sends little. Its script runs inline,
+# allowed by its hash in the page's policy.
+rm -f "$out/$program.js" "$out/$program.wasm"
+for f in "$program.js" "$program.wasm"; do
+    gzip -9 -n -c "$build/$f" >"$out/$f.gz"
+done
+hash=$(node -e "process.stdout.write(require('crypto').createHash('sha256').update(require('fs').readFileSync(process.argv[1])).digest('base64'))" "$build/$program.js")
+bytes=$(($(wc -c <"$out/$program.js.gz") + $(wc -c <"$out/$program.wasm.gz")))
 cp "$web/orbex.css" "$web/manifest.webmanifest" "$out/"
 rm -rf "$out/src"
 mkdir -p "$out/src"
 cp "$web/src/"*.mjs "$build/keys.mjs" "$out/src/"
-sed "s/orbex-program\./$program./g" "$web/index.html" >"$out/index.html"
+sed -e "s/orbex-program\./$program./g" -e "s|@PROGRAM_HASH@|sha256-$hash|" -e "s|@PROGRAM_BYTES@|$bytes|" \
+    "$web/index.html" >"$out/index.html"
 mkdir -p "$out/chiptune3"
 for f in chiptune3.js chiptune3.worklet.js LICENSE; do
     cp "$web/node_modules/chiptune3/$f" "$out/chiptune3/"

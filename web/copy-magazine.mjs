@@ -10,15 +10,18 @@
 // out too. Each file left
 // out is named on standard error. files.txt lists what was copied: the
 // magazine's own, in its order, without what is not in the site, or else
-// every file copied. A zip is read as the page reads one from the reader's
+// every file copied, each with its size; a file that compresses well is
+// stored gzipped as NAME.gz in its place (the list says so). A zip is read
+// as the page reads one from the reader's
 // disk (src/zip.mjs): one holding a link, a path outside the magazine, a
 // file over the limits or damage is refused whole (status 1), and nothing
 // of it is left in OUT_DIR.
 import fs from 'node:fs'
 import path from 'node:path'
+import zlib from 'node:zlib'
 import { pathToFileURL } from 'node:url'
 
-import { MAX_FILES, MAX_FILE_BYTES, usablePath } from './src/files.mjs'
+import { MAX_FILES, MAX_FILE_BYTES, musicNames, usablePath } from './src/files.mjs'
 import { ZipError, listZip, unpack } from './src/zip.mjs'
 
 // What a magazine can use, and so all that a site takes of it (an
@@ -43,24 +46,6 @@ const WEB_DOCUMENTS = new Set(['htm', 'html', 'shtml', 'xht', 'xhtm', 'xhtml', '
 const LEFTOVERS = new Set(['orbex.log', 'save.txt'])
 const { O_RDONLY, O_NOFOLLOW, O_NONBLOCK } = fs.constants
 
-const MUSIC_LINK = 0xa8
-const MUSIC_NAME_END = 0x22 // '"'
-const MUSIC_NAME_MAX = 15
-
-// The files the archive's music links name, as paths in the magazine.
-export function musicNames(archive) {
-  const names = new Set()
-  for (let at = archive.indexOf(MUSIC_LINK); at >= 0; at = archive.indexOf(MUSIC_LINK, at + 1)) {
-    const end = archive.indexOf(MUSIC_NAME_END, at + 1)
-    if (end < 0) break
-    if (end - at - 1 < 1 || end - at - 1 > MUSIC_NAME_MAX) continue
-    const name = Buffer.from(archive.subarray(at + 1, end)).toString('latin1')
-    const parts = name.split('/').filter((part) => part !== '' && part !== '.')
-    if (!name.startsWith('/') && !parts.includes('..')) names.add(parts.join('/'))
-  }
-  return names
-}
-
 function extensionOf(rel) {
   const base = rel.slice(rel.lastIndexOf('/') + 1)
   return base.includes('.') ? base.slice(base.lastIndexOf('.') + 1).toLowerCase() : ''
@@ -82,7 +67,7 @@ function shown(rel) {
 // Why a regular file of this path (relative, with /) stays out, or null.
 function leftOut(rel, size, music) {
   if (!usable(rel, music)) return 'no file a magazine uses (its files, modules, text and pictures)'
-  if (rel.trim() !== rel || /[\r\n]/.test(rel) || !usablePath(rel)) return 'files.txt cannot name it'
+  if (rel.trim() !== rel || /[\r\n\t]/.test(rel) || !usablePath(rel)) return 'files.txt cannot name it'
   if (size > MAX_FILE_BYTES) return `larger than ${MAX_FILE_BYTES / (1024 * 1024)} MiB, which the page does not load`
   return null
 }
@@ -216,7 +201,7 @@ export function fileList(own, copied, say = (text) => console.error('web/build.s
   const present = new Set(copied)
   const listed = new Set()
   for (const line of own.split(/\r?\n/)) {
-    const name = line.trim()
+    const name = line.split('\t')[0].trim()
     if (name === '' || name.startsWith('#') || listed.has(name)) continue
     if (present.has(name)) listed.add(name)
     else say(`files.txt names ${name}, which is not in the site: left out of the list`)
@@ -242,7 +227,23 @@ export async function copyInto(from, to, say = (text) => console.error('web/buil
   }
   const names = fileList(own, copied, say)
   if (names.length > MAX_FILES) say(`files.txt lists ${names.length} files; the page loads only the first ${MAX_FILES}`)
-  fs.writeFileSync(path.join(to, 'files.txt'), names.map((n) => n + '\n').join(''), { flag: 'wx' })
+  const lines = names.map((name) => storeCompressed(to, name, copied))
+  fs.writeFileSync(path.join(to, 'files.txt'), lines.map((line) => line + '\n').join(''), { flag: 'wx' })
+}
+
+// Whatever gzip makes a tenth and a kibibyte smaller is stored compressed,
+// as NAME.gz in NAME's place, which the page inflates: a host that
+// compresses nothing then sends little too. files.txt's line for the file:
+// its name, its size, and the compressed copy's size where there is one.
+export function storeCompressed(to, name, copied) {
+  const file = path.join(to, name)
+  const bytes = fs.readFileSync(file)
+  const packed = zlib.gzipSync(bytes, { level: 9 })
+  const worth = packed.length <= bytes.length * 0.9 && bytes.length - packed.length >= 1024
+  if (!worth || copied.includes(name + '.gz')) return `${name}\t${bytes.length}`
+  fs.writeFileSync(file + '.gz', packed, { flag: 'wx' })
+  fs.rmSync(file)
+  return `${name}\t${bytes.length}\t${packed.length}`
 }
 
 async function main([from, to]) {

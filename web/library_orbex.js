@@ -52,6 +52,20 @@ mergeInto(LibraryManager.library, {
     });
   },
 
+  // Sleeps only while the file is on its way; woken again (rewinding), it
+  // must take its sleep's end, as every import that slept.
+  orbex_wait_file__deps: ['$orbexPage', '$Asyncify', '$orbexWake'],
+  orbex_wait_file: function (path) {
+    var waiting = null;
+    if (Asyncify.state === Asyncify.State.Normal) {
+      waiting = orbexPage().fileOnItsWay(UTF8ToString(path));
+      if (!waiting) return;
+    }
+    return Asyncify.handleSleep(function (wakeUp) {
+      waiting.then(function () { orbexWake(wakeUp, 0); });
+    });
+  },
+
   orbex_poll_event__deps: ['$orbexPage'],
   orbex_poll_event: function (out) {
     var event = orbexPage().pollEvent();

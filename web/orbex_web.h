@@ -40,6 +40,13 @@ int orbex_cursor_pos(int32_t *xy);
 /* 0 hides the browser's pointer over the canvas (the viewer draws its own). */
 void orbex_show_cursor(int visible);
 
+/* Files. */
+
+/* Waits: until the file at path (as the program opens it) is in the file
+ * system, or known missing, when it is one of the magazine's still on its
+ * way; returns at once otherwise. */
+void orbex_wait_file(const char *path);
+
 /* Page. */
 
 /* Waits: a dialog the reader confirms; in a scripted run it is only written

@@ -54,16 +54,20 @@ function keepable(response) {
   return response.ok && response.status === 200 && response.type === 'basic'
 }
 
-// The names a files.txt lists, as addresses in its folder (the page's rule:
-// relative paths inside the folder).
+// The files a files.txt lists, as addresses in its folder (the page's rule:
+// relative paths inside the folder; a line may go on, after tabs, with the
+// file's size and that of its compressed copy, NAME.gz, which is fetched in
+// its place).
 function listed(folder, text) {
   const urls = new Set()
   for (const line of text.split(/\r?\n/)) {
-    const name = line.trim()
+    const [path, , packed] = line.split('\t')
+    const name = path.trim()
     if (name === '' || name.startsWith('#') || name.startsWith('/') || name.includes('\\')) continue
     const parts = name.split('/')
     if (parts.some((part) => part === '' || part === '.' || part === '..')) continue
-    urls.add(folder + parts.map(encodeURIComponent).join('/'))
+    const url = folder + parts.map(encodeURIComponent).join('/')
+    urls.add(/^\d+$/.test(packed ?? '') ? url + '.gz' : url)
   }
   return urls
 }

@@ -11,6 +11,7 @@
 // shows the shelf. Exits 1, naming the magazine, when one is refused.
 import fs from 'node:fs'
 import path from 'node:path'
+import zlib from 'node:zlib'
 import { fileURLToPath, pathToFileURL } from 'node:url'
 
 import { copyInto } from './copy-magazine.mjs'
@@ -34,25 +35,42 @@ function badIssueName(name) {
 }
 
 // The start picture as the viewer shows it: missing, it stays black; short,
-// it ends in white. As RGBA words for encodePng.
+// it ends in white. As RGBA words for encodePng. In a site's copy of the
+// magazine it may be stored gzipped beside (FILE.gz).
 export function startPicture(file) {
   const rgb = new Uint8Array(WIDTH * HEIGHT * 3)
-  try {
-    const fd = fs.openSync(file, fs.constants.O_RDONLY | fs.constants.O_NOFOLLOW | fs.constants.O_NONBLOCK)
+  let bytes = plainFile(file)
+  if (bytes === null) {
+    const packed = plainFile(file + '.gz')
     try {
-      const got = fs.fstatSync(fd).isFile() ? fs.readSync(fd, rgb, 0, rgb.length, 0) : 0
-      rgb.fill(0xff, got)
-    } finally {
-      fs.closeSync(fd)
+      bytes = packed && zlib.gunzipSync(packed, { maxOutputLength: rgb.length })
+    } catch {
+      bytes = null
     }
-  } catch {
-    // No start picture: black.
+  }
+  if (bytes !== null) {
+    rgb.set(bytes.subarray(0, rgb.length))
+    rgb.fill(0xff, Math.min(bytes.length, rgb.length))
   }
   const pixels = new Uint32Array(WIDTH * HEIGHT)
   for (let i = 0; i < pixels.length; ++i) {
     pixels[i] = (rgb[3 * i] | (rgb[3 * i + 1] << 8) | (rgb[3 * i + 2] << 16) | 0xff000000) >>> 0
   }
   return pixels
+}
+
+// A regular file's bytes, never through a link or from a FIFO; null without.
+function plainFile(file) {
+  try {
+    const fd = fs.openSync(file, fs.constants.O_RDONLY | fs.constants.O_NOFOLLOW | fs.constants.O_NONBLOCK)
+    try {
+      return fs.fstatSync(fd).isFile() ? fs.readFileSync(fd) : null
+    } finally {
+      fs.closeSync(fd)
+    }
+  } catch {
+    return null
+  }
 }
 
 function escape(text) {

@@ -15,6 +15,8 @@ constexpr char LINK_IN_PLACE[] = "a symbolic link is in its place";
 
 // The mounted folder's opener, or nullptr for the disk.
 MountedOpen mountedOpen = nullptr;
+// Where files may still be arriving, or nullptr.
+FileWait fileWait = nullptr;
 
 bool isRelative(const char *name) { return name[0] != '/'; }
 
@@ -32,6 +34,8 @@ void makeBlocking(int fd) { ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBL
 int openRegularDescriptor(const char *name, int flags) {
     if (name == nullptr || (mountedOpen != nullptr && isRelative(name)))
         return -1;
+    if (fileWait != nullptr)
+        fileWait(name);
     // O_NONBLOCK keeps a FIFO from blocking the open; only regular files are
     // then taken, and blocking reads and writes are restored for them.
     int fd = ::open(name, flags | O_NONBLOCK | O_CLOEXEC, 0600);
@@ -114,5 +118,7 @@ UniqueFile openRegularFile(const char *name) {
 }
 
 void setMountedFolder(MountedOpen open) { mountedOpen = open; }
+
+void setFileWait(FileWait wait) { fileWait = wait; }
 
 } // namespace orbex

@@ -49,4 +49,12 @@ UniqueFile streamOf(int fd, const char *mode);
 using MountedOpen = UniqueFile (*)(const char *relativeName);
 void setMountedFolder(MountedOpen open);
 
+// A place whose files may still be on their way when the viewer opens
+// them (the browser's, where the magazine arrives over the network while
+// the viewer runs): called with the name before every open for reading, it
+// returns once the file is there or known missing, as a slow disk would.
+// Set by the browser backend; nullptr, the default, for none.
+using FileWait = void (*)(const char *name);
+void setFileWait(FileWait wait);
+
 } // namespace orbex

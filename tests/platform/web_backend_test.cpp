@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/files.h"
 #include "orbex_web.h"
 #include "platform/bass.h"
 #include "platform/clock.h"
@@ -43,6 +44,7 @@ struct Page {
     bool refuseModules = false;
     std::vector<std::uint8_t> shot;
     std::vector<std::string> texts;
+    std::vector<std::string> waitedFor;
 };
 
 Page page;
@@ -56,6 +58,7 @@ void orbex_present(const void *, int width, int height, int first, int last) {
                          std::to_string(first) + "-" + std::to_string(last));
 }
 void orbex_wait_frame(void) { page.calls.emplace_back("wait_frame"); }
+void orbex_wait_file(const char *path) { page.waitedFor.emplace_back(path); }
 int orbex_poll_event(uint32_t *out) {
     if (page.events.empty())
         return 0;
@@ -264,6 +267,17 @@ TEST_F(WebBackend, AScriptedRunTakesOnlyTheScriptAndMovesTheVirtualClock) {
     EXPECT_EQ(page.shot[1003], 255);
     // The page's key was never taken.
     EXPECT_EQ(page.events.size(), 1u);
+}
+
+// The magazine arrives while the viewer runs: every file it opens is
+// waited for first, as the page fetches it.
+TEST_F(WebBackend, AFileIsWaitedForBeforeItIsOpened) {
+    ASSERT_TRUE(start());
+    EXPECT_EQ(openRegularFile("data/begin.raw"), nullptr);
+    EXPECT_EQ(page.waitedFor, std::vector<std::string>{"data/begin.raw"});
+    shutdownBackend();
+    openRegularFile("data/chars.168");
+    EXPECT_EQ(page.waitedFor.size(), 1u);
 }
 
 TEST_F(WebBackend, AClockOrScriptThatCannotBeUsedStopsTheStart) {

@@ -1,7 +1,8 @@
 // The magazine's files: its folder (on this site only), the list in
-// files.txt, each file fetched within the viewer's limits and put into the
-// program's file system before main, and the reader's orbex.cfg kept in the
-// browser. Nothing here needs a document, so it also runs in node.
+// files.txt (src/loader.mjs fetches what it names, within the viewer's
+// limits), the program's file system set up before main, and the reader's
+// orbex.cfg kept in the browser. Nothing here needs a document, so it also
+// runs in node.
 
 export const FOLDER = '/magazine'
 export const SCRIPT_PATH = '/orbex/script.txt'
@@ -56,12 +57,80 @@ export function usablePath(name) {
     name.split('/').every((part) => part !== '' && part !== '.' && part !== '..')
 }
 
-// files.txt as the paths to fetch: each once, in order, at most MAX_FILES;
-// cut says that more were listed.
+// files.txt as the files to fetch: each once, in order, at most MAX_FILES;
+// cut says that more were listed. A line is a path, which may be followed,
+// after a tab, by the file's size, and after another by the size of the
+// compressed copy (PATH.gz, gzip) the site stores in its place; web/build.sh
+// writes them so, a list made by hand has paths only.
 export function parseFileList(text, cut = false) {
-  const names = [...new Set(text.split(/\r?\n/).map((s) => s.trim()).filter(usablePath))]
-  if (names.length > MAX_FILES) return { names: names.slice(0, MAX_FILES), cut: true }
-  return { names, cut }
+  const entries = []
+  const seen = new Set()
+  for (const line of text.split(/\r?\n/)) {
+    const [path, size, packed] = line.split('\t')
+    const name = path.trim()
+    if (!usablePath(name) || seen.has(name)) continue
+    seen.add(name)
+    const entry = { name, compressed: false }
+    if (/^\d+$/.test(size ?? '')) entry.size = Number(size)
+    if (/^\d+$/.test(packed ?? '') && entry.size !== undefined) {
+      entry.packed = Number(packed)
+      entry.compressed = true
+    }
+    entries.push(entry)
+  }
+  if (entries.length > MAX_FILES) return { entries: entries.slice(0, MAX_FILES), cut: true }
+  return { entries, cut }
+}
+
+const MUSIC_LINK = 0xa8
+const MUSIC_NAME_END = 0x22 // '"'
+const MUSIC_NAME_MAX = 15
+
+// The files the archive's music links name, as paths in the magazine, in
+// the order the links come: a link is its code, the name (1 to 15 bytes), a
+// quote, six colour bytes and its text up to the code again.
+export function musicNames(archive) {
+  const names = new Set()
+  for (let at = archive.indexOf(MUSIC_LINK); at >= 0;) {
+    const end = archive.indexOf(MUSIC_NAME_END, at + 1)
+    if (end < 0) break
+    const length = end - at - 1
+    if (length < 1 || length > MUSIC_NAME_MAX) {
+      at = archive.indexOf(MUSIC_LINK, at + 1)
+      continue
+    }
+    const name = Array.from(archive.subarray(at + 1, end), (b) => String.fromCharCode(b)).join('')
+    const parts = name.split('/').filter((part) => part !== '' && part !== '.')
+    if (!name.startsWith('/') && !parts.includes('..')) names.add(parts.join('/'))
+    const close = archive.indexOf(MUSIC_LINK, end + 7)
+    at = close < 0 ? -1 : archive.indexOf(MUSIC_LINK, close + 1)
+  }
+  return names
+}
+
+const GZIP = [0x1f, 0x8b]
+
+// A stream inflated when its first bytes are gzip's (a file stored
+// compressed, which a host may also have sent inflated already), else as
+// it is.
+export async function ungzipped(stream) {
+  const [probe, whole] = stream.tee()
+  const reader = probe.getReader()
+  const { value } = await reader.read()
+  reader.cancel().catch(() => {})
+  const gzipped = value !== undefined && value[0] === GZIP[0] && value[1] === GZIP[1]
+  return gzipped ? whole.pipeThrough(new DecompressionStream('gzip')) : whole
+}
+
+// A stream whose chunks are counted, their bytes told to counted(n), as
+// they pass.
+export function counting(stream, counted) {
+  return stream.pipeThrough(new TransformStream({
+    transform(chunk, controller) {
+      counted(chunk.length)
+      controller.enqueue(chunk)
+    },
+  }))
 }
 
 // At most limit bytes of a body: { chunks, size, over }, over when it is
@@ -123,59 +192,19 @@ async function readList(response) {
   return parseFileList(text, body.over)
 }
 
-function mebibytes(n) {
-  return `${n / (1024 * 1024)} MiB`
-}
-
-// Fetches the magazine's files (six at a time) and the script. early is the
-// page head's request for files.txt, used when it asked for the same list;
-// notice tells the reader what is left out. Files that cannot be fetched are
-// missing for the viewer, as a listed file that is not there. urls are the
-// addresses that gave the list and the files, for keeping them offline.
-export async function fetchMagazine({ folder, script, pageUrl, early }, stats, notice) {
-  const started = performance.now()
-  const files = new Map()
-  const urls = []
-  let list = { names: [], cut: false }
+// The magazine's list: { entries, cut, url }, url null when there is none
+// (every file is then missing). early is the page head's request for
+// files.txt, used when it asked for the same list.
+export async function fetchFileList(folder, early) {
   const listUrl = folder + 'files.txt'
   try {
     const response = await (early?.url === listUrl ? early.response : fetch(listUrl, { cache: 'no-cache' }))
-    if (response.ok) {
-      list = await readList(response)
-      urls.push(listUrl)
-    } else console.warn(`orbex: no files.txt in ${folder} (${response.status})`)
+    if (response.ok) return { ...(await readList(response)), url: listUrl }
+    console.warn(`orbex: no files.txt in ${folder} (${response.status})`)
   } catch (e) {
     console.warn(`orbex: cannot read ${listUrl}: ${e.message}`)
   }
-  if (list.cut) {
-    notice(`The magazine lists too many files: only the first ${list.names.length.toLocaleString('en')} are loaded.`)
-  }
-  const names = list.names
-  let next = 0
-  const worker = async () => {
-    while (next < names.length) {
-      const name = names[next++]
-      try {
-        const url = folder + name.split('/').map(encodeURIComponent).join('/')
-        const response = await fetch(url)
-        const data = response.ok ? await readCapped(response, MAX_FILE_BYTES) : undefined
-        if (data) {
-          files.set(name, data)
-          urls.push(url)
-        } else {
-          stats.missing.push(name)
-          if (data === null) notice(`${name} is larger than ${mebibytes(MAX_FILE_BYTES)} and is not loaded.`)
-        }
-      } catch {
-        stats.missing.push(name)
-      }
-    }
-  }
-  await Promise.all(Array.from({ length: 6 }, worker))
-  const scriptBytes = await fetchScript(script, pageUrl)
-  stats.filesMs = performance.now() - started
-  stats.files = files.size
-  return { files, script: scriptBytes, urls }
+  return { entries: [], cut: false, url: null }
 }
 
 // The input script ?script= names, on this site only; null without one, or
@@ -194,18 +223,19 @@ export async function fetchScript(script, pageUrl) {
   return null
 }
 
-// Runs before main: the magazine in the working folder, the script, the
-// reader's saved orbex.cfg, the environment. The file system takes the
-// fetched bytes as they are, and the page lets go of them.
-export function installFiles(Module, { files, script }, { scripted, clock, config }) {
+// A file of the magazine into the program's file system, taken as it is.
+export function installFile(FS, name, data) {
+  const path = `${FOLDER}/${name}`
+  FS.mkdirTree(path.slice(0, path.lastIndexOf('/')))
+  FS.writeFile(path, data, { canOwn: true })
+}
+
+// Runs before main: the magazine folder as the working folder (its files
+// come as they arrive, installFile), the script, the reader's saved
+// orbex.cfg, the environment.
+export function installFiles(Module, { script }, { scripted, clock, config }) {
   const FS = Module.FS
   FS.mkdirTree(FOLDER)
-  for (const [name, data] of files) {
-    const path = `${FOLDER}/${name}`
-    FS.mkdirTree(path.slice(0, path.lastIndexOf('/')))
-    FS.writeFile(path, data, { canOwn: true })
-  }
-  files.clear()
   if (config) FS.writeFile(`${FOLDER}/orbex.cfg`, config)
   if (scripted) {
     FS.mkdirTree(SCRIPT_PATH.slice(0, SCRIPT_PATH.lastIndexOf('/')))

@@ -6,16 +6,21 @@
 // page again with it.
 import { Canvas } from './canvas.mjs'
 import {
-  FOLDER, decode1252, fetchMagazine, fetchScript, installFiles, keepConfig, magazineFolder, savedConfig, watchWrites,
+  FOLDER, decode1252, fetchFileList, fetchScript, installFile, installFiles, keepConfig, magazineFolder, savedConfig,
+  watchWrites,
 } from './files.mjs'
 import { listenKeyButtons } from './buttons.mjs'
 import { Input } from './input.mjs'
 import { WM } from './keys.mjs'
+import { FIRST_FRAME, MagazineLoader, START_MODULE } from './loader.mjs'
 import { keepLocal, loadLocal, pickedDrop, pickedFolder, prepare, refusal } from './local.mjs'
 import { keepOffline } from './offline.mjs'
-import { dataUrl, encodePng } from './png.mjs'
+import { loadProgram } from './program.mjs'
 import { Sound } from './sound.mjs'
 import { ArticleTextView, isCopyKey } from './text.mjs'
+
+// Pictures are made for a download or a scripted run's result only.
+const png = () => import('./png.mjs')
 
 // The query and the program's script tag as the page's options.
 function readOptions(location, document) {
@@ -30,6 +35,9 @@ function readOptions(location, document) {
     script: params.get('script'),
     clock: params.get('clock'),
     program: new URL(programTag?.dataset.program || 'orbex-program.js', location.href).href,
+    programWasm: new URL(programTag?.dataset.programWasm || 'orbex-program.wasm.gz', location.href).href,
+    // The program's bytes as stored (script and module), for the progress.
+    programBytes: Number(programTag?.dataset.programBytes) || null,
   }
 }
 
@@ -54,6 +62,7 @@ export class Page {
     this.elements = {
       screen: byId('orbex-screen'),
       status: byId('orbex-status'),
+      progress: byId('orbex-progress'),
       notices: byId('orbex-notices'),
       fullscreen: byId('orbex-fullscreen'),
       keys: byId('orbex-keys'),
@@ -74,7 +83,10 @@ export class Page {
     // With a virtual clock the frames need not wait for the display.
     this.unpaced = /^step:/.test(this.options.clock || '')
     this.input = new Input()
-    this.sound = new Sound(new URL('../chiptune3/chiptune3.js', import.meta.url).href, byId('orbex-sound-hint'))
+    // A scripted run hears every module checked as the desktop does; a
+    // reader's page loads the music player only once the first frame shows.
+    this.sound = new Sound(new URL('../chiptune3/chiptune3.js', import.meta.url).href, byId('orbex-sound-hint'),
+      { strict: this.automated })
     this.canvas = new Canvas(byId('orbex-canvas'))
     this.text = new ArticleTextView(document, this)
     this.stats = {
@@ -98,7 +110,9 @@ export class Page {
     const magazine = this.options.magazine
     this.cfgKey = 'orbex5:cfg:' + (magazine.local !== undefined ? 'local:' + magazine.local : magazine.url)
     this.logShown = 0 // bytes of orbex.log already echoed to the console
-    this.keptUrls = [] // the magazine's list and files, as fetched
+    this.loader = null // a served magazine's files (src/loader.mjs)
+    this.listUrl = null
+    this.loading = { arrived: 0, total: null } // bytes before the first frame
   }
 
   get cursor() {
@@ -117,15 +131,37 @@ export class Page {
 
   present(heap, ptr, width, height, first, last) {
     if (this.canvas.present(heap, ptr, width, height, first, last)) ++this.stats.uploads
-    if (this.stats.firstFrameMs === null) {
-      this.stats.firstFrameMs = performance.now()
-      this.elements.status.textContent = ''
-      // After the first frame, so as not to delay it; a scripted run keeps
-      // nothing.
-      if (!this.automated) keepOffline(navigator, this.keptUrls)
-    }
+    if (this.stats.firstFrameMs === null) this.firstFrame()
     ++this.stats.presents
     this.input.presented()
+  }
+
+  // What waited for the first frame: the magazine's other files, the music
+  // player, the offline copy (once every file is in; a scripted run keeps
+  // nothing).
+  firstFrame() {
+    this.stats.firstFrameMs = performance.now()
+    this.elements.status.textContent = ''
+    this.elements.progress.hidden = true
+    this.sound.allow()
+    if (this.loader) {
+      this.loader.fetchTheRest()
+      this.loader.all().then(() => {
+        this.stats.filesMs = performance.now() - this.stats.startedMs
+        this.stats.files = this.loader.entries.size - this.loader.missing.length
+        if (!this.automated) keepOffline(navigator, [this.listUrl, ...this.loader.urls].filter(Boolean))
+      })
+    }
+  }
+
+  // Bytes arrived of the program and the first frame's files, against their
+  // total where it is known.
+  showProgress(n) {
+    this.loading.arrived += n
+    const bar = this.elements.progress
+    if (bar.hidden || this.loading.total === null) return
+    bar.max = this.loading.total
+    bar.value = Math.min(this.loading.arrived, this.loading.total)
   }
 
   nextFrame() {
@@ -241,7 +277,8 @@ export class Page {
   // The frame last shown, as the desktop's Print Screen saves it.
   printScreen() {
     const name = `orbex-shot-${String(++this.shotNumber).padStart(4, '0')}.png`
-    encodePng(this.canvas.pixels).then((blob) => this.offer(name, blob))
+    const pixels = this.canvas.pixels
+    png().then(({ encodePng }) => encodePng(pixels)).then((blob) => this.offer(name, blob))
   }
 
   // ---- page services
@@ -288,7 +325,8 @@ export class Page {
   // before the result is written.
   shot(name, rgba, width, height) {
     const pixels = new Uint32Array(rgba.buffer, rgba.byteOffset, width * height)
-    const done = encodePng(pixels, width, height).then(dataUrl).then((url) => { this.shots[name] = url })
+    const done = png().then(({ encodePng, dataUrl }) => encodePng(pixels, width, height).then(dataUrl))
+      .then((url) => { this.shots[name] = url })
     this.pendingShots.push(done)
   }
 
@@ -416,33 +454,31 @@ export class Page {
       this.finish(-1, TOO_OLD, TOO_OLD)
       return
     }
-    // The files first: they and the program are on the way to the first
-    // frame. One from the disk is all in the browser before the program
-    // starts, so that a refused one starts nothing.
-    let files
+    this.stats.startedMs = performance.now()
+    // One from the disk is all in the browser before the program starts, so
+    // that a refused one starts nothing.
+    let localFiles = null
     if (options.local !== null) {
-      const loaded = await this.localFiles()
-      if (loaded === null) return
-      files = Promise.resolve(loaded)
-    } else {
-      files = fetchMagazine({
-        folder: options.magazine.url, script: options.script, pageUrl: this.location.href, early: window.orbexFileList,
-      }, this.stats, (text) => this.notice(text))
+      localFiles = await this.localFiles()
+      if (localFiles === null) return
     }
     this.listen()
     this.activate()
     const page = this
+    const config = savedConfig(this.cfgKey)
     const Module = {
       arguments: options.args ? [options.args] : [],
       orbexPage: this,
+      // Before main: the list of a served magazine and the script. Its files
+      // come as they arrive; the viewer waits for one it opens on its way.
       preRun: [() => {
         Module.addRunDependency('orbex-files')
-        files.then((loaded) => {
-          page.keptUrls = loaded.urls ?? []
-          installFiles(Module, loaded, {
-            scripted: options.script !== null, clock: options.clock, config: savedConfig(page.cfgKey),
-          })
+        const ready = localFiles ? Promise.resolve(localFiles) : this.startLoading(config)
+        ready.then((loaded) => {
+          installFiles(Module, loaded, { scripted: options.script !== null, clock: options.clock, config })
           watchWrites(Module.FS, (path) => page.fileWritten(Module.FS, path))
+          if (loaded.files) for (const [name, data] of loaded.files) installFile(Module.FS, name, data)
+          this.loader?.installInto((name, data) => installFile(Module.FS, name, data))
           Module.removeRunDependency('orbex-files')
         }).catch((e) => page.finish(-1, 'files: ' + e))
       }],
@@ -454,16 +490,50 @@ export class Page {
     }
     window.Module = Module
     this.module = Module
-    const tag = this.document.createElement('script')
-    tag.src = options.program
-    tag.onerror = () => this.finish(-1, 'cannot load ' + options.program)
-    this.document.body.append(tag)
-    // The usual rate, made ready while the program loads: its first module
-    // load then need not wait for the worklet. The program cannot call for
-    // sound before its files are in.
+    this.loading.total = options.programBytes
+    loadProgram(this.document, Module, { scriptUrl: options.program, wasmUrl: options.programWasm },
+      (n) => this.showProgress(n)).catch((e) => this.finish(-1, `cannot load ${options.program}: ${e.message ?? e}`))
+    // The usual rate, made ready while the program loads (the music player
+    // itself comes once the first frame shows): its first module load then
+    // need not wait for it.
     if (!/n/.test(options.args) && this.sound.init(44100)) {
       this.sound.ready.then(() => { this.stats.workletMs = performance.now() })
     }
+  }
+
+  // A served magazine's list, and its start files on their way at once:
+  // { script } once the list and the script are in.
+  async startLoading(config) {
+    const options = this.options
+    const list = await fetchFileList(options.magazine.url, window.orbexFileList)
+    this.listUrl = list.url
+    if (list.cut) {
+      this.notice(`The magazine lists too many files: only the first ${list.entries.length.toLocaleString('en')} are loaded.`)
+    }
+    // The reader's own settings stand in for the magazine's; without music
+    // the start module waits its turn.
+    const skip = new Set([...(config ? ['orbex.cfg'] : []), ...(/n/.test(options.args) ? [START_MODULE] : [])])
+    const entries = list.entries.filter((entry) => !(config && entry.name === 'orbex.cfg'))
+    this.loader = new MagazineLoader({
+      folder: options.magazine.url, entries, said: (text) => this.notice(text), progress: () => {},
+    })
+    const first = FIRST_FRAME.filter((name) => !skip.has(name))
+    const firstBytes = this.loader.storedBytes(first)
+    this.loading.total = this.loading.total !== null && firstBytes !== null ? this.loading.total + firstBytes : null
+    let before = 0
+    this.loader.progress = () => {
+      this.showProgress(this.loader.bytesArrived - before)
+      before = this.loader.bytesArrived
+    }
+    this.loader.startWith(first)
+    this.stats.missing = this.loader.missing
+    return { script: await fetchScript(options.script, this.location.href) }
+  }
+
+  // Called by the program (orbex_wait_file) before it opens a file: a
+  // promise while the file is still on its way, else null.
+  fileOnItsWay(path) {
+    return this.loader?.onItsWay(path) ? this.loader.whenThere(path) : null
   }
 
   // The program ended (or never started): its log and shots go into

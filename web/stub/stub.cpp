@@ -155,6 +155,8 @@ void runFrame() {
 
 std::vector<std::uint8_t> readFile(const std::string &name, bool *ok) {
     std::vector<std::uint8_t> bytes;
+    // As the viewer does: a file of the magazine may still be on its way.
+    orbex_wait_file(name.c_str());
     std::FILE *file = std::fopen(name.c_str(), "rb");
     *ok = file != nullptr;
     if (file == nullptr)

@@ -239,7 +239,7 @@ export async function sampleLevels(page) {
       analyser.fftSize = 2048
       sound.output.connect(analyser)
       const data = new Float32Array(analyser.fftSize)
-      const timer = setInterval(() => {
+      const sample = () => {
         if (!sound.context) return clearInterval(timer)
         analyser.getFloatTimeDomainData(data)
         let sum = 0
@@ -251,7 +251,15 @@ export async function sampleLevels(page) {
         const playing = sound.modules.get(sound.playing)
         window.levels.push([performance.now(), Math.sqrt(sum / data.length), peak, sound.context.state, sound.level,
           playing ? fnv(playing.bytes) : 0])
-      }, 25)
+      }
+      const timer = setInterval(sample, 25)
+      // Every change of the volume too: a fade of a run on a virtual clock
+      // may pass between two samples.
+      const volume = sound.volume.bind(sound)
+      sound.volume = (level) => {
+        volume(level)
+        sample()
+      }
     }
     attach()
   })

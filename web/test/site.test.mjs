@@ -15,16 +15,20 @@ import fs from 'node:fs'
 import http from 'node:http'
 import os from 'node:os'
 import path from 'node:path'
+import zlib from 'node:zlib'
 import { after, before, describe, test } from 'node:test'
 import { fileURLToPath } from 'node:url'
+import { setTimeout as sleep } from 'node:timers/promises'
 
 import { Canvas, HEIGHT, WIDTH } from '../src/canvas.mjs'
+import { MagazineLoader } from '../src/loader.mjs'
 import { ICON_SIZES, enlarge, iconSquare, siteFiles, siteVersion } from '../offline-site.mjs'
 import { readPng } from '../read-png.mjs'
 import { FILE_POLICY, WORKER_POLICY, serve } from '../server.mjs'
 import { FLING_SPEED, liftSpeed } from '../src/touch.mjs'
 import {
-  MAX_FILES, MAX_FILE_BYTES, MAX_LIST_BYTES, fetchMagazine, magazineFolder, parseFileList, readCapped,
+  MAX_FILES, MAX_FILE_BYTES, MAX_LIST_BYTES, fetchFileList, fetchScript, magazineFolder, musicNames, parseFileList,
+  readCapped,
 } from '../src/files.mjs'
 
 const webDir = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..')
@@ -110,7 +114,7 @@ describe('web/build.sh', () => {
     assert.deepEqual(tree(out),
       ['data/', 'data/orbex.dat', 'extreme2.xm', 'files.txt', 'song.dat', 'sub dir/', 'sub dir/ok.txt'])
     assert.equal(fs.readFileSync(path.join(out, 'files.txt'), 'utf8'),
-      'data/orbex.dat\nextreme2.xm\nsong.dat\nsub dir/ok.txt\n')
+      'data/orbex.dat\t56\nextreme2.xm\t6\nsong.dat\t6\nsub dir/ok.txt\t4\n')
     const said = run.stderr.split('\n').filter(Boolean).sort()
     const expect = [
       /^web\/build.sh: left out latin-\ufffd.txt: its name is not UTF-8$/,
@@ -141,7 +145,7 @@ describe('web/build.sh', () => {
     const out = path.join(tmp, 'listed-site')
     const run = spawnSync('node', [path.join(webDir, 'copy-magazine.mjs'), magazine, out], { encoding: 'utf8' })
     assert.equal(run.status, 0, run.stderr)
-    assert.equal(fs.readFileSync(path.join(out, 'files.txt'), 'utf8'), 'b.xm\na.xm\n')
+    assert.equal(fs.readFileSync(path.join(out, 'files.txt'), 'utf8'), 'b.xm\t1\na.xm\t1\n')
     for (const name of ['pic.svg', 'passwd', 'gone.xm']) {
       assert.match(run.stderr, new RegExp(`files.txt names ${name}, which is not in the site`))
     }
@@ -154,7 +158,7 @@ describe('web/build.sh', () => {
     write(path.join(tmp, 'elsewhere.txt'), '../../etc/passwd\n')
     fs.symlinkSync(path.join(tmp, 'elsewhere.txt'), path.join(linked, 'files.txt'))
     execFileSync('node', [path.join(webDir, 'copy-magazine.mjs'), linked, path.join(tmp, 'linked-site')])
-    assert.equal(fs.readFileSync(path.join(tmp, 'linked-site', 'files.txt'), 'utf8'), 'a.xm\n')
+    assert.equal(fs.readFileSync(path.join(tmp, 'linked-site', 'files.txt'), 'utf8'), 'a.xm\t1\n')
   })
 })
 
@@ -239,14 +243,19 @@ describe('the page', () => {
     const hashes = scripts.map((s) => crypto.createHash('sha256').update(s).digest('base64'))
     assert.deepEqual(allowed, hashes, `the policy's hashes are not those of the inline scripts: ${hashes}`)
     assert.match(policy, /script-src 'self' 'wasm-unsafe-eval' 'sha256-/)
-    assert.doesNotMatch(policy, /unsafe-inline|'unsafe-eval'|\*/)
+    // The program's script, which runs inline, by the hash build.sh writes.
+    assert.match(policy, /'@PROGRAM_HASH@';/)
+    assert.doesNotMatch(policy, /unsafe-inline|'unsafe-eval'|blob:|\*/)
   })
 
-  test('preloads every module it has, and only those', () => {
+  test('preloads every module it starts with, and the program, and nothing else', () => {
     const preloaded = [...html.matchAll(/<link rel="modulepreload" href="src\/([^"]+)">/g)].map((m) => m[1]).sort()
-    // keys.mjs is the build's, written from the viewer's key table.
-    const modules = fs.readdirSync(path.join(webDir, 'src')).filter((f) => f.endsWith('.mjs'))
+    // keys.mjs is the build's, written from the viewer's key table; the
+    // pictures' module comes when a picture is made.
+    const modules = fs.readdirSync(path.join(webDir, 'src')).filter((f) => f.endsWith('.mjs') && f !== 'png.mjs')
     assert.deepEqual(preloaded, [...modules, 'keys.mjs'].sort())
+    const fetched = [...html.matchAll(/<link rel="preload" href="([^"]+)" as="fetch" crossorigin>/g)].map((m) => m[1])
+    assert.deepEqual(fetched, ['orbex-program.wasm.gz', 'orbex-program.js.gz'])
   })
 })
 
@@ -266,13 +275,25 @@ describe("the page's files", () => {
     assert.match(magazineFolder('http://elsewhere:81/x/', PAGE).error, /not from http:\/\/elsewhere:81\.$/)
   })
 
-  test('the list: each usable path once, in order, no more than MAX_FILES', () => {
-    assert.deepEqual(parseFileList('a\r\n b \n#c\n\n/d\n../e\nf/../g\nh\\i\na\nj/k\n'), { names: ['a', 'b', 'j/k'], cut: false })
+  test('the list: each usable path once, in order, no more than MAX_FILES; sizes and compressed copies as built', () => {
+    const names = (text) => parseFileList(text).entries.map((e) => e.name)
+    assert.deepEqual(names('a\r\n b \n#c\n\n/d\n../e\nf/../g\nh\\i\na\nj/k\n'), ['a', 'b', 'j/k'])
     const many = Array.from({ length: MAX_FILES + 5 }, (_, i) => `f${i}`)
-    const { names, cut } = parseFileList(many.join('\n'))
+    const { entries, cut } = parseFileList(many.join('\n'))
     assert.equal(cut, true)
-    assert.deepEqual(names, many.slice(0, MAX_FILES))
+    assert.deepEqual(entries.map((e) => e.name), many.slice(0, MAX_FILES))
     assert.equal(parseFileList(many.slice(0, MAX_FILES).join('\n')).cut, false)
+    assert.deepEqual(parseFileList('data/begin.raw\t921600\t175763\nextreme2.xm\t1064\nplain\nodd\tx\t5\n').entries, [
+      { name: 'data/begin.raw', size: 921600, packed: 175763, compressed: true },
+      { name: 'extreme2.xm', size: 1064, compressed: false },
+      { name: 'plain', compressed: false },
+      { name: 'odd', compressed: false },
+    ])
+  })
+
+  test("the modules an archive's music links name, in their order", () => {
+    const archive = Buffer.from('\xa8b.xm"\0\0\0\0\0\0B\xa8 \xa8./music/a.xm"x\xa8 \xa8../up.xm"\xa8 \xa8"\xa8', 'latin1')
+    assert.deepEqual([...musicNames(archive)], ['b.xm', 'music/a.xm'])
   })
 
   // A response whose body comes in chunks of size bytes, up to total;
@@ -328,6 +349,22 @@ describe("the page's files", () => {
       const line = 'x'.repeat(1000) + '\n'
       write(path.join(site, 'long', 'files.txt'), 'ok.bin\n' + line.repeat(Math.ceil(MAX_LIST_BYTES / line.length) + 10))
       write(path.join(site, 'long', 'ok.bin'), 'fine')
+      // Stored compressed as the build stores it; one "compressed" file that
+      // a host sent inflated; one that inflates past the limit.
+      const archive = Buffer.from('Inhalt '.repeat(1000))
+      write(path.join(site, 'packed', 'data', 'orbex.dat.gz'), zlib.gzipSync(archive))
+      write(path.join(site, 'packed', 'plain.txt.gz'), 'sent as it is')
+      const bomb = zlib.gzipSync(Buffer.alloc(MAX_FILE_BYTES + 10))
+      write(path.join(site, 'packed', 'bomb.xm.gz'), bomb)
+      write(path.join(site, 'packed', 'files.txt'), [`data/orbex.dat\t${archive.length}\t10`, 'plain.txt\t13\t13',
+        `bomb.xm\t100\t${bomb.length}`, ''].join('\n'))
+      // A magazine to load in order: its archive links a module.
+      for (const name of ['data/begin.raw', 'data/chars.168', 'extreme2.xm', 'y.txt', 'linked.xm', 'z.txt', 'x.txt']) {
+        write(path.join(site, 'order', name), name)
+      }
+      write(path.join(site, 'order', 'data', 'orbex.dat'), Buffer.from('\xa8linked.xm"\0\0\0\0\0\0Musik\xa8', 'latin1'))
+      write(path.join(site, 'order', 'files.txt'), ['x.txt', 'y.txt', 'z.txt', 'linked.xm', 'data/orbex.dat',
+        'extreme2.xm', 'data/begin.raw', 'data/chars.168', ''].join('\n'))
       server = await serve(site)
       foreign = await serve(site)
     })
@@ -336,35 +373,77 @@ describe("the page's files", () => {
       foreign?.close()
     })
 
-    const run = (folder, script = null) => {
-      const stats = { missing: [] }
+    // The list, then every file it names, as the page's loader fetches them.
+    const run = async (folder, script = null) => {
       notices.length = 0
-      return fetchMagazine({ folder: server.url + folder, script, pageUrl: server.url + 'index.html' }, stats, report)
-        .then((loaded) => ({ ...loaded, stats }))
+      const url = server.url + folder
+      const list = await fetchFileList(url)
+      const files = new Map()
+      const loader = new MagazineLoader({ folder: url, entries: list.entries, said: report })
+      loader.installInto((name, data) => files.set(name, data))
+      loader.fetchTheRest()
+      await loader.all()
+      return { files, missing: loader.missing, cut: list.cut, loader,
+        script: await fetchScript(script, server.url + 'index.html') }
     }
 
-    test('a list longer than MAX_FILES names is cut, and the reader told', async () => {
+    test('a list longer than MAX_FILES names is cut', async () => {
       const before = server.requests.length
-      const { files, stats } = await run('many/')
+      const { files, missing, cut } = await run('many/')
       const asked = server.requests.slice(before).filter((r) => r !== '/many/files.txt')
       assert.equal(asked.length, MAX_FILES)
       assert.deepEqual([...files.keys()], ['a.bin'])
-      assert.equal(stats.missing.length, MAX_FILES - 1)
-      assert.deepEqual(notices, [`The magazine lists too many files: only the first ${MAX_FILES.toLocaleString('en')} are loaded.`])
+      assert.equal(missing.length, MAX_FILES - 1)
+      assert.equal(cut, true)
     })
 
     test('a listed file over the limit is missing, and the reader told', async () => {
-      const { files, stats } = await run('big/')
+      const { files, missing } = await run('big/')
       assert.deepEqual([...files.keys()], ['ok.bin'])
-      assert.deepEqual(stats.missing, ['huge.xm'])
+      assert.deepEqual(missing, ['huge.xm'])
       assert.deepEqual(notices, ['huge.xm is larger than 64 MiB and is not loaded.'])
     })
 
+    test('a compressed copy is inflated, within the limit; one sent inflated is taken as it is', async () => {
+      const { files, missing } = await run('packed/')
+      assert.equal(new TextDecoder().decode(files.get('data/orbex.dat')), 'Inhalt '.repeat(1000))
+      assert.equal(new TextDecoder().decode(files.get('plain.txt')), 'sent as it is')
+      assert.deepEqual(missing, ['bomb.xm'])
+      assert.deepEqual(notices, ['bomb.xm is larger than 64 MiB and is not loaded.'])
+    })
+
+    test('the start files come first, the rest only once the first frame asks; a file the viewer opens jumps the queue',
+      async () => {
+        const url = server.url + 'order/'
+        const list = await fetchFileList(url)
+        const loader = new MagazineLoader({ folder: url, entries: list.entries })
+        const from = server.requests.length
+        loader.startWith(['data/begin.raw', 'data/chars.168'])
+        await Promise.all([loader.whenThere('data/begin.raw'), loader.whenThere('data/chars.168')])
+        await sleep(100)
+        assert.deepEqual(server.requests.slice(from).sort(), ['/order/data/begin.raw', '/order/data/chars.168'])
+        assert.equal(loader.onItsWay('/magazine/z.txt'), true)
+        assert.equal(loader.onItsWay('data/begin.raw'), false)
+        assert.equal(loader.onItsWay('not-listed.xm'), false)
+        loader.fetchTheRest()
+        // The start module and the archive first, in the list's order the
+        // rest; a file the viewer opens starts at once.
+        assert.deepEqual(loader.queue, ['x.txt', 'y.txt', 'z.txt', 'linked.xm'])
+        const z = loader.whenThere('./z.txt')
+        assert.deepEqual(loader.queue, ['x.txt', 'y.txt', 'linked.xm'])
+        await loader.whenThere('data/orbex.dat')
+        // The archive's music links go first of what still waits.
+        assert.ok(!loader.queue.includes('linked.xm') || loader.queue[0] === 'linked.xm', loader.queue.join(' '))
+        await loader.all()
+        await z
+        const rest = server.requests.slice(from + 2)
+        assert.deepEqual(rest.slice(0, 3), ['/order/extreme2.xm', '/order/data/orbex.dat', '/order/z.txt'])
+      })
+
     test('a files.txt over its limit gives its first lines', async () => {
-      const { files } = await run('long/')
+      const { files, cut } = await run('long/')
       assert.equal(new TextDecoder().decode(files.get('ok.bin')), 'fine')
-      assert.equal(notices.length, 1)
-      assert.match(notices[0], /lists too many files/)
+      assert.equal(cut, true)
     })
 
     test("another site's script is not asked for", async () => {

@@ -662,7 +662,7 @@ describe('the viewer in the browser', { skip: skip ?? false, timeout: 900000 }, 
     try {
       const first = await showsMagazine('args=n')
       await waitFor(page, () => navigator.serviceWorker.controller !== null, null, 30)
-      for (const name of ['index.html', 'orbex-program.wasm', 'chiptune3/libopenmpt.worklet.js', 'magazine/data/orbex.dat']) {
+      for (const name of ['index.html', 'orbex-program.wasm.gz', 'chiptune3/libopenmpt.worklet.js', 'magazine/files.txt']) {
         await eventually(page, (n) => caches.match(n).then((r) => r !== undefined), new URL(name, siteUrl).href)
       }
       await showsMagazine('args=n&magazine=beside/')

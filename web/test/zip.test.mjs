@@ -12,6 +12,7 @@ import { spawnSync } from 'node:child_process'
 import fs from 'node:fs'
 import os from 'node:os'
 import path from 'node:path'
+import zlib from 'node:zlib'
 import { after, before, describe, test } from 'node:test'
 import { fileURLToPath } from 'node:url'
 
@@ -246,8 +247,12 @@ describe('web/build.sh with zips and several issues', () => {
     const run = spawnSync('node', [path.join(webDir, 'copy-magazine.mjs'), zip, out], { encoding: 'utf8' })
     assert.equal(run.status, 0, run.stderr)
     assert.equal(run.stderr, 'web/build.sh: left out pic.svg: no file a magazine uses (its files, modules, text and pictures)\n')
-    assert.equal(fs.readFileSync(path.join(out, 'files.txt'), 'utf8'), 'data/orbex.dat\nextreme2.xm\n')
-    assert.equal(fs.readFileSync(path.join(out, 'extreme2.xm'), 'utf8'), GOOD['extreme2.xm'])
+    // The module compresses well: stored gzipped, as the list says.
+    const packed = fs.readFileSync(path.join(out, 'extreme2.xm.gz'))
+    assert.equal(fs.readFileSync(path.join(out, 'files.txt'), 'utf8'),
+      `data/orbex.dat\t7\nextreme2.xm\t${GOOD['extreme2.xm'].length}\t${packed.length}\n`)
+    assert.equal(zlib.gunzipSync(packed).toString(), GOOD['extreme2.xm'])
+    assert.equal(fs.existsSync(path.join(out, 'extreme2.xm')), false)
 
     for (const hostile of await hostileZips(GOOD)) {
       const file = path.join(tmp, hostile.name)
@@ -276,7 +281,7 @@ describe('web/build.sh with zips and several issues', () => {
     const run = spawnSync('node', [path.join(webDir, 'shelf.mjs'), site, one, twoZip], { encoding: 'utf8' })
     assert.equal(run.status, 0, run.stderr)
     assert.equal(fs.readFileSync(path.join(site, 'issues', 'First issue', 'data', 'orbex.dat'), 'utf8'), 'archive')
-    assert.equal(fs.readFileSync(path.join(site, 'issues', 'second', 'files.txt'), 'utf8'), 'data/orbex.dat\n')
+    assert.equal(fs.readFileSync(path.join(site, 'issues', 'second', 'files.txt'), 'utf8'), 'data/orbex.dat\t7\n')
     const shelf = fs.readFileSync(path.join(site, 'shelf.html'), 'utf8')
     const links = [...shelf.matchAll(/<a href="([^"]+)">([^<]+)<\/a>/g)].map((m) => [m[1], m[2]])
     assert.deepEqual(links, [['index.html?magazine=issues/First%2520issue/', 'First issue'],

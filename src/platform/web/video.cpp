@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/files.h"
 #include "orbex_web.h"
 #include "platform/web/shownframe.h"
 #include "platform/web/web.h"
@@ -82,10 +83,16 @@ std::optional<WebVideo> video;
 
 bool install(Platform &platform, BackendParts *parts) {
     video.emplace(platform);
+    // The magazine arrives while the viewer runs: a file it opens on its
+    // way is waited for.
+    setFileWait(orbex_wait_file);
     *parts = BackendParts{&*video, pageMusic(), BackendParts::Script::WhenGiven};
     return true;
 }
 
-void shutdown() { video.reset(); }
+void shutdown() {
+    setFileWait(nullptr);
+    video.reset();
+}
 
 } // namespace orbex::web
