@@ -2,7 +2,8 @@
 # Builds the browser site: web/build.sh [MAGAZINE] [OUT_DIR]
 #                      or: web/build.sh MAGAZINE MAGAZINE... OUT_DIR
 #
-# OUT_DIR gets the page, its scripts, the viewer's .js and .wasm (built with
+# OUT_DIR gets the page (its modules bundled into orbex-page.js, stored
+# gzipped as orbex-page.js.gz), the viewer's .js and .wasm (built with
 # emcmake from the same CMake lists as the desktop, -DORBEX_WEB=ON; stored
 # gzipped, as .js.gz and .wasm.gz, which the page inflates),
 # chiptune3's runtime, the project's licence and copyright notices, the web
@@ -18,7 +19,8 @@
 # be a magazine nor hold one, nor lie inside one.
 #
 # MAGAZINE defaults to build/magazine (made by the desktop build), OUT_DIR
-# to build-web/site. Needs Debian's emscripten and npm (for chiptune3).
+# to build-web/site. Needs Debian's emscripten and npm (for chiptune3 and
+# esbuild, which bundles the page's modules).
 #
 # Environment: ORBEX_WEB_BUILD, the CMake build folder (default build-web);
 # ORBEX_WEB_PROGRAM, the program the page starts: orbex-program (the
@@ -75,7 +77,7 @@ fi
 # Debian's emscripten runs its optimizer on Debian's own acorn.
 export NODE_PATH=${NODE_PATH:-/usr/share/nodejs}
 
-if [ ! -f "$web/node_modules/chiptune3/chiptune3.js" ]; then
+if [ ! -f "$web/node_modules/chiptune3/chiptune3.js" ] || [ ! -x "$web/node_modules/.bin/esbuild" ]; then
     (cd "$web" && npm ci --no-audit --no-fund)
 fi
 
@@ -93,14 +95,23 @@ rm -f "$out/$program.js" "$out/$program.wasm"
 for f in "$program.js" "$program.wasm"; do
     gzip -9 -n -c "$build/$f" >"$out/$f.gz"
 done
-hash=$(node -e "process.stdout.write(require('crypto').createHash('sha256').update(require('fs').readFileSync(process.argv[1])).digest('base64'))" "$build/$program.js")
+sha256() {
+    node -e "process.stdout.write(require('crypto').createHash('sha256').update(require('fs').readFileSync(process.argv[1])).digest('base64'))" "$1"
+}
+program_hash=$(sha256 "$build/$program.js")
 bytes=$(($(wc -c <"$out/$program.js.gz") + $(wc -c <"$out/$program.wasm.gz")))
 cp "$web/orbex.css" "$web/manifest.webmanifest" "$out/"
-rm -rf "$out/src"
-mkdir -p "$out/src"
-cp "$web/src/"*.mjs "$build/keys.mjs" "$out/src/"
-sed -e "s/orbex-program\./$program./g" -e "s|@PROGRAM_HASH@|sha256-$hash|" -e "s|@PROGRAM_BYTES@|$bytes|" \
-    "$web/index.html" >"$out/index.html"
+# The page's modules, with the key codes the build wrote, as one minified
+# module, stored gzipped as the program is and run inline by index.html.
+rm -rf "$out/src" "$build/page-src"
+mkdir -p "$build/page-src"
+cp "$web/src/"*.mjs "$build/keys.mjs" "$build/page-src/"
+"$web/node_modules/.bin/esbuild" "$build/page-src/main.mjs" --bundle --format=esm --minify --target=es2022 \
+    --log-level=warning --outfile="$build/orbex-page.js"
+gzip -9 -n -c "$build/orbex-page.js" >"$out/orbex-page.js.gz"
+page_hash=$(sha256 "$build/orbex-page.js")
+sed -e "s/orbex-program\./$program./g" -e "s|@PROGRAM_HASH@|sha256-$program_hash|" \
+    -e "s|@PAGE_HASH@|sha256-$page_hash|" -e "s|@PROGRAM_BYTES@|$bytes|" "$web/index.html" >"$out/index.html"
 mkdir -p "$out/chiptune3"
 for f in chiptune3.js chiptune3.worklet.js LICENSE; do
     cp "$web/node_modules/chiptune3/$f" "$out/chiptune3/"
@@ -130,6 +141,19 @@ if [ $# -gt 1 ]; then
     node "$web/shelf.mjs" "$out" "$@"
 elif [ -e "$1" ]; then
     node "$web/copy-magazine.mjs" "$1" "$out/magazine"
+    # The page asks for the start files of the site's own magazine at once,
+    # as they are stored, without waiting for its list.
+    node - "$out/index.html" "$out/magazine/files.txt" <<'END'
+const fs = require('fs')
+const [page, list] = process.argv.slice(2)
+const html = fs.readFileSync(page, 'utf8')
+const start = /<meta name="orbex-start-files" content="([^"]*)">/.exec(html)[1].split(' ')
+const stored = new Map(fs.readFileSync(list, 'utf8').split('\n').map((line) => line.split('\t'))
+  .map(([name, , packed]) => [name, packed === undefined ? name : name + '.gz']))
+const names = start.filter((name) => stored.has(name)).map((name) => stored.get(name).split('/').map(encodeURIComponent).join('/'))
+fs.writeFileSync(page, html.replace('<meta name="orbex-site-start" content="">',
+  `<meta name="orbex-site-start" content="${names.join(' ')}">`))
+END
 else
     echo "web/build.sh: no magazine at $1; the site has an empty one" >&2
     mkdir -p "$out/magazine"

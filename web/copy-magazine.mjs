@@ -16,6 +16,7 @@
 // disk (src/zip.mjs): one holding a link, a path outside the magazine, a
 // file over the limits or damage is refused whole (status 1), and nothing
 // of it is left in OUT_DIR.
+import { spawnSync } from 'node:child_process'
 import fs from 'node:fs'
 import path from 'node:path'
 import zlib from 'node:zlib'
@@ -231,6 +232,13 @@ export async function copyInto(from, to, say = (text) => console.error('web/buil
   fs.writeFileSync(path.join(to, 'files.txt'), lines.map((line) => line + '\n').join(''), { flag: 'wx' })
 }
 
+// The file as gzip(1) packs it, which finds a tenth less for the start
+// picture than node's zlib; null without gzip.
+function gzipped(file) {
+  const run = spawnSync('gzip', ['-9', '-n', '-c', file], { maxBuffer: 2 * MAX_FILE_BYTES })
+  return run.status === 0 ? run.stdout : null
+}
+
 // Whatever gzip makes a tenth and a kibibyte smaller is stored compressed,
 // as NAME.gz in NAME's place, which the page inflates: a host that
 // compresses nothing then sends little too. files.txt's line for the file:
@@ -238,7 +246,7 @@ export async function copyInto(from, to, say = (text) => console.error('web/buil
 export function storeCompressed(to, name, copied) {
   const file = path.join(to, name)
   const bytes = fs.readFileSync(file)
-  const packed = zlib.gzipSync(bytes, { level: 9 })
+  const packed = gzipped(file) ?? zlib.gzipSync(bytes, { level: 9 })
   const worth = packed.length <= bytes.length * 0.9 && bytes.length - packed.length >= 1024
   if (!worth || copied.includes(name + '.gz')) return `${name}\t${bytes.length}`
   fs.writeFileSync(file + '.gz', packed, { flag: 'wx' })

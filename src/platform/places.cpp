@@ -3,8 +3,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
-#include <fstream>
 
 #include "common/files.h"
 #include "platform/internal.h"
@@ -39,6 +40,21 @@ std::string userDirsValue(const std::string &line, const std::string &key, const
     return isAbsolute(value.c_str()) ? value : std::string();
 }
 
+// A small text file's bytes (a regular file only, and no more than a
+// settings file has), read without a stream: the streams' locales would
+// weigh down the browser's program.
+std::string smallFileText(const char *path) {
+    constexpr std::size_t MOST = 64 * 1024;
+    std::string text;
+    UniqueFile file = openRegularFile(path);
+    if (file == nullptr)
+        return text;
+    char buffer[4096];
+    for (std::size_t n; text.size() < MOST && (n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0;)
+        text.append(buffer, n);
+    return text;
+}
+
 } // namespace
 
 void rememberStartFolder() {
@@ -65,11 +81,15 @@ std::string picturesFolderFor(const char *xdgPicturesDir, const char *xdgConfigH
     std::string homeFolder = isAbsolute(home) ? home : "";
     std::string config = isAbsolute(xdgConfigHome) ? xdgConfigHome : homeFolder.empty() ? "" : homeFolder + "/.config";
     if (!config.empty()) {
-        std::ifstream dirs(config + "/user-dirs.dirs");
+        const std::string dirs = smallFileText((config + "/user-dirs.dirs").c_str());
         std::string found;
-        for (std::string line; std::getline(dirs, line);)
-            if (std::string value = userDirsValue(line, "XDG_PICTURES_DIR", homeFolder); !value.empty())
+        for (std::size_t at = 0; at < dirs.size();) {
+            const std::size_t end = std::min(dirs.find('\n', at), dirs.size());
+            if (std::string value = userDirsValue(dirs.substr(at, end - at), "XDG_PICTURES_DIR", homeFolder);
+                !value.empty())
                 found = value;
+            at = end + 1;
+        }
         if (!found.empty())
             return found;
     }

@@ -2,7 +2,8 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <sstream>
+#include <algorithm>
+#include <vector>
 
 #include "common/files.h"
 #include "common/keys.h"
@@ -23,6 +24,20 @@ bool parseNumber(const std::string &word, long *value) {
     char *end = nullptr;
     *value = std::strtol(word.c_str(), &end, 0);
     return end != nullptr && *end == 0;
+}
+
+// The first words (at most count) of a line, split at blanks as a stream
+// reads words; without a stream, whose locales would weigh down the browser's
+// program.
+std::vector<std::string> wordsOf(const std::string &line, std::size_t count) {
+    std::vector<std::string> words;
+    const char *const blanks = " \t\n\v\f\r";
+    for (std::size_t at = line.find_first_not_of(blanks); at != std::string::npos && words.size() < count;) {
+        const std::size_t end = line.find_first_of(blanks, at);
+        words.push_back(line.substr(at, end == std::string::npos ? std::string::npos : end - at));
+        at = end == std::string::npos ? end : line.find_first_not_of(blanks, end);
+    }
+    return words;
 }
 
 bool parseKey(const std::string &word, long *code) {
@@ -47,9 +62,11 @@ void shoot(const std::string &name) { videoBackend()->shot(name, shownFrame()); 
 } // namespace
 
 bool InputScript::parseLine(const std::string &raw, Line *out, std::string *why) {
-    std::istringstream in(raw);
-    std::string word, arg1, arg2, extra;
-    in >> word >> arg1 >> arg2 >> extra;
+    const std::vector<std::string> words = wordsOf(raw, 4);
+    const std::string word = words.size() > 0 ? words[0] : "";
+    const std::string arg1 = words.size() > 1 ? words[1] : "";
+    const std::string arg2 = words.size() > 2 ? words[2] : "";
+    const std::string extra = words.size() > 3 ? words[3] : "";
     auto want = [&](int n) {
         bool ok = (n >= 1) == !arg1.empty() && (n >= 2) == !arg2.empty() && extra.empty();
         if (!ok)
@@ -94,10 +111,11 @@ bool InputScript::parseLine(const std::string &raw, Line *out, std::string *why)
 
 bool InputScript::load(const std::string &text, std::string *error) {
     std::vector<Line> parsed;
-    std::istringstream in(text);
-    std::string raw;
     int number = 0;
-    while (std::getline(in, raw)) {
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = std::min(text.find('\n', at), text.size());
+        std::string raw = text.substr(at, end - at);
+        at = end + 1;
         ++number;
         if (auto hash = raw.find('#'); hash != std::string::npos)
             raw.erase(hash);

@@ -10,11 +10,9 @@
 // viewer, as a listed file that is not there.
 import { MAX_FILE_BYTES, counting, musicNames, readCapped, ungzipped } from './files.mjs'
 
-// What the viewer's start-up reads before its first frame, in its order
-// (the start and end pictures, the background, the settings, the start
-// module, the pointer, the font), and what it reads right after.
-export const FIRST_FRAME = ['data/begin.raw', 'data/ende.pcx', 'data/BG_8b.pcx', 'orbex.cfg', 'extreme2.xm',
-  'data/cursor.pcx', 'data/chars.168']
+// What the viewer reads first after its first frame, and what else its
+// start-up reads (the page names the files of the start: index.html's
+// orbex-start-files).
 export const START_MODULE = 'extreme2.xm'
 export const ARCHIVE = 'data/orbex.dat'
 // Fetches at a time: the start's few files all at once; the rest two by
@@ -38,11 +36,14 @@ export function listedName(path, folder = '/magazine') {
 
 export class MagazineLoader {
   // folder: the magazine's address (ending in /); entries: files.txt's,
-  // { name, size, packed, compressed }; fetch: the page's; said(text):
-  // a notice for the reader; progress(): bytes arrived changed.
-  constructor({ folder, entries, fetch = (url) => globalThis.fetch(url), said = () => {}, progress = () => {} }) {
+  // { name, size, packed, compressed }; fetch: the page's; early: requests
+  // made already (the page head's), by address; said(text): a notice for
+  // the reader; progress(): bytes arrived changed.
+  constructor({
+    folder, entries, fetch = (url) => globalThis.fetch(url), early = new Map(), said = () => {}, progress = () => {},
+  }) {
     this.folder = folder
-    this.fetch = fetch
+    this.fetch = (url) => early.get(url) ?? fetch(url)
     this.said = said
     this.progress = progress
     this.entries = new Map(entries.map((entry) => [entry.name, entry]))

@@ -12,7 +12,7 @@ import {
 import { listenKeyButtons } from './buttons.mjs'
 import { Input } from './input.mjs'
 import { WM } from './keys.mjs'
-import { FIRST_FRAME, MagazineLoader, START_MODULE } from './loader.mjs'
+import { MagazineLoader, START_MODULE } from './loader.mjs'
 import { keepLocal, loadLocal, pickedDrop, pickedFolder, prepare, refusal } from './local.mjs'
 import { keepOffline } from './offline.mjs'
 import { loadProgram } from './program.mjs'
@@ -22,10 +22,11 @@ import { ArticleTextView, isCopyKey } from './text.mjs'
 // Pictures are made for a download or a scripted run's result only.
 const png = () => import('./png.mjs')
 
-// The query and the program's script tag as the page's options.
+// The query and the page's program (its meta, which web/build.sh fills in)
+// as the page's options.
 function readOptions(location, document) {
   const params = new URLSearchParams(location.search)
-  const programTag = document.querySelector('script[data-program]')
+  const programTag = document.querySelector('meta[name="orbex-program"]')
   const local = params.get('local')
   return {
     // A magazine from the reader's disk, kept in the browser, or a folder of the site.
@@ -34,10 +35,12 @@ function readOptions(location, document) {
     args: params.get('args') || '',
     script: params.get('script'),
     clock: params.get('clock'),
-    program: new URL(programTag?.dataset.program || 'orbex-program.js', location.href).href,
-    programWasm: new URL(programTag?.dataset.programWasm || 'orbex-program.wasm.gz', location.href).href,
+    program: new URL(programTag?.content || 'orbex-program.js', location.href).href,
+    programWasm: new URL(programTag?.dataset.wasm || 'orbex-program.wasm.gz', location.href).href,
     // The program's bytes as stored (script and module), for the progress.
-    programBytes: Number(programTag?.dataset.programBytes) || null,
+    programBytes: Number(programTag?.dataset.bytes) || null,
+    // What the viewer's start reads before its first frame.
+    startFiles: document.querySelector('meta[name="orbex-start-files"]')?.content.split(' ') ?? [],
   }
 }
 
@@ -48,8 +51,8 @@ const SIMD_MODULE = [0, 97, 115, 109, 1, 0, 0, 0, 1, 5, 1, 96, 0, 1, 123, 3, 2, 
   98, 11]
 const BULK_MEMORY_MODULE = [0, 97, 115, 109, 1, 0, 0, 0, 1, 4, 1, 96, 0, 0, 3, 2, 1, 0, 5, 3, 1, 0, 1, 10, 14, 1, 12, 0, 65,
   0, 65, 0, 65, 0, 252, 10, 0, 0, 11]
-export const TOO_OLD = 'This browser is too old for the magazine: it needs WebAssembly with SIMD ' +
-  '(Chromium 91, Firefox 89, Safari 16.4 or newer).'
+export const TOO_OLD = 'This browser is too old for the magazine: it needs WebAssembly with SIMD and ' +
+  'DecompressionStream (Chromium 91, Firefox 113, Safari 16.4 or newer).'
 
 export function runsProgram(wasm) {
   return typeof wasm?.validate === 'function' &&
@@ -85,7 +88,7 @@ export class Page {
     this.input = new Input()
     // A scripted run hears every module checked as the desktop does; a
     // reader's page loads the music player only once the first frame shows.
-    this.sound = new Sound(new URL('../chiptune3/chiptune3.js', import.meta.url).href, byId('orbex-sound-hint'),
+    this.sound = new Sound(new URL('chiptune3/chiptune3.js', document.baseURI).href, byId('orbex-sound-hint'),
       { strict: this.automated })
     this.canvas = new Canvas(byId('orbex-canvas'))
     this.text = new ArticleTextView(document, this)
@@ -505,7 +508,7 @@ export class Page {
   // { script } once the list and the script are in.
   async startLoading(config) {
     const options = this.options
-    const list = await fetchFileList(options.magazine.url, window.orbexFileList)
+    const list = await fetchFileList(options.magazine.url, window.orbexEarly?.list)
     this.listUrl = list.url
     if (list.cut) {
       this.notice(`The magazine lists too many files: only the first ${list.entries.length.toLocaleString('en')} are loaded.`)
@@ -516,8 +519,9 @@ export class Page {
     const entries = list.entries.filter((entry) => !(config && entry.name === 'orbex.cfg'))
     this.loader = new MagazineLoader({
       folder: options.magazine.url, entries, said: (text) => this.notice(text), progress: () => {},
+      early: window.orbexEarly?.files,
     })
-    const first = FIRST_FRAME.filter((name) => !skip.has(name))
+    const first = options.startFiles.filter((name) => !skip.has(name))
     const firstBytes = this.loader.storedBytes(first)
     this.loading.total = this.loading.total !== null && firstBytes !== null ? this.loading.total + firstBytes : null
     let before = 0

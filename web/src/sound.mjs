@@ -11,6 +11,7 @@ export class Sound {
   // library: the URL of chiptune3.js
   constructor(library, hint, { strict = false } = {}) {
     this.context = null
+    this.opening = null // the output asked for (init), made once allowed
     this.output = null // volume; a test may hang an AnalyserNode on it
     this.player = null
     this.ready = null
@@ -39,10 +40,22 @@ export class Sound {
     return this.library
   }
 
+  // The output at rate: opened now, made once allowed (an AudioContext
+  // takes the page's thread for a while, which the first frame should not
+  // wait for).
   init(rate) {
     if (typeof AudioContext === 'undefined') return false
-    if (this.context && this.rate === rate) return true
+    if (this.opening && this.rate === rate) return true
     this.close()
+    const opening = {}
+    this.opening = opening
+    this.rate = rate
+    this.ready = this.allowed.then(() => (this.opening === opening ? this.makeOutput(rate) : null))
+    return true
+  }
+
+  // The context, the volume and the player, ready once the worklet is.
+  makeOutput(rate) {
     let context
     try {
       context = new AudioContext({ sampleRate: rate, latencyHint: 'playback' })
@@ -50,22 +63,24 @@ export class Sound {
       try {
         context = new AudioContext({ latencyHint: 'playback' })
       } catch {
-        return false
+        return null
       }
     }
+    const opening = this.opening
     this.context = context
-    this.rate = rate
     this.heard = context.state === 'running'
     this.output = context.createGain()
     this.output.gain.value = this.level / 100
     this.output.connect(context.destination)
     context.onstatechange = () => this.stateChanged(context)
-    this.ready = this.allowed.then(() => this.loadLibrary()).then(({ ChiptuneJsPlayer }) => new Promise((resolve) => {
+    window.dispatchEvent(new CustomEvent('orbex-sound', { detail: this }))
+    this.showHint()
+    return this.loadLibrary().then(({ ChiptuneJsPlayer }) => new Promise((resolve) => {
       const player = new ChiptuneJsPlayer({ context, repeatCount: -1 })
       player.gain.connect(this.output)
       // Until then chiptune3 drops what it is told.
       player.onInitialized(() => {
-        if (context === this.context) this.player = player
+        if (opening === this.opening) this.player = player
         resolve(player)
       })
       player.onMetadata((meta) => this.answer(meta))
@@ -73,9 +88,6 @@ export class Sound {
       player.onError((e) => { if (e && e.type === 'ptr') this.answer(null) })
       player.onProgress((p) => { this.position = p.pos })
     }))
-    window.dispatchEvent(new CustomEvent('orbex-sound', { detail: this }))
-    this.showHint()
-    return true
   }
 
   start() {
@@ -90,22 +102,22 @@ export class Sound {
     if (this.player) {
       fn(this.player)
     } else if (this.ready) {
-      const context = this.context
-      this.ready.then((player) => { if (context === this.context) fn(player) })
+      const opening = this.opening
+      this.ready.then((player) => { if (player && opening === this.opening) fn(player) })
     }
   }
 
   async load(bytes) {
-    if (!this.context || !bytes || bytes.length === 0) return 0
+    if (!this.opening || !bytes || bytes.length === 0) return 0
     if (!this.player && !this.strict) {
       // Before the player is there: on trust; it plays it once it is.
       const handle = this.nextHandle++
       this.modules.set(handle, { bytes, duration: 0, since: 0 })
       return handle
     }
-    const context = this.context
+    const opening = this.opening
     const player = await within(this.ready, 20000)
-    if (!player || context !== this.context) return 0
+    if (!player || opening !== this.opening) return 0
     let resolveAnswer
     const answer = new Promise((resolve) => { resolveAnswer = resolve })
     this.answers.push(resolveAnswer)
@@ -140,7 +152,7 @@ export class Sound {
 
   play(handle) {
     const module = this.modules.get(handle)
-    if (!module || !this.context) return false
+    if (!module || !this.opening) return false
     if (this.inWorklet !== handle) {
       const started = this.started
       this.withPlayer((p) => {
@@ -208,6 +220,7 @@ export class Sound {
   close() {
     if (this.context) this.context.close().catch(() => {})
     this.context = null
+    this.opening = null
     this.output = null
     this.player = null
     this.ready = null

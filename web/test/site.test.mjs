@@ -196,7 +196,7 @@ describe("web/serve.sh's server", () => {
   after(() => server?.close())
 
   test('sends nosniff everywhere, and a policy that runs no script with every file but the pages', async () => {
-    for (const name of ['', 'index.html', 'shelf.html', 'src/main.mjs', 'magazine/pic.svg', 'magazine/text.txt',
+    for (const name of ['', 'index.html', 'shelf.html', 'orbex-page.js.gz', 'magazine/pic.svg', 'magazine/text.txt',
       'magazine/shelf.html', 'nothing']) {
       const { headers } = await get(server.url + name)
       assert.equal(headers['x-content-type-options'], 'nosniff', name)
@@ -243,19 +243,20 @@ describe('the page', () => {
     const hashes = scripts.map((s) => crypto.createHash('sha256').update(s).digest('base64'))
     assert.deepEqual(allowed, hashes, `the policy's hashes are not those of the inline scripts: ${hashes}`)
     assert.match(policy, /script-src 'self' 'wasm-unsafe-eval' 'sha256-/)
-    // The program's script, which runs inline, by the hash build.sh writes.
-    assert.match(policy, /'@PROGRAM_HASH@';/)
+    // The page's code and the program's script, which run inline, by the
+    // hashes build.sh writes.
+    assert.match(policy, /'@PAGE_HASH@' '@PROGRAM_HASH@';/)
     assert.doesNotMatch(policy, /unsafe-inline|'unsafe-eval'|blob:|\*/)
   })
 
-  test('preloads every module it starts with, and the program, and nothing else', () => {
-    const preloaded = [...html.matchAll(/<link rel="modulepreload" href="src\/([^"]+)">/g)].map((m) => m[1]).sort()
-    // keys.mjs is the build's, written from the viewer's key table; the
-    // pictures' module comes when a picture is made.
-    const modules = fs.readdirSync(path.join(webDir, 'src')).filter((f) => f.endsWith('.mjs') && f !== 'png.mjs')
-    assert.deepEqual(preloaded, [...modules, 'keys.mjs'].sort())
+  test('asks for its code, the program and the start files early, and for nothing else', () => {
+    assert.doesNotMatch(html, /rel="modulepreload"|<script type="module"|src="src\//)
     const fetched = [...html.matchAll(/<link rel="preload" href="([^"]+)" as="fetch" crossorigin>/g)].map((m) => m[1])
     assert.deepEqual(fetched, ['orbex-program.wasm.gz', 'orbex-program.js.gz'])
+    // Before the inline script that asks for the page's code and the files,
+    // so that the program has its connections first.
+    assert.ok(html.indexOf('rel="preload"') < html.indexOf('<script>'))
+    assert.match(html, /<meta name="orbex-start-files" content="data\/begin\.raw [^"]+">/)
   })
 })
 
