@@ -327,3 +327,62 @@ export function copySample(to) {
     if (MODULES.test(name)) fs.copyFileSync(path.join(SAMPLE_MAGAZINE, name), path.join(to, name))
   }
 }
+
+// ---- the regression tour's result against its references
+
+// The script's shot names, in order.
+export function shotsOf(script) {
+  return [...script.matchAll(/^\s*shot\s+(\S+)/gm)].map((m) => m[1])
+}
+
+function linesOf(text) {
+  return text.split(/(?<=\n)/)
+}
+
+// Line by line, line ends included; the first difference as a message.
+export function compareLogs(want, got) {
+  const a = linesOf(want)
+  const b = linesOf(got)
+  for (let i = 0; i < Math.max(a.length, b.length); ++i) {
+    if (a[i] !== b[i]) {
+      return `line ${i + 1}: expected ${JSON.stringify(a[i] ?? 'no more lines')}, ` +
+        `got ${JSON.stringify(b[i] ?? 'no more lines')} (${a.length} lines expected, ${b.length} written)`
+    }
+  }
+  return null
+}
+
+export function describeDifference(name, got, want) {
+  const d = firstDifference(got, want)
+  return d && `${name}: the first differing pixel is (${d.x}, ${d.y}): ${d.got} instead of ${d.want}`
+}
+
+// A page's result of the regression tour (tests/regression/tour.txt) against
+// the desktop's log and shots: what differs, each written beside its
+// reference as NAME + suffix (the log as tour + suffix + .log).
+export function tourDifferences(result, regression, suffix) {
+  const failures = []
+  if (result.exit !== 0) failures.push(`exit status ${result.exit}${result.error ? ': ' + result.error : ''}`)
+  const logDifference = compareLogs(fs.readFileSync(path.join(regression, 'tour.log'), 'latin1'), result.log)
+  if (logDifference) {
+    failures.push('log: ' + logDifference)
+    fs.writeFileSync(path.join(regression, `tour${suffix}.log`), result.log, 'latin1')
+  }
+  const names = shotsOf(fs.readFileSync(path.join(regression, 'tour.txt'), 'latin1'))
+  const missing = names.filter((name) => !result.shots[name])
+  if (missing.length > 0) failures.push(`no shots ${missing.join(', ')}`)
+  for (const name of names.filter((n) => result.shots[n])) {
+    const got = readDataUrl(result.shots[name])
+    const reference = name.startsWith('same-as-')
+      ? readDataUrl(result.shots[name.slice('same-as-'.length)])
+      : readPng(fs.readFileSync(path.join(regression, name)))
+    const difference = describeDifference(name, got.rgb, reference.rgb)
+    if (difference) {
+      failures.push(difference)
+      const url = result.shots[name]
+      fs.writeFileSync(path.join(regression, name.replace(/\.png$/, `${suffix}.png`)),
+        Buffer.from(url.slice(url.indexOf(',') + 1), 'base64'))
+    }
+  }
+  return failures
+}

@@ -597,7 +597,7 @@ describe('web page with the stub program', { skip: skip ?? false, timeout: 60000
   test('a message box waits for the reader, drawing nothing meanwhile; Alt+Enter is full screen', async () => {
     const page = await newPage()
     await open(page, server.url, '')
-    await waitFor(page, () => window.orbex.stats.presents > 5, null, 30)
+    await waitFor(page, () => window.orbex?.stats.presents > 5, null, 30)
     await page.keyboard.press('KeyB')
     await page.locator('#orbex-box[open]').waitFor()
     assert.equal(await page.locator('#orbex-box-text').textContent(), 'A box from the stub: Grüße €')

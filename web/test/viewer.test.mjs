@@ -21,8 +21,9 @@ import { after, before, describe, test } from 'node:test'
 import { fileURLToPath } from 'node:url'
 
 import {
-  NATIVE_BINARY, SAMPLE_MAGAZINE, buildSite, copySample, fingers, firstDifference, fnv1a, frameHash, missingNativeTool,
-  openBrowsers, readDataUrl, readPng, sampleLevels, setFocused, setHidden, settledFrame, sleep,
+  NATIVE_BINARY, SAMPLE_MAGAZINE, buildSite, compareLogs, copySample, describeDifference, fingers, fnv1a, frameHash,
+  missingNativeTool, openBrowsers, readDataUrl, readPng, sampleLevels, setFocused, setHidden, settledFrame, shotsOf, sleep,
+  tourDifferences,
 } from './fixtures.mjs'
 import { FOREIGN_SCRIPT, writeForeignMagazine } from './foreign.mjs'
 import { consoleLine, open, serve, waitResult } from './run-site.mjs'
@@ -33,33 +34,6 @@ const regression = path.join(root, 'tests', 'regression')
 const binary = NATIVE_BINARY
 const sample = SAMPLE_MAGAZINE
 const skip = missingNativeTool()
-
-// The script's shot names, in order.
-function shotsOf(script) {
-  return [...script.matchAll(/^\s*shot\s+(\S+)/gm)].map((m) => m[1])
-}
-
-function lines(text) {
-  return text.split(/(?<=\n)/)
-}
-
-// Line by line, line ends included; the first difference as a message.
-function compareLogs(want, got) {
-  const a = lines(want)
-  const b = lines(got)
-  for (let i = 0; i < Math.max(a.length, b.length); ++i) {
-    if (a[i] !== b[i]) {
-      return `line ${i + 1}: expected ${JSON.stringify(a[i] ?? 'no more lines')}, ` +
-        `got ${JSON.stringify(b[i] ?? 'no more lines')} (${a.length} lines expected, ${b.length} written)`
-    }
-  }
-  return null
-}
-
-function describeDifference(name, got, want) {
-  const d = firstDifference(got, want)
-  return d && `${name}: the first differing pixel is (${d.x}, ${d.y}): ${d.got} instead of ${d.want}`
-}
 
 describe('the viewer in the browser', { skip: skip ?? false, timeout: 900000 }, () => {
   let tmp
@@ -114,26 +88,8 @@ describe('the viewer in the browser', { skip: skip ?? false, timeout: 900000 }, 
     assert.deepEqual(lines.filter((line) => line.startsWith('policy violation')), [], 'the page broke its own policy')
     assert.deepEqual(boxes, [], 'no message box on the tour')
     assert.equal(cfg, '010101', 'a first start keeps the default configuration')
-    const logDifference = compareLogs(fs.readFileSync(path.join(regression, 'tour.log'), 'latin1'), result.log)
-    if (logDifference) fs.writeFileSync(path.join(regression, 'tour-web-ACTUAL.log'), result.log, 'latin1')
-    assert.equal(logDifference, null, 'the log differs from tests/regression/tour.log (tour-web-ACTUAL.log)')
-    const names = shotsOf(tour)
-    assert.deepEqual(Object.keys(result.shots).sort(), [...names].sort())
-    const failures = []
-    for (const name of names) {
-      const got = readDataUrl(result.shots[name])
-      const reference = name.startsWith('same-as-')
-        ? readDataUrl(result.shots[name.slice('same-as-'.length)])
-        : readPng(fs.readFileSync(path.join(regression, name)))
-      const difference = describeDifference(name, got.rgb, reference.rgb)
-      if (difference) {
-        failures.push(difference)
-        const actual = name.replace(/\.png$/, '-web-ACTUAL.png')
-        const url = result.shots[name]
-        fs.writeFileSync(path.join(regression, actual), Buffer.from(url.slice(url.indexOf(',') + 1), 'base64'))
-      }
-    }
-    assert.deepEqual(failures, [], 'shots differ from the references (NAME-web-ACTUAL.png beside them)')
+    const failures = tourDifferences(result, regression, '-web-ACTUAL')
+    assert.deepEqual(failures, [], 'the log or shots differ from the references (*-web-ACTUAL.* beside them)')
   })
 
   for (const [depth, cfgByte] of [[24, 2], [16, 3]]) {
@@ -205,6 +161,46 @@ describe('the viewer in the browser', { skip: skip ?? false, timeout: 900000 }, 
     assert.equal(compareLogs(fs.readFileSync(path.join(native, 'orbex.log'), 'latin1'), result.log), null)
     assert.equal(describeDifference('gone.png', readDataUrl(result.shots['gone.png']).rgb,
       readPng(fs.readFileSync(path.join(native, 'gone.png'))).rgb), null)
+  })
+
+  test('on a phone\'s network: a progress bar of bytes a screen reader names, gone at the first frame; what it does not need comes after it', async () => {
+    const page = await newPage()
+    const cdp = await page.context().newCDPSession(page)
+    await cdp.send('Network.enable')
+    await cdp.send('Network.emulateNetworkConditions',
+      { offline: false, latency: 150, downloadThroughput: 200000, uploadThroughput: 96000 })
+    // The bar as it was on every animation frame until the first picture.
+    await page.addInitScript(() => {
+      window.orbexBar = []
+      const look = () => {
+        const bar = document.getElementById('orbex-progress')
+        if (bar) window.orbexBar.push([bar.hidden, bar.value, bar.max])
+        if (!window.orbex?.stats.firstFrameMs) requestAnimationFrame(look)
+      }
+      requestAnimationFrame(look)
+    })
+    await open(page, server.url, '')
+    await page.getByRole('progressbar', { name: 'Loading the magazine' }).waitFor({ timeout: 30000 })
+    await page.waitForFunction(() => window.orbex?.stats.firstFrameMs, null, { timeout: 60000 })
+    assert.equal(await page.getByRole('progressbar').count(), 0, 'the bar stayed after the first frame')
+    const { bar, firstFrameMs, fetched } = await page.evaluate(() => ({
+      bar: window.orbexBar,
+      firstFrameMs: window.orbex.stats.firstFrameMs,
+      fetched: performance.getEntriesByType('resource').map((r) => [new URL(r.name).pathname, r.startTime]),
+    }))
+    const shown = bar.filter(([hidden, , max]) => !hidden && max > 1)
+    const values = shown.map(([, value]) => value)
+    assert.ok(values.some((v, i) => v > 0 && v < shown[i][2]), `no bar between empty and full: ${JSON.stringify(bar)}`)
+    assert.deepEqual(values, [...values].sort((a, b) => a - b), 'the bar went back')
+    const started = (re) => fetched.filter(([name]) => re.test(name)).map(([, at]) => at)
+    assert.ok(started(/begin\.raw/).every((at) => at < firstFrameMs), 'the start picture came after the first frame')
+    // The start module is read before the first frame; the other, and the
+    // articles, are not.
+    assert.ok(started(/extreme2\.xm/).every((at) => at < firstFrameMs), 'the start module came late')
+    const later = started(/modul2\.xm|orbex\.dat/)
+    assert.ok(later.length === 2 && later.every((at) => at >= firstFrameMs),
+      `a file was fetched before the first frame that it does not need: ${JSON.stringify(fetched)}`)
+    await page.orbexContext.close()
   })
 
   test('read by hand: a message box is a dialog the reader closes', async () => {
@@ -381,7 +377,7 @@ describe('the viewer in the browser', { skip: skip ?? false, timeout: 900000 }, 
   async function byHand(options = {}, query = 'args=n') {
     const page = await newPage(false, options)
     await open(page, server.url, query)
-    await waitFor(page, () => window.orbex.stats.presents > 0, null, 60)
+    await waitFor(page, () => window.orbex?.stats.presents > 0, null, 60)
     return page
   }
 
@@ -654,7 +650,7 @@ describe('the viewer in the browser', { skip: skip ?? false, timeout: 900000 }, 
     const kept = (name) => page.evaluate((n) => caches.match(n).then((r) => r !== undefined), new URL(name, siteUrl).href)
     const showsMagazine = async (query) => {
       await page.goto(`${siteUrl}?${query}`)
-      await waitFor(page, () => window.orbex.stats.presents > 3, null, 60)
+      await waitFor(page, () => window.orbex?.stats.presents > 3, null, 60)
       return page.evaluate(() => ({
         missing: window.orbex.stats.missing, files: window.orbex.stats.files, status: document.getElementById('orbex-status').textContent,
       }))
