@@ -121,6 +121,49 @@ class TextWriter {
     std::int32_t steady = UNKNOWN;
 };
 
+// Where the first cell at or after text index lies among n cells.
+std::int32_t cellAt(const TextCell *cells, std::int32_t n, std::int32_t index) {
+    return static_cast<std::int32_t>(
+        std::lower_bound(cells, cells + n, index, [](const TextCell &cell, std::int32_t i) { return cell.index < i; }) -
+        cells);
+}
+
+// The whole text seen from the top, once per selection (state.top*). The
+// walk writes into the page's buffers, which the caller fills afresh.
+void walkFromTop() {
+    if (state.bTopBuilt && state.dwTopBuilt == dwSelections)
+        return;
+    state.nCells = state.nLinks = 0;
+    TextWriter writer(false, nTextLength, false);
+    walkPage(writer, PassPoint{}, -ALL_ABOVE, nTextLength, true);
+    std::copy_n(state.cells.begin(), state.nCells, state.topCells.begin());
+    std::copy_n(state.links.begin(), state.nLinks, state.topLinks.begin());
+    state.nTopCells = state.nCells;
+    state.nTopLinks = state.nLinks;
+    state.bTopBuilt = true;
+    state.dwTopBuilt = dwSelections;
+    state.nCells = state.nLinks = 0;
+}
+
+// The text seen from the top cut at bound, as a walk from the top that
+// stops there writes it: the cells before bound, and the links opened before
+// it with only those of their cells.
+void takeTopUpTo(std::int32_t bound) {
+    walkFromTop();
+    const std::int32_t cells = cellAt(state.topCells.data(), state.nTopCells, bound);
+    const auto *links = state.topLinks.data();
+    const auto linkEnd = std::lower_bound(links, links + state.nTopLinks, bound,
+                                          [](const TextLink &link, std::int32_t i) { return link.index < i; });
+    std::copy_n(state.topCells.begin(), cells, state.cells.begin());
+    std::copy(links, linkEnd, state.links.begin());
+    state.nCells = cells;
+    state.nLinks = static_cast<std::int32_t>(linkEnd - links);
+    if (state.nLinks > 0) {
+        TextLink &last = state.links[static_cast<std::size_t>(state.nLinks - 1)];
+        last.cellCount = std::clamp(cells - last.firstCell, 0, last.cellCount);
+    }
+}
+
 // The text's lines above the first visible one, as every line above the
 // window is laid out (where each begins), holding the characters the page
 // shows of their bytes when it shows them: the text seen from the top, cut
@@ -133,18 +176,11 @@ void writeLinesAbove(std::int32_t first, std::int32_t bound) {
         addLine(lineBeginsAtLineFeed(count));
         ++count;
     }
-    TextWriter writer(false, bound, false);
-    walkPage(writer, PassPoint{}, -ALL_ABOVE, bound, true);
-    const auto *cells = state.cells.data();
-    auto cellAt = [&](std::int32_t index) {
-        return static_cast<std::int32_t>(
-            std::lower_bound(cells, cells + state.nCells, index,
-                             [](const TextCell &cell, std::int32_t i) { return cell.index < i; }) -
-            cells);
-    };
+    takeTopUpTo(bound);
+    auto firstCellOf = [&](std::int32_t index) { return cellAt(state.cells.data(), state.nCells, index); };
     for (std::int32_t line = 1; line < count; ++line) {
         lineStartAt(line, &start);
-        state.lines[static_cast<std::size_t>(line)].firstCell = cellAt(start.index);
+        state.lines[static_cast<std::size_t>(line)].firstCell = firstCellOf(start.index);
     }
     // Links come in the order of their opening codes, as the lines do.
     std::int32_t line = 0;

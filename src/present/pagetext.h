@@ -40,6 +40,15 @@ struct PageTextState {
     // the top (the lines above the window begin where the visible ones do).
     std::int32_t nSteadyLines = 0;
     std::uint32_t dwVersion = 0;
+    // The text of selection dwTopBuilt seen from the top with every line
+    // above the window, whole: the lines above any first line are a part
+    // of it, taken from here rather than walked again on every line step.
+    std::array<TextCell, TEXT_SIZE + LINK_TEXT_MAX> topCells{};
+    std::array<TextLink, MAX_TEXT_LINKS> topLinks{};
+    std::int32_t nTopCells = 0;
+    std::int32_t nTopLinks = 0;
+    bool bTopBuilt = false;
+    std::uint32_t dwTopBuilt = 0;
     // What the platform was told last: whether an article was shown, which
     // text and where.
     bool bToldShown = false;

@@ -120,6 +120,8 @@ class PageTextTest : public ViewerTest {
         return "";
     }
 
+    static void expectTextFromTheTopAbove(const std::string &article);
+
     static void sortCells(std::vector<Cell> &cells) {
         std::sort(cells.begin(), cells.end(),
                   [](const Cell &a, const Cell &b) { return a.y != b.y ? a.y < b.y : a.x < b.x; });
@@ -194,6 +196,96 @@ TEST_F(PageTextTest, ClipboardTextIsUtf8WithoutMarkup) {
     EXPECT_EQ(copied, "Gr\xC3\xBC\xC3\x9F"
                       "e \xE2\x82\xAC 5\nSie hier  \n\n" +
                           std::string(80, 'w') + "\n");
+}
+
+// The text's cells, lines and links as values, links by their place.
+struct Written {
+    std::vector<std::array<std::int32_t, 7>> cells; // code, column, red, green, blue, link place, index
+    std::vector<std::pair<std::int32_t, bool>> lines;
+    std::vector<std::array<std::int32_t, 4>> links; // place, line, first cell, cell count
+    bool operator==(const Written &) const = default;
+};
+
+Written written(const ArticleText &text, std::int32_t lineEnd) {
+    Written w;
+    const std::int32_t cellEnd = text.lines[lineEnd].firstCell;
+    for (std::int32_t c = 0; c < cellEnd; ++c) {
+        const TextCell &cell = text.cells[c];
+        w.cells.push_back({cell.code, cell.column, cell.red, cell.green, cell.blue,
+                           cell.link == NO_LINK ? -1 : text.links[cell.link].index, cell.index});
+    }
+    for (std::int32_t line = 0; line < lineEnd; ++line)
+        w.lines.emplace_back(text.lines[line].firstCell, text.lines[line].afterLineFeed);
+    for (std::int32_t k = 0; k < text.linkCount; ++k)
+        if (text.links[k].line < lineEnd)
+            w.links.push_back(
+                {text.links[k].index, text.links[k].line, text.links[k].firstCell, text.links[k].cellCount});
+    return w;
+}
+
+// The cells a walk from the top with every line above the window writes.
+struct TopWalk {
+    std::vector<std::array<std::int32_t, 7>> cells;
+    std::int32_t place = -1;
+    bool lineBegins(const PassPoint &, std::int32_t, bool) { return true; }
+    void glyph(std::uint8_t code, const PassPoint &at) {
+        if (at.column != 0 || (code != 10 && code != 13))
+            cells.push_back({code, at.column, at.red, at.green, at.blue, -1, at.index});
+    }
+    const std::uint8_t *linkColour(const PassLink &link) {
+        place = link.index;
+        return link.normal;
+    }
+    void linkGlyph(std::uint8_t code, const PassPoint &at, const PassLink &, const std::uint8_t *c) {
+        cells.push_back({code, at.column, c[2], c[1], c[0], place, at.index});
+    }
+    bool linkEnds(const PassLink &) { return true; }
+};
+
+// Selected, then scrolled line by line down and up and by jumps: the lines
+// above the window are where a walk from the top begins, up to the first
+// byte in view, and the text is the one made afresh for the position.
+void PageTextTest::expectTextFromTheTopAbove(const std::string &article) {
+    setText(article);
+    TopWalk top;
+    walkPage(top, PassPoint{}, -ALL_ABOVE, nTextLength, true);
+    std::vector<float> positions;
+    for (int line = 0; line <= 45; ++line)
+        positions.push_back(static_cast<float>(line));
+    for (int line = 45; line >= 0; --line)
+        positions.push_back(static_cast<float>(line) - 0.25f);
+    positions.insert(positions.end(), {12.75f, 40.0f, 3.0f, 1e9f, 20.0f});
+    std::int32_t rebuilt = 0;
+    std::uint32_t version = articleTextAt(0.0f).version;
+    for (float scroll : positions) {
+        const ArticleText &text = articleTextAt(scroll);
+        rebuilt += text.version != version;
+        version = text.version;
+        const std::int32_t count = text.lineCount;
+        const std::int32_t above = text.firstInView < 0 ? count : text.firstInView;
+        const Written kept = written(text, count);
+        const Written upper = written(text, above);
+        ASSERT_LE(upper.cells.size(), top.cells.size()) << scroll;
+        for (std::size_t k = 0; k < upper.cells.size(); ++k)
+            ASSERT_EQ(upper.cells[k], top.cells[k]) << scroll << " cell " << k;
+        if (above < count && text.lines[above].firstCell < text.lines[count].firstCell) {
+            EXPECT_GE(top.cells[upper.cells.size()][6], text.cells[text.lines[above].firstCell].index) << scroll;
+        }
+        // A link cut by the window's top has only its cells above.
+        for (const auto &link : upper.links) {
+            const auto cells = std::count_if(upper.cells.begin(), upper.cells.end(),
+                                             [&](const auto &cell) { return cell[5] == link[0]; });
+            EXPECT_EQ(link[3], cells) << scroll << " link at " << link[0];
+        }
+        ++dwSelections;
+        EXPECT_TRUE(written(articleTextAt(scroll), count) == kept) << scroll;
+    }
+    EXPECT_GT(rebuilt, 10) << "the text never had to be made again for a position";
+}
+
+TEST_F(PageTextTest, LinesAboveTheWindowAreTheTextFromTheTopWhereverTheViewCameFrom) {
+    for (const std::string &article : {trickyText(), std::string(300, 'q') + "\n" + trickyText()})
+        expectTextFromTheTopAbove(article);
 }
 
 TEST_F(PageTextTest, TheTextFollowsSelectionsAndTheView) {

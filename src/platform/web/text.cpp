@@ -72,20 +72,35 @@ void appendUtf8(std::string &out, std::uint32_t cp) {
 // What a line shows, as a 64-bit hash of its cells (character, column,
 // colour, link by its place) and how it began: two texts' lines compare by
 // it, so that only lines that differ are written out. A cell is one word,
-// mixed in with one multiply.
+// mixed in with one multiply, into four hashes in turn so that their
+// multiplies overlap (every line of a long text is hashed on each change).
 std::uint64_t lineHash(const ArticleText &text, std::int32_t line) {
-    std::uint64_t h = text.lines[line].afterLineFeed ? 0x9E3779B97F4A7C15ull : 0xC2B2AE3D27D4EB4Full;
-    for (std::int32_t c = text.lines[line].firstCell; c < text.lines[line + 1].firstCell; ++c) {
+    const auto word = [&](std::int32_t c) {
         const TextCell &cell = text.cells[c];
         const std::uint64_t place = static_cast<std::uint32_t>(cell.link == NO_LINK ? -1 : text.links[cell.link].index);
-        const std::uint64_t word = cell.code | (static_cast<std::uint64_t>(cell.column) << 8) |
-                                   (static_cast<std::uint64_t>(cell.red) << 16) |
-                                   (static_cast<std::uint64_t>(cell.green) << 24) |
-                                   (static_cast<std::uint64_t>(cell.blue) << 32) | (place << 40);
-        h = (h ^ word) * 0xFF51AFD7ED558CCDull;
-        h ^= h >> 32;
+        return cell.code | (static_cast<std::uint64_t>(cell.column) << 8) |
+               (static_cast<std::uint64_t>(cell.red) << 16) | (static_cast<std::uint64_t>(cell.green) << 24) |
+               (static_cast<std::uint64_t>(cell.blue) << 32) | (place << 40);
+    };
+    const auto mix = [](std::uint64_t h, std::uint64_t w) {
+        h = (h ^ w) * 0xFF51AFD7ED558CCDull;
+        return h ^ (h >> 32);
+    };
+    std::uint64_t a = text.lines[line].afterLineFeed ? 0x9E3779B97F4A7C15ull : 0xC2B2AE3D27D4EB4Full;
+    std::uint64_t b = 0x165667B19E3779F9ull;
+    std::uint64_t c = 0x27D4EB2F165667C5ull;
+    std::uint64_t d = 0x85EBCA77C2B2AE63ull;
+    std::int32_t k = text.lines[line].firstCell;
+    const std::int32_t end = text.lines[line + 1].firstCell;
+    for (; k + 4 <= end; k += 4) {
+        a = mix(a, word(k));
+        b = mix(b, word(k + 1));
+        c = mix(c, word(k + 2));
+        d = mix(d, word(k + 3));
     }
-    return h;
+    for (; k < end; ++k)
+        a = mix(a, word(k));
+    return mix(mix(mix(a, b), c), d);
 }
 
 // One line as [text, "rrggbb", link] runs (the link by its place in the
