@@ -24,22 +24,51 @@ struct PcxTarget {
     bool columnMajor;
 };
 
-// The end of the file reads as getc's EOF, whose low byte is 0xFF: a run of
-// 63 pixels of index 255.
-std::uint8_t readByte(std::FILE *file) {
-    int c = std::getc(file);
-    return c == EOF ? 0xFF : static_cast<std::uint8_t>(c);
-}
+// The file's bytes in blocks (a byte at a time through getc cost a call
+// each). The end of the file reads as getc's EOF, whose low byte is 0xFF: a
+// run of 63 pixels of index 255; ended() holds, as feof, once a read found
+// the end.
+class ByteReader {
+  public:
+    explicit ByteReader(std::FILE *file) : file(file) {}
 
-std::int32_t readWord(std::FILE *file) {
-    std::int32_t low = readByte(file);
-    std::int32_t high = readByte(file);
+    std::uint8_t next() {
+        if (position == length && !refill())
+            return 0xFF;
+        return block[position++];
+    }
+    bool ended() const { return end; }
+    // As fseek: the end not found any more.
+    void seek(long offset) {
+        std::fseek(file, offset, SEEK_SET);
+        position = length = 0;
+        end = false;
+    }
+
+  private:
+    bool refill() {
+        position = 0;
+        length = std::fread(block, 1, sizeof block, file);
+        end = length == 0;
+        return !end;
+    }
+
+    std::FILE *file;
+    std::uint8_t block[4096];
+    std::size_t position = 0;
+    std::size_t length = 0;
+    bool end = false;
+};
+
+std::int32_t readWord(ByteReader &file) {
+    std::int32_t low = file.next();
+    std::int32_t high = file.next();
     return low | high << 8;
 }
 
-void skipBytes(std::FILE *file, int count) {
+void skipBytes(ByteReader &file, int count) {
     for (int i = 0; i < count; ++i)
-        readByte(file);
+        file.next();
 }
 
 // Past the end of the file every byte reads 0xFF, a run of 63 pixels of
@@ -78,7 +107,7 @@ void decodePcx(const char *name, std::uint8_t paletteFlag, std::int32_t xOffset,
     UniqueFile stream = openRegularFile(name);
     if (stream == nullptr)
         return;
-    std::FILE *file = stream.get();
+    ByteReader file(stream.get());
 
     skipBytes(file, 4);
     std::int32_t xmin = readWord(file);
@@ -112,16 +141,16 @@ void decodePcx(const char *name, std::uint8_t paletteFlag, std::int32_t xOffset,
     // Rows only grow, so once the row is below the target nothing more can
     // land in it and the rest of the pixel data need not be decoded.
     while (n < count && r + yOffset < target.height) {
-        if (std::feof(file) != 0) {
+        if (file.ended()) {
             fillAfterEnd(w, count, xOffset, yOffset, target, c, r, n);
             break;
         }
-        std::uint8_t b = readByte(file);
+        std::uint8_t b = file.next();
         if ((b & 0xC0) == 0xC0) {
             int length = b & 0x3F;
             if (length == 0)
                 continue;
-            std::uint8_t value = readByte(file);
+            std::uint8_t value = file.next();
             for (int i = 0; i < length && n < count; ++i)
                 store(value);
         } else {
@@ -131,12 +160,12 @@ void decodePcx(const char *name, std::uint8_t paletteFlag, std::int32_t xOffset,
 
     // The palette is the last 768 bytes; a file shorter than that gives its
     // palette from its first byte on, and 0xFF for what it lacks.
-    std::fseek(file, 0, SEEK_END);
-    long size = std::ftell(file);
-    std::fseek(file, size > PCX_PALETTE_SIZE ? size - PCX_PALETTE_SIZE : 0, SEEK_SET);
+    std::fseek(stream.get(), 0, SEEK_END);
+    long size = std::ftell(stream.get());
+    file.seek(size > PCX_PALETTE_SIZE ? size - PCX_PALETTE_SIZE : 0);
     if (paletteFlag == PCX_READ_PALETTE)
         for (std::uint8_t &entry : palPcx)
-            entry = readByte(file);
+            entry = file.next();
 }
 
 } // namespace

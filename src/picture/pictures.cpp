@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "base/settings.h"
 #include "common/files.h"
@@ -33,12 +34,8 @@ void readStartPicture() {
         return;
     std::size_t got = std::fread(picIntro.data(), 1, picIntro.size(), file.get());
     std::memset(picIntro.data() + got, 0xFF, picIntro.size() - got);
-    const LockedFrame picture = trueColourFrame(picIntro);
-    for (std::int32_t y = 0; y < SCREENHEIGHT; ++y)
-        for (std::int32_t x = 0; x < SCREENWIDTH; ++x) {
-            const PixelColour pixel = picture.at(x, y);
-            picture.put(x, y, {pixel[2], pixel[1], pixel[0]});
-        }
+    for (std::size_t i = 0; i + 2 < picIntro.size(); i += 3)
+        std::swap(picIntro[i], picIntro[i + 2]);
 }
 
 // Row by row in increasing order, so each pixel's three bytes are read

@@ -93,7 +93,7 @@ export class Page {
     this.canvas = new Canvas(byId('orbex-canvas'))
     this.text = new ArticleTextView(document, this)
     this.stats = {
-      firstFrameMs: null, presents: 0, uploads: 0, filesMs: null, files: 0, missing: [], workletMs: null,
+      firstFrameMs: null, firstPaintMs: null, presents: 0, uploads: 0, filesMs: null, files: 0, missing: [], workletMs: null,
     }
     this.shots = {}
     this.pendingShots = []
@@ -139,13 +139,30 @@ export class Page {
     this.input.presented()
   }
 
-  // What waited for the first frame: the magazine's other files, the music
-  // player, the offline copy (once every file is in; a scripted run keeps
-  // nothing).
+  // The first frame is painted before what waited for it begins: the
+  // magazine's other files, the music player (its audio context alone takes
+  // a phone a tenth of a second), the offline copy (once every file is in; a
+  // scripted run keeps nothing). A page hidden meanwhile paints nothing: a
+  // timer stands in for the paint then.
   firstFrame() {
     this.stats.firstFrameMs = performance.now()
     this.elements.status.textContent = ''
     this.elements.progress.hidden = true
+    let done = false
+    const painted = () => {
+      if (done) return
+      done = true
+      this.stats.firstPaintMs ??= performance.now()
+      setTimeout(() => this.afterFirstFrame(), 0)
+    }
+    requestAnimationFrame(() => {
+      this.stats.firstPaintMs = performance.now()
+      painted()
+    })
+    setTimeout(painted, 250)
+  }
+
+  afterFirstFrame() {
     this.sound.allow()
     if (this.loader) {
       this.loader.fetchTheRest()
@@ -469,14 +486,18 @@ export class Page {
     this.activate()
     const page = this
     const config = savedConfig(this.cfgKey)
+    // A served magazine's files are taken in (and inflated) as they come,
+    // while the program loads.
+    const ready = localFiles ? Promise.resolve(localFiles) : this.startLoading(config)
+    ready.catch(() => {}) // said once the program asks for them
+    if (localFiles) this.loading.total = options.programBytes
     const Module = {
       arguments: options.args ? [options.args] : [],
       orbexPage: this,
       // Before main: the list of a served magazine and the script. Its files
-      // come as they arrive; the viewer waits for one it opens on its way.
+      // go in as they arrive; the viewer waits for one it opens on its way.
       preRun: [() => {
         Module.addRunDependency('orbex-files')
-        const ready = localFiles ? Promise.resolve(localFiles) : this.startLoading(config)
         ready.then((loaded) => {
           installFiles(Module, loaded, { scripted: options.script !== null, clock: options.clock, config })
           watchWrites(Module.FS, (path) => page.fileWritten(Module.FS, path))
@@ -493,7 +514,6 @@ export class Page {
     }
     window.Module = Module
     this.module = Module
-    this.loading.total = options.programBytes
     loadProgram(this.document, Module, { scriptUrl: options.program, wasmUrl: options.programWasm },
       (n) => this.showProgress(n)).catch((e) => this.finish(-1, `cannot load ${options.program}: ${e.message ?? e}`))
     // The usual rate, made ready while the program loads (the music player
@@ -523,7 +543,7 @@ export class Page {
     })
     const first = options.startFiles.filter((name) => !skip.has(name))
     const firstBytes = this.loader.storedBytes(first)
-    this.loading.total = this.loading.total !== null && firstBytes !== null ? this.loading.total + firstBytes : null
+    this.loading.total = options.programBytes !== null && firstBytes !== null ? options.programBytes + firstBytes : null
     let before = 0
     this.loader.progress = () => {
       this.showProgress(this.loader.bytesArrived - before)

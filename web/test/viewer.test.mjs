@@ -183,6 +183,7 @@ describe('the viewer in the browser', { skip: skip ?? false, timeout: 900000 }, 
     await page.getByRole('progressbar', { name: 'Loading the magazine' }).waitFor({ timeout: 30000 })
     await page.waitForFunction(() => window.orbex?.stats.firstFrameMs, null, { timeout: 60000 })
     assert.equal(await page.getByRole('progressbar').count(), 0, 'the bar stayed after the first frame')
+    await page.waitForFunction(() => window.orbex.stats.filesMs !== null, null, { timeout: 60000 })
     const { bar, firstFrameMs, fetched } = await page.evaluate(() => ({
       bar: window.orbexBar,
       firstFrameMs: window.orbex.stats.firstFrameMs,
@@ -231,7 +232,7 @@ describe('the viewer in the browser', { skip: skip ?? false, timeout: 900000 }, 
     await page.addInitScript(() => {
       const watch = setInterval(() => {
         const page = window.orbex
-        if (!page || page.stats.firstFrameMs === null || !page.sound.playing) return
+        if (!page || page.stats.firstFrameMs === null || !page.sound.playing || !page.sound.context) return
         clearInterval(watch)
         const hint = !document.getElementById('orbex-sound-hint').hidden
         console.log(`orbex-test: first frame, sound ${page.sound.context.state}, hint ${hint}`)
