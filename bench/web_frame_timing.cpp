@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "bench_magazine.h"
-#include "orbex_web.h"
+#include "platform/web/orbex_web.h"
 #include "platform/web/shownframe.h"
 #include "present/frame.h"
 #include "text/archive.h"

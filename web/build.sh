@@ -8,13 +8,13 @@
 # gzipped, as .js.gz and .wasm.gz, which the page inflates),
 # chiptune3's runtime, the project's licence and copyright notices, the web
 # app manifest with its icons, the service worker that keeps all of it
-# offline (web/offline-site.mjs), and a
+# offline (web/tools/offline-site.mjs), and a
 # copy of the magazine in OUT_DIR/magazine/ with a files.txt listing what
-# was copied (web/copy-magazine.mjs: folders and regular files only, no
+# was copied (web/tools/copy-magazine.mjs: folders and regular files only, no
 # links, nothing a browser would run as a page; each file left out is
 # named). A MAGAZINE is a folder or a zip file (unpacked here, as the page
 # reads one: src/zip.mjs). Given two or more, the site is a shelf of issues
-# sharing the program (web/shelf.mjs): each in OUT_DIR/issues/NAME/, with
+# sharing the program (web/tools/shelf.mjs): each in OUT_DIR/issues/NAME/, with
 # its start picture as its cover on OUT_DIR/shelf.html. OUT_DIR may neither
 # be a magazine nor hold one, nor lie inside one.
 #
@@ -81,11 +81,20 @@ if [ ! -f "$web/node_modules/chiptune3/chiptune3.js" ] || [ ! -x "$web/node_modu
     (cd "$web" && npm ci --no-audit --no-fund)
 fi
 
+# Configured each time (quick when nothing changed): a target the lists
+# gained since the last build is otherwise unknown to the old makefiles.
 if [ ! -f "$build/CMakeCache.txt" ]; then
     emcmake cmake -S "$root" -B "$build" -DORBEX_WEB=ON -DCMAKE_BUILD_TYPE=Release >/dev/null
+else
+    cmake "$build" >/dev/null
 fi
 # The program, and the page's key codes written from the viewer's key table.
-cmake --build "$build" -j 2 --target "$program" orbex-keys >/dev/null
+cmake --build "$build" -j 2 --target "$program" orbex-page-modules >/dev/null
+# The tools read the page's modules, the generated ones from the build.
+export ORBEX_PAGE_MODULES="$build"
+tool() {
+    node --import "$web/tools/generated.mjs" "$@"
+}
 
 mkdir -p "$out"
 # The program stored gzipped, which the page inflates (src/program.mjs): a
@@ -105,13 +114,16 @@ cp "$web/orbex.css" "$web/manifest.webmanifest" "$out/"
 # module, stored gzipped as the program is and run inline by index.html.
 rm -rf "$out/src" "$build/page-src"
 mkdir -p "$build/page-src"
-cp "$web/src/"*.mjs "$build/keys.mjs" "$build/page-src/"
+cp "$web/src/"*.mjs "$build/keys.mjs" "$build/constants.mjs" "$build/page-src/"
 "$web/node_modules/.bin/esbuild" "$build/page-src/main.mjs" --bundle --format=esm --minify --target=es2022 \
     --log-level=warning --outfile="$build/orbex-page.js"
 gzip -9 -n -c "$build/orbex-page.js" >"$out/orbex-page.js.gz"
 page_hash=$(sha256 "$build/orbex-page.js")
+# The files the viewer's start reads, which the page's head asks for first.
+start_files=$(node --input-type=module -e "import('$build/constants.mjs').then((m) => process.stdout.write(m.START_FILES.join(' ')))")
 sed -e "s/orbex-program\./$program./g" -e "s|@PROGRAM_HASH@|sha256-$program_hash|" \
-    -e "s|@PAGE_HASH@|sha256-$page_hash|" -e "s|@PROGRAM_BYTES@|$bytes|" "$web/index.html" >"$out/index.html"
+    -e "s|@PAGE_HASH@|sha256-$page_hash|" -e "s|@PROGRAM_BYTES@|$bytes|" -e "s|@START_FILES@|$start_files|" \
+    "$web/index.html" >"$out/index.html"
 mkdir -p "$out/chiptune3"
 for f in chiptune3.js chiptune3.worklet.js LICENSE; do
     cp "$web/node_modules/chiptune3/$f" "$out/chiptune3/"
@@ -138,9 +150,9 @@ END
 
 rm -rf "$out/magazine" "$out/issues" "$out/covers" "$out/shelf.html" "$out/shelf.css"
 if [ $# -gt 1 ]; then
-    node "$web/shelf.mjs" "$out" "$@"
+    tool "$web/tools/shelf.mjs" "$out" "$@"
 elif [ -e "$1" ]; then
-    node "$web/copy-magazine.mjs" "$1" "$out/magazine"
+    tool "$web/tools/copy-magazine.mjs" "$1" "$out/magazine"
     # The page asks for the start files of the site's own magazine at once,
     # as they are stored, without waiting for its list.
     node - "$out/index.html" "$out/magazine/files.txt" <<'END'
@@ -160,5 +172,5 @@ else
     : >"$out/magazine/files.txt"
 fi
 # Last: the service worker's version is a hash of everything else.
-node "$web/offline-site.mjs" "$out"
+tool "$web/tools/offline-site.mjs" "$out"
 echo "web/build.sh: site in $out"

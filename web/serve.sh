@@ -18,4 +18,4 @@ if [ $# -eq 0 ] && [ ! -f "$magazine/data/orbex.dat" ]; then
 fi
 "$web/build.sh" "$magazine" "$out"
 echo "web/serve.sh: http://127.0.0.1:$port/"
-exec node "$web/server.mjs" "$out" "$port"
+exec node "$web/tools/server.mjs" "$out" "$port"

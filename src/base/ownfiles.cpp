@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "common/files.h"
+#include "common/start.h"
 #include "platform/places.h"
 
 namespace orbex {
@@ -15,7 +16,7 @@ OwnFilesState ownFilesState;
 
 namespace {
 
-constexpr const char *OWN_FILE_NAMES[] = {"orbex.cfg", "orbex.log", "save.txt"};
+constexpr const char *OWN_FILE_NAMES[] = {CONFIG_FILE, "orbex.log", "save.txt"};
 // What the viewer does without each file, for the line on standard error.
 constexpr const char *DOING_WITHOUT[] = {"the settings are the defaults", "log lines are lost",
                                          "the article is not saved"};

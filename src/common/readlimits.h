@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "common/start.h"
+
 namespace orbex {
 
 constexpr std::uint64_t KIB = 1024;
@@ -26,13 +28,13 @@ struct ReadLimit {
 // its end, where its palette lies; a 640x480 one takes at most 615,297 bytes
 // (every pixel a run of one), the 32x32 pointer 2,945.
 constexpr ReadLimit READ_LIMITS[] = {
-    {"data/orbex.dat", 2 * MIB},   // 1,048,575 bytes kept in the 1 MiB buffer
-    {"data/chars.168", 64 * KIB},  // 32,768 bytes kept
-    {"orbex.cfg", 64 * KIB},       // 3 bytes kept
-    {"data/begin.raw", 1 * MIB},   // 921,600 bytes
-    {"data/ende.pcx", 1 * MIB},    // all of it
-    {"data/BG_8b.pcx", 1 * MIB},   // all of it
-    {"data/cursor.pcx", 64 * KIB}, // all of it
+    {ARCHIVE_FILE, 2 * MIB},       // 1,048,575 bytes kept in the 1 MiB buffer
+    {FONT_FILE, 64 * KIB},         // 32,768 bytes kept
+    {CONFIG_FILE, 64 * KIB},       // 3 bytes kept
+    {START_PICTURE_FILE, 1 * MIB}, // 921,600 bytes
+    {END_PICTURE_FILE, 1 * MIB},   // all of it
+    {BACKGROUND_FILE, 1 * MIB},    // all of it
+    {POINTER_FILE, 64 * KIB},      // all of it
 };
 // Any other file is read whole as a module: extreme2.xm and whatever a
 // music link names (the sound library plays no module larger than this).

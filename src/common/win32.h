@@ -1,7 +1,7 @@
 // The Win32 types and window messages that every layer shares: the viewer
 // reads them through the platform's window system, the backends post their
 // input with them, and the page gets its copy of the numbers from here
-// (web/keys_module.cpp).
+// (src/platform/web/modules/keys_module.h).
 #pragma once
 
 #include <cstdint>

@@ -11,6 +11,7 @@
 
 #include "common/codepage.h"
 #include "common/readlimits.h"
+#include "common/start.h"
 
 namespace orbex {
 
@@ -18,7 +19,7 @@ namespace {
 
 // The marker of a magazine's folder, which decides whether a zip's one top
 // folder is the magazine's folder or a folder of it (a zip of data/ only).
-constexpr std::string_view ARCHIVE_NAME = "data/orbex.dat";
+constexpr std::string_view ARCHIVE_NAME = ARCHIVE_FILE;
 // The folder a Mac's "Compress" adds for its resource forks.
 constexpr std::string_view MAC_METADATA = "__MACOSX/";
 

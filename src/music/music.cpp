@@ -2,6 +2,7 @@
 
 #include "base/config.h"
 #include "base/settings.h"
+#include "common/start.h"
 
 namespace orbex {
 
@@ -9,18 +10,7 @@ MusicState musicState;
 
 namespace {
 
-constexpr char START_MODULE[] = "extreme2.xm";
-
-DWORD outputRate() {
-    switch (nSampleRateCode) {
-    case 2:
-        return 22050;
-    case 3:
-        return 11025;
-    default:
-        return 44100;
-    }
-}
+DWORD outputRate() { return sampleRateOf(nSampleRateCode); }
 
 void showBox(const char *text) { MessageBoxA(hViewerWindow, text, "ORBEX 5", MB_OK); }
 
@@ -37,7 +27,7 @@ void startMusic(HWND hWnd) {
         nSampleRateCode = *code;
     if (BASS_Init(-1, outputRate(), 0, hWnd) == FALSE)
         showBox("Initialisierung des BASS fehlgeschlagen!");
-    hMusic = BASS_MusicLoad(FALSE, START_MODULE, 0, 0, BASS_MUSIC_LOOP);
+    hMusic = BASS_MusicLoad(FALSE, START_MODULE_FILE, 0, 0, BASS_MUSIC_LOOP);
     if (BASS_Start() == FALSE)
         showBox("BASS START FEHLGESCHLAGEN");
     if (BASS_MusicPlay(hMusic) == FALSE) {

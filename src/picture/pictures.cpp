@@ -6,6 +6,7 @@
 
 #include "base/settings.h"
 #include "common/files.h"
+#include "common/start.h"
 #include "picture/pcx.h"
 #include "picture/pixelformat.h"
 
@@ -29,7 +30,7 @@ LockedFrame packedFrame(std::uint8_t *pixels) { return {pixels, SCREENWIDTH * 2,
 // The raw start picture holds red, green, blue; the picture keeps blue,
 // green, red. Missing bytes read as 255, so a short file ends in white.
 void readStartPicture() {
-    UniqueFile file = openRegularFile("data/begin.raw");
+    UniqueFile file = openRegularFile(START_PICTURE_FILE);
     if (file == nullptr)
         return;
     std::size_t got = std::fread(picIntro.data(), 1, picIntro.size(), file.get());
@@ -84,7 +85,7 @@ void prepareStartPicture() {
 }
 
 void prepareEndPicture() {
-    readPcx("data/ende.pcx", PCX_READ_PALETTE, 0, 0);
+    readPcx(END_PICTURE_FILE, PCX_READ_PALETTE, 0, 0);
     expandIndexed(picOutro);
     if (SCREENCOLORS == 16)
         packThroughScratch(picOutro);
@@ -93,14 +94,14 @@ void prepareEndPicture() {
 // A missing background leaves the end picture's indices and palette, so the
 // background repeats the end picture until the viewer closes.
 void prepareBackground() {
-    readPcx("data/BG_8b.pcx", PCX_READ_PALETTE, 0, 0);
+    readPcx(BACKGROUND_FILE, PCX_READ_PALETTE, 0, 0);
     expandIndexed(picBackground);
     if (SCREENCOLORS == 16)
         packThroughScratch(picBackground);
 }
 
 void checkBackground(HWND hWnd) {
-    if (openRegularFile("data/BG_8b.pcx") != nullptr) {
+    if (openRegularFile(BACKGROUND_FILE) != nullptr) {
         std::size_t size = SCREENCOLORS == 16 ? PACKED_SIZE : TRUECOLOUR_SIZE;
         std::memcpy(picBackgroundCopy.data(), picBackground.data(), size);
     } else {
@@ -110,7 +111,7 @@ void checkBackground(HWND hWnd) {
 }
 
 void buildPointer() {
-    readCursorPcx("data/cursor.pcx", PCX_READ_PALETTE, 0, 0);
+    readCursorPcx(POINTER_FILE, PCX_READ_PALETTE, 0, 0);
     for (int x = 0; x < CURSOR_SIZE; ++x)
         for (int y = 0; y < CURSOR_SIZE; ++y) {
             std::size_t k = abCursorMask[cursorCell(x, y)];

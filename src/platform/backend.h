@@ -150,6 +150,12 @@ struct Backend {
     const char *name;
     bool (*install)(Platform &platform, BackendParts *parts);
     void (*shutdown)();
+    // Its command line is the letters alone (the page's ?args=), its
+    // magazine already in place: a word there never names a magazine.
+    bool lettersOnly = false;
+    // It can show a message box before the viewer runs, so a start that
+    // cannot go on says why where nobody reads standard error.
+    bool showsBoxes = false;
 };
 
 } // namespace orbex

@@ -14,15 +14,11 @@
 #include <limits>
 
 #include "common/geometry.h"
+#include "common/textcodes.h"
 #include "text/archive.h"
 
 namespace orbex {
 
-constexpr std::uint8_t COLOUR_CODE = 0xA2;
-constexpr std::uint8_t ARTICLE_LINK_CODE = 0x9F;
-constexpr std::uint8_t MUSIC_LINK_CODE = 0xA8;
-constexpr std::int32_t LINK_TEXT_MAX = 80;
-constexpr std::int32_t MUSIC_NAME_MAX = 15;
 // A step starts at most one line, and every step reads a byte.
 constexpr std::size_t MAX_LAYOUT_LINES = TEXT_SIZE + 1;
 // Every line is above a window that begins here.

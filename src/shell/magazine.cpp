@@ -13,6 +13,7 @@
 #include "common/files.h"
 #include "platform/places.h"
 #ifdef ORBEX_HAVE_LIBZIP
+#include "common/start.h"
 #include "common/zipfolder.h"
 #endif
 
@@ -102,7 +103,7 @@ bool openZipMagazine(const std::string &path, bool mustHoldMagazine, OpenedMagaz
         *problem = "cannot open the magazine " + why;
         return false;
     }
-    if (mustHoldMagazine && zip->find("data/orbex.dat").kind != ZipFolder::Kind::File) {
+    if (mustHoldMagazine && zip->find(ARCHIVE_FILE).kind != ZipFolder::Kind::File) {
         *problem = path + " holds no magazine (no data/orbex.dat at its top or in its one top folder)";
         return false;
     }

@@ -7,65 +7,33 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "base/ownfiles.h"
 #include "common/codepage.h"
+#include "platform/builds/builds.h"
 #include "platform/install.h"
 #include "platform/places.h"
 #include "platform/windows.h"
 #include "shell/magazine.h"
 #include "shell/startup.h"
-#ifdef ORBEX_WEB
-#include "platform/web/web.h"
-#else
-#include "platform/headless/headless.h"
-#endif
-#ifdef ORBEX_HAVE_SDL
-#include "platform/sdl/sdl.h"
-#endif
-
-// The browser's file system holds no installed magazine.
-#ifndef ORBEX_DATADIR
-#define ORBEX_DATADIR ""
-#endif
 
 namespace {
 
-#if !defined(ORBEX_WEB) && !defined(ORBEX_HAVE_SDL)
-bool noSdl(orbex::Platform &, orbex::BackendParts *) {
-    std::fprintf(stderr, "orbex: built without SDL2; run with ORBEX_VIDEO=headless\n");
-    return false;
-}
-void noShutdown() {}
-#endif
-
-// The backends this build has, by ORBEX_VIDEO's value; the first is the default.
-constexpr orbex::Backend BACKENDS[] = {
-#ifdef ORBEX_WEB
-    orbex::web::BACKEND,
-#elif defined(ORBEX_HAVE_SDL)
-    orbex::sdl::FULLSCREEN,
-    orbex::sdl::WINDOW,
-    orbex::headless::BACKEND,
-#else
-    {"fullscreen", noSdl, noShutdown},
-    {"window", noSdl, noShutdown},
-    orbex::headless::BACKEND,
-#endif
-};
-
-// The backend ORBEX_VIDEO names, or nullptr after a line on standard error.
+// The backend ORBEX_VIDEO names among the build's, or nullptr after a line
+// on standard error.
 const orbex::Backend *chosenBackend() {
+    const std::span<const orbex::Backend> backends = orbex::builtBackends();
     const char *video = std::getenv("ORBEX_VIDEO");
     if (video == nullptr)
-        return &BACKENDS[0];
+        return &backends.front();
     std::string names;
-    for (const orbex::Backend &backend : BACKENDS) {
+    for (const orbex::Backend &backend : backends) {
         if (std::strcmp(video, backend.name) == 0)
             return &backend;
-        names += names.empty() ? "" : &backend == &BACKENDS[std::size(BACKENDS) - 1] ? " or " : ", ";
+        names += names.empty() ? "" : &backend == &backends.back() ? " or " : ", ";
         names += backend.name;
     }
     std::fprintf(stderr, "orbex: ORBEX_VIDEO must be %s, not \"%s\"\n", names.c_str(), video);
@@ -77,16 +45,22 @@ const orbex::Backend *chosenBackend() {
 // with"), the same in a message box of the chosen backend, if it can show one.
 int refuseStart(const std::string &problem, const orbex::Backend &backend) {
     std::fprintf(stderr, "orbex: %s\n", problem.c_str());
-#ifdef ORBEX_HAVE_SDL
-    if (backend.install != orbex::headless::BACKEND.install && ::isatty(STDERR_FILENO) == 0 &&
-        orbex::installBackend(backend, false)) {
+    if (backend.showsBoxes && ::isatty(STDERR_FILENO) == 0 && orbex::installBackend(backend, false)) {
         orbex::MessageBoxA(nullptr, orbex::utf8ToCp1252(problem).c_str(), "ORBEX 5", orbex::MB_OK);
         orbex::shutdownBackend();
     }
-#else
-    (void)backend;
-#endif
     return 1;
+}
+
+// The letters for WinMain and the magazines named; a backend whose command
+// line is only letters names none.
+orbex::CommandLine commandLine(const std::vector<std::string> &arguments, const orbex::Backend &backend) {
+    if (!backend.lettersOnly)
+        return orbex::splitCommandLine(arguments);
+    orbex::CommandLine line;
+    for (std::size_t i = 0; i < arguments.size(); ++i)
+        line.letters += (i > 0 ? " " : "") + arguments[i];
+    return line;
 }
 
 } // namespace
@@ -97,15 +71,7 @@ int main(int argc, char **argv) {
     const orbex::Backend *backend = chosenBackend();
     if (backend == nullptr)
         return 1;
-    std::vector<std::string> arguments(argv + 1, argv + argc);
-#ifdef ORBEX_WEB
-    // The page's ?args= are only the letters; its magazine is in place.
-    orbex::CommandLine line;
-    for (std::size_t i = 0; i < arguments.size(); ++i)
-        line.letters += (i > 0 ? " " : "") + arguments[i];
-#else
-    orbex::CommandLine line = orbex::splitCommandLine(arguments);
-#endif
+    orbex::CommandLine line = commandLine(std::vector<std::string>(argv + 1, argv + argc), *backend);
     if (line.magazines.size() > 1)
         return refuseStart("the command line names " + std::to_string(line.magazines.size()) + " magazines (" +
                                line.magazines[0] + ", " + line.magazines[1] +
@@ -113,8 +79,8 @@ int main(int argc, char **argv) {
                            *backend);
     orbex::OpenedMagazine opened;
     std::string problem;
-    if (!orbex::enterMagazine(line.magazines.empty() ? std::string() : line.magazines[0], ORBEX_DATADIR, &opened,
-                              &problem))
+    if (!orbex::enterMagazine(line.magazines.empty() ? std::string() : line.magazines[0], orbex::installedDataDir(),
+                              &opened, &problem))
         return refuseStart(problem, *backend);
     if (opened.zip.empty())
         orbex::chooseOwnFilesFolder(opened.installed);
@@ -124,10 +90,8 @@ int main(int argc, char **argv) {
         return 1;
     int result = orbex::WinMain(nullptr, nullptr, line.letters.data(), orbex::SW_SHOWDEFAULT);
     orbex::shutdownBackend();
-#ifdef ORBEX_WEB
-    // Once the program has waited for the browser, a return from main reaches
-    // nobody; exit ends it and tells the page.
+    // In the browser, once the program has waited for the page, a return
+    // from main reaches nobody; exit ends the program everywhere, and tells
+    // the page.
     std::exit(result);
-#endif
-    return result;
 }

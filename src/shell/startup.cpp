@@ -4,6 +4,7 @@
 
 #include "base/log.h"
 #include "base/settings.h"
+#include "common/start.h"
 #include "display/display.h"
 #include "display/update.h"
 #include "shell/assets.h"
@@ -38,11 +39,11 @@ int runMessageLoop() {
 
 void scanCommandLine(const char *lpCmdLine) {
     for (std::size_t i = 0; i < std::strlen(lpCmdLine); ++i) {
-        if (lpCmdLine[i] == 'n')
+        if (lpCmdLine[i] == NO_MUSIC_LETTER)
             bMusicOn = 0;
-        if (lpCmdLine[i] == 'l')
+        if (lpCmdLine[i] == LOG_LETTER)
             bLogOn = 1;
-        if (lpCmdLine[i] == 'k')
+        if (lpCmdLine[i] == NO_MOUSE_LETTER)
             bMouseOn = 0;
     }
 }

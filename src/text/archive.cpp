@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/ownfiles.h"
+#include "common/start.h"
 
 namespace orbex {
 
@@ -29,7 +30,7 @@ std::int32_t readHeaderLine(std::size_t &p, std::array<char, HEADER_FIELD_SIZE +
 } // namespace
 
 void loadArchive() {
-    TextFileReader archive("data/orbex.dat");
+    TextFileReader archive(ARCHIVE_FILE);
     // A missing archive reads as an empty one: every article is empty.
     archiveState.archiveEnd = 0;
     if (!archive.isOpen())

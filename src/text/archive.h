@@ -6,9 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/textcodes.h"
+
 namespace orbex {
 
-constexpr std::uint8_t ARTICLE_SEPARATOR = 0x9E;
 constexpr std::uint8_t ARCHIVE_END_MARKER = 0xFF;
 constexpr std::size_t ARCHIVE_SIZE = 1048576;
 constexpr std::size_t TEXT_SIZE = 65536;

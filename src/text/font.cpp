@@ -7,6 +7,7 @@
 #include "base/settings.h"
 #include "base/textfile.h"
 #include "common/geometry.h"
+#include "common/start.h"
 #include "picture/lockedframe.h"
 
 namespace orbex {
@@ -57,7 +58,7 @@ bool blankGlyph(const std::array<std::uint8_t, 16> &rows) {
 } // namespace
 
 void loadFont() {
-    TextFileReader chars("data/chars.168");
+    TextFileReader chars(FONT_FILE);
     if (!chars.isOpen()) {
         MessageBoxA(hViewerWindow,
                     "ERROR (CODE 3): Konnte die Chars nicht laden! Versuche den Orbex Viewer zu beenden...", "ORBEX 5",

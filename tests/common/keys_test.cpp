@@ -9,7 +9,7 @@
 #include <sstream>
 #include <string>
 
-#include "keys_module.h"
+#include "platform/web/modules/keys_module.h"
 
 namespace orbex::test {
 namespace {

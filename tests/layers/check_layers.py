@@ -25,6 +25,7 @@ LAYERS = [
     ("music", ["music"]),
     ("base", ["base"]),
     ("platform", ["platform"]),
+    ("builds", ["platform/builds"]),
     ("backends", ["platform/sdl", "platform/headless", "platform/web"]),
     ("sound", ["platform/sound"]),
     ("contract", ["platform/backend.h"]),
@@ -75,7 +76,13 @@ def check(src):
                         continue
                     target = match.group(1)
                     if not os.path.isfile(os.path.join(src, target)):
-                        continue  # a header from outside src/ (the page's, a library's)
+                        beside = os.path.normpath(os.path.join(os.path.dirname(path), target)).replace(os.sep, "/")
+                        if os.path.isfile(os.path.join(src, beside)) and not beside.startswith(".."):
+                            target = beside  # a header of the same folder, named without it
+                        else:
+                            faults.append(f"src/{path}:{number}: includes \"{target}\", which is not in src/ "
+                                          "(a library's header goes in <>)")
+                            continue
                     there = unit_of(target)
                     if there is None:
                         faults.append(f"src/{path}:{number}: includes {target}, which is in no layer")
@@ -127,6 +134,8 @@ def self_test():
         "backends side by side": ({"platform/sdl/s.h": "", "platform/headless/h.cpp": '#include "platform/sdl/s.h"\n'}, 1),
         "unknown folder": ({"extra/e.cpp": ""}, 1),
         "viewer with the test switches": ({"platform/testing.h": "", "music/m.cpp": '#include "platform/testing.h"\n'}, 1),
+        "a header from outside src/": ({"platform/web/v.cpp": '#include "orbex_web.h"\n'}, 1),
+        "a header beside it": ({"platform/web/m/a.h": "", "platform/web/m/b.cpp": '#include "a.h"\n'}, 0),
     }
     ok = True
     for name, (files, wanted) in cases.items():

@@ -1,5 +1,5 @@
 // The browser backend, natively, over a stand-in page: the functions of
-// web/orbex_web.h written here, recording what the backend asks of the page
+// src/platform/web/orbex_web.h written here, recording what the backend asks of the page
 // and answering as a test tells them. The page itself is tested in Chromium
 // (web/test/).
 #include <gtest/gtest.h>
@@ -15,12 +15,12 @@
 #include <vector>
 
 #include "common/files.h"
-#include "orbex_web.h"
 #include "platform/bass.h"
 #include "platform/clock.h"
 #include "platform/install.h"
 #include "platform/testing.h"
 #include "platform/text.h"
+#include "platform/web/orbex_web.h"
 #include "platform/web/shownframe.h"
 #include "platform/web/web.h"
 #include "platform/windows.h"

@@ -172,7 +172,7 @@ std::vector<ArticleLink> findLinks(const std::vector<std::uint8_t> &text) {
             // The text runs to the closing code, or 80 bytes; the byte after
             // it is skipped either way.
             p += 6;
-            while (link.text.size() < MAX_LINK_TEXT && at(text, p) != ARTICLE_LINK_CODE)
+            while (link.text.size() < std::size_t{LINK_TEXT_MAX} && at(text, p) != ARTICLE_LINK_CODE)
                 link.text += static_cast<char>(at(text, p++));
             link.closed = at(text, p) == ARTICLE_LINK_CODE;
             links.push_back(link);
@@ -181,7 +181,7 @@ std::vector<ArticleLink> findLinks(const std::vector<std::uint8_t> &text) {
             ArticleLink link;
             link.music = true;
             std::size_t p = i + 1;
-            while (link.file.size() < MAX_MODULE_NAME && at(text, p) != '"') {
+            while (link.file.size() < std::size_t{MUSIC_NAME_MAX} && at(text, p) != '"') {
                 link.file += static_cast<char>(at(text, p));
                 ++p;
             }
@@ -192,7 +192,7 @@ std::vector<ArticleLink> findLinks(const std::vector<std::uint8_t> &text) {
             }
             p += 6;
             std::size_t m = 0;
-            while (m < MAX_LINK_TEXT && at(text, p + m) != MUSIC_LINK_CODE)
+            while (m < std::size_t{LINK_TEXT_MAX} && at(text, p + m) != MUSIC_LINK_CODE)
                 ++m;
             link.closed = at(text, p + m) == MUSIC_LINK_CODE;
             link.text.assign(text.begin() + static_cast<std::ptrdiff_t>(std::min(p, text.size())),

@@ -294,8 +294,8 @@ void Compiler::linkTag(const std::vector<std::string> &w) {
 void Compiler::musicTarget(ArticleLink &link, const std::string &name) {
     std::vector<std::uint8_t> &out = article.text;
     link.file = toCp1252(name, false);
-    if (link.file.size() > MAX_MODULE_NAME)
-        error("the module name \"" + name + "\" is longer than " + std::to_string(MAX_MODULE_NAME) + " bytes");
+    if (link.file.size() > std::size_t{MUSIC_NAME_MAX})
+        error("the module name \"" + name + "\" is longer than " + std::to_string(MUSIC_NAME_MAX) + " bytes");
     if (link.file.find('"') != std::string::npos)
         error("a module name cannot hold a double quote");
     out.push_back(MUSIC_LINK_CODE);
@@ -362,9 +362,9 @@ void Compiler::closeLink(Open kind) {
     std::vector<std::uint8_t> &out = article.text;
     ArticleLink &link = article.links.back();
     link.text.assign(out.begin() + static_cast<std::ptrdiff_t>(linkTextStart), out.end());
-    if (link.text.size() > MAX_LINK_TEXT)
+    if (link.text.size() > std::size_t{LINK_TEXT_MAX})
         error("the link text has " + std::to_string(link.text.size()) + " characters; at most " +
-              std::to_string(MAX_LINK_TEXT));
+              std::to_string(LINK_TEXT_MAX));
     // The link takes a column per text byte and leaves one empty behind.
     visibleColumns += static_cast<int>(link.text.size()) + 1;
     if (visibleColumns - 1 > TEXT_COLUMNS)

@@ -27,8 +27,6 @@ namespace orbex {
 // The viewer's title and author fields hold 50 bytes, but a line of 50 ends
 // the field without its line feed and shifts the header into the text.
 constexpr std::size_t MAX_HEADER_LINE = 49;
-constexpr std::size_t MAX_LINK_TEXT = 80;
-constexpr std::size_t MAX_MODULE_NAME = 15;
 constexpr int TEXT_COLUMNS = 76;
 // A link's article number is one or two bytes read as digits, each byte less
 // 48, so no link reaches an article past (255 - 48) * 10 + 255 - 48.

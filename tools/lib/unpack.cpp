@@ -138,7 +138,7 @@ class RecordWriter {
     // Where the text of a link starting at i closes: the offset of the
     // closing code within 80 bytes, or none.
     std::size_t closing(std::size_t text, std::uint8_t code) const {
-        for (std::size_t k = 0; k <= MAX_LINK_TEXT; ++k)
+        for (std::size_t k = 0; k <= std::size_t{LINK_TEXT_MAX}; ++k)
             if (at(text + k) == code)
                 return text + k;
             else if (at(text + k) < 0)
@@ -150,7 +150,7 @@ class RecordWriter {
     // byte after it, which it skips; all written as bytes, not as a link.
     std::size_t oddLinkRest(std::size_t text, std::uint8_t code) {
         std::size_t from = std::min(text, r.size()), k = from;
-        while (k < r.size() && k - from < MAX_LINK_TEXT && r[k] != code)
+        while (k < r.size() && k - from < std::size_t{LINK_TEXT_MAX} && r[k] != code)
             ++k;
         linkText(from, k);
         rawRange(k, k + 1);
@@ -207,7 +207,7 @@ class RecordWriter {
 
     std::size_t musicLink(std::size_t i) {
         std::size_t quote = i + 1;
-        while (quote - (i + 1) < MAX_MODULE_NAME && at(quote) >= 0 && at(quote) != '"')
+        while (quote - (i + 1) < std::size_t{MUSIC_NAME_MAX} && at(quote) >= 0 && at(quote) != '"')
             ++quote;
         bool canonical = at(quote) == '"' && quote > i + 1;
         // The name is one word of the tag.

@@ -1,9 +1,7 @@
 // The frame: the program's RGBA rows (converted in the program, where
 // WebAssembly's SIMD does it, common/frameview.h) put on the 640×480 canvas
 // as they are, and the pointer's place in frame pixels.
-
-export const WIDTH = 640
-export const HEIGHT = 480
+import { SCREEN_HEIGHT as HEIGHT, SCREEN_WIDTH as WIDTH } from './constants.mjs'
 
 export class Canvas {
   constructor(element) {

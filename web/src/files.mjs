@@ -3,6 +3,7 @@
 // limits), the program's file system set up before main, and the reader's
 // orbex.cfg kept in the browser. Nothing here needs a document, so it also
 // runs in node.
+import { ANY_FILE_LIMIT, MUSIC_LINK_CODE, MUSIC_NAME_MAX } from './constants.mjs'
 
 export const FOLDER = '/magazine'
 export const SCRIPT_PATH = '/orbex/script.txt'
@@ -11,7 +12,7 @@ export const SCRIPT_PATH = '/orbex/script.txt'
 export const MAX_FILES = 4096
 // The desktop plays no module larger than this, and no other file of a
 // magazine comes near it.
-export const MAX_FILE_BYTES = 64 * 1024 * 1024
+export const MAX_FILE_BYTES = ANY_FILE_LIMIT
 // A magazine from the reader's disk is held in the page's memory whole: a
 // zip of many large files (a zip bomb) would take the browser down first.
 export const MAX_TOTAL_BYTES = 1024 * 1024 * 1024
@@ -82,28 +83,26 @@ export function parseFileList(text, cut = false) {
   return { entries, cut }
 }
 
-const MUSIC_LINK = 0xa8
 const MUSIC_NAME_END = 0x22 // '"'
-const MUSIC_NAME_MAX = 15
 
 // The files the archive's music links name, as paths in the magazine, in
 // the order the links come: a link is its code, the name (1 to 15 bytes), a
 // quote, six colour bytes and its text up to the code again.
 export function musicNames(archive) {
   const names = new Set()
-  for (let at = archive.indexOf(MUSIC_LINK); at >= 0;) {
+  for (let at = archive.indexOf(MUSIC_LINK_CODE); at >= 0;) {
     const end = archive.indexOf(MUSIC_NAME_END, at + 1)
     if (end < 0) break
     const length = end - at - 1
     if (length < 1 || length > MUSIC_NAME_MAX) {
-      at = archive.indexOf(MUSIC_LINK, at + 1)
+      at = archive.indexOf(MUSIC_LINK_CODE, at + 1)
       continue
     }
     const name = Array.from(archive.subarray(at + 1, end), (b) => String.fromCharCode(b)).join('')
     const parts = name.split('/').filter((part) => part !== '' && part !== '.')
     if (!name.startsWith('/') && !parts.includes('..')) names.add(parts.join('/'))
-    const close = archive.indexOf(MUSIC_LINK, end + 7)
-    at = close < 0 ? -1 : archive.indexOf(MUSIC_LINK, close + 1)
+    const close = archive.indexOf(MUSIC_LINK_CODE, end + 7)
+    at = close < 0 ? -1 : archive.indexOf(MUSIC_LINK_CODE, close + 1)
   }
   return names
 }

@@ -1,6 +1,6 @@
 // The input queue the program reads (orbex_poll_event, orbex_wait_event):
 // DOM events as window messages, the pointer in frame pixels, the tap rule.
-import { HEIGHT, WIDTH } from './canvas.mjs'
+import { SCREEN_HEIGHT as HEIGHT, SCREEN_WIDTH as WIDTH } from './constants.mjs'
 import { BROWSER_KEEPS, STAND_INS, VK, WM, reachesViewer } from './keys.mjs'
 import { Touch } from './touch.mjs'
 

@@ -8,13 +8,9 @@
 // files.txt line says so) is inflated here; a host that sends it inflated
 // already loses nothing. A file that cannot be fetched is missing for the
 // viewer, as a listed file that is not there.
+import { ARCHIVE_FILE, START_MODULE_FILE } from './constants.mjs'
 import { MAX_FILE_BYTES, counting, musicNames, readCapped, ungzipped } from './files.mjs'
 
-// What the viewer reads first after its first frame, and what else its
-// start-up reads (the page names the files of the start: index.html's
-// orbex-start-files).
-export const START_MODULE = 'extreme2.xm'
-export const ARCHIVE = 'data/orbex.dat'
 // Fetches at a time: the start's few files all at once; the rest two by
 // two, so that a file the viewer asks for meanwhile is not kept waiting.
 const AT_ONCE = 8
@@ -87,7 +83,7 @@ export class MagazineLoader {
   // first frame is shown.
   fetchTheRest() {
     this.limit = IN_THE_BACKGROUND
-    this.want([START_MODULE, ARCHIVE].filter((name) => this.entries.has(name)))
+    this.want([START_MODULE_FILE, ARCHIVE_FILE].filter((name) => this.entries.has(name)))
     this.want(this.order)
     this.pump()
   }
@@ -153,7 +149,7 @@ export class MagazineLoader {
       return
     }
     // The archive tells which modules the viewer will want next.
-    if (name === ARCHIVE) this.want([...musicNames(bytes)].filter((n) => this.entries.has(n)), true)
+    if (name === ARCHIVE_FILE) this.want([...musicNames(bytes)].filter((n) => this.entries.has(n)), true)
     if (this.installed) this.installed(name, bytes)
     else this.held.set(name, bytes)
   }

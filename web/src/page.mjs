@@ -1,26 +1,23 @@
 // The page: starts the program (orbex-program.js, built by emcc with
 // library_orbex.js) and gives it what orbex_web.h promises through
-// Module.orbexPage: the frame, the input queue, dialogs, downloads, shots and
-// the sound. When the program ends, its log and shots go into #orbex-result.
-// A magazine from the reader's disk (src/local.mjs) is opened by loading the
+// Module.orbexPage: the frame, the input queue, the sound, and, through its
+// parts, the magazine's files (src/loading.mjs), message boxes and notices
+// (src/dialogs.mjs), downloads, shots and the result (src/results.mjs). A
+// magazine from the reader's disk (src/opening.mjs) is opened by loading the
 // page again with it.
-import { Canvas } from './canvas.mjs'
-import {
-  FOLDER, decode1252, fetchFileList, fetchScript, installFile, installFiles, keepConfig, magazineFolder, savedConfig,
-  watchWrites,
-} from './files.mjs'
 import { listenKeyButtons } from './buttons.mjs'
+import { Canvas } from './canvas.mjs'
+import { NO_MUSIC_LETTER, USUAL_SAMPLE_RATE } from './constants.mjs'
+import { Dialogs } from './dialogs.mjs'
+import { FOLDER, decode1252, installFile, installFiles, keepConfig, magazineFolder, savedConfig, watchWrites } from './files.mjs'
 import { Input } from './input.mjs'
 import { WM } from './keys.mjs'
-import { MagazineLoader, START_MODULE } from './loader.mjs'
-import { keepLocal, loadLocal, pickedDrop, pickedFolder, prepare, refusal } from './local.mjs'
-import { keepOffline } from './offline.mjs'
+import { Loading } from './loading.mjs'
+import { Opening, localFiles } from './opening.mjs'
 import { loadProgram } from './program.mjs'
+import { Results } from './results.mjs'
 import { Sound } from './sound.mjs'
 import { ArticleTextView, isCopyKey } from './text.mjs'
-
-// Pictures are made for a download or a scripted run's result only.
-const png = () => import('./png.mjs')
 
 // The query and the page's program (its meta, which web/build.sh fills in)
 // as the page's options.
@@ -39,8 +36,6 @@ function readOptions(location, document) {
     programWasm: new URL(programTag?.dataset.wasm || 'orbex-program.wasm.gz', location.href).href,
     // The program's bytes as stored (script and module), for the progress.
     programBytes: Number(programTag?.dataset.bytes) || null,
-    // What the viewer's start reads before its first frame.
-    startFiles: document.querySelector('meta[name="orbex-start-files"]')?.content.split(' ') ?? [],
   }
 }
 
@@ -63,20 +58,9 @@ export class Page {
   constructor(document, location) {
     const byId = (id) => document.getElementById(id)
     this.elements = {
-      screen: byId('orbex-screen'),
       status: byId('orbex-status'),
-      progress: byId('orbex-progress'),
-      notices: byId('orbex-notices'),
       fullscreen: byId('orbex-fullscreen'),
       keys: byId('orbex-keys'),
-      box: byId('orbex-box'),
-      boxCaption: byId('orbex-box-caption'),
-      boxText: byId('orbex-box-text'),
-      openZip: byId('orbex-open-zip'),
-      openFolder: byId('orbex-open-folder'),
-      zipInput: byId('orbex-zip-input'),
-      folderInput: byId('orbex-folder-input'),
-      openMessage: byId('orbex-open-message'),
     }
     this.document = document
     this.location = location
@@ -95,10 +79,17 @@ export class Page {
     this.stats = {
       firstFrameMs: null, firstPaintMs: null, presents: 0, uploads: 0, filesMs: null, files: 0, missing: [], workletMs: null,
     }
-    this.shots = {}
-    this.pendingShots = []
-    this.downloads = []
-    this.shotNumber = 0
+    this.dialogs = new Dialogs({
+      box: byId('orbex-box'), boxCaption: byId('orbex-box-caption'), boxText: byId('orbex-box-text'),
+      notices: byId('orbex-notices'),
+    }, { automated: this.automated, focusAfter: () => this.canvas.element.focus({ preventScroll: true }) })
+    this.notice = (text) => this.dialogs.notice(text)
+    this.loading = new Loading(byId('orbex-progress'), this.stats, this.notice)
+    this.results = new Results(document)
+    this.opening = new Opening({
+      openZip: byId('orbex-open-zip'), openFolder: byId('orbex-open-folder'), zipInput: byId('orbex-zip-input'),
+      folderInput: byId('orbex-folder-input'), openMessage: byId('orbex-open-message'),
+    }, location)
     this.finished = false
     this.channel = new MessageChannel()
     this.turns = []
@@ -113,9 +104,6 @@ export class Page {
     const magazine = this.options.magazine
     this.cfgKey = 'orbex5:cfg:' + (magazine.local !== undefined ? 'local:' + magazine.local : magazine.url)
     this.logShown = 0 // bytes of orbex.log already echoed to the console
-    this.loader = null // a served magazine's files (src/loader.mjs)
-    this.listUrl = null
-    this.loading = { arrived: 0, total: null } // bytes before the first frame
   }
 
   get cursor() {
@@ -124,6 +112,10 @@ export class Page {
 
   get pixels() {
     return this.canvas.pixels
+  }
+
+  get downloads() {
+    return this.results.downloads
   }
 
   decode1252(bytes) {
@@ -147,41 +139,22 @@ export class Page {
   firstFrame() {
     this.stats.firstFrameMs = performance.now()
     this.elements.status.textContent = ''
-    this.elements.progress.hidden = true
+    this.loading.firstFrame()
     let done = false
     const painted = () => {
       if (done) return
       done = true
       this.stats.firstPaintMs ??= performance.now()
-      setTimeout(() => this.afterFirstFrame(), 0)
+      setTimeout(() => {
+        this.sound.allow()
+        this.loading.fetchTheRest(!this.automated)
+      }, 0)
     }
     requestAnimationFrame(() => {
       this.stats.firstPaintMs = performance.now()
       painted()
     })
     setTimeout(painted, 250)
-  }
-
-  afterFirstFrame() {
-    this.sound.allow()
-    if (this.loader) {
-      this.loader.fetchTheRest()
-      this.loader.all().then(() => {
-        this.stats.filesMs = performance.now() - this.stats.startedMs
-        this.stats.files = this.loader.entries.size - this.loader.missing.length
-        if (!this.automated) keepOffline(navigator, [this.listUrl, ...this.loader.urls].filter(Boolean))
-      })
-    }
-  }
-
-  // Bytes arrived of the program and the first frame's files, against their
-  // total where it is known.
-  showProgress(n) {
-    this.loading.arrived += n
-    const bar = this.elements.progress
-    if (bar.hidden || this.loading.total === null) return
-    bar.max = this.loading.total
-    bar.value = Math.min(this.loading.arrived, this.loading.total)
   }
 
   nextFrame() {
@@ -264,7 +237,7 @@ export class Page {
   keyDown(e) {
     // Ctrl+C is the browser's copy, and keys in the text are the text's.
     if (isCopyKey(e) || this.text.owns(e.target)) return
-    if (this.elements.box.open) return
+    if (this.dialogs.open) return
     if (e.altKey && (e.code === 'Enter' || e.code === 'NumpadEnter')) {
       e.preventDefault()
       if (!e.repeat) this.toggleFullscreen()
@@ -277,7 +250,6 @@ export class Page {
       if (!e.repeat && this.stats.presents > 0) this.printScreen()
       return
     }
-    // Space and Enter on a button of the page are the button's.
     const control = e.target instanceof Element && e.target.closest('button, summary, a[href]')
     if (control && (e.code === 'Space' || e.code === 'Enter' || e.code === 'NumpadEnter')) return
     if (!this.finished) this.input.key(e)
@@ -294,31 +266,14 @@ export class Page {
     }
   }
 
-  // The frame last shown, as the desktop's Print Screen saves it.
   printScreen() {
-    const name = `orbex-shot-${String(++this.shotNumber).padStart(4, '0')}.png`
-    const pixels = this.canvas.pixels
-    png().then(({ encodePng }) => encodePng(pixels)).then((blob) => this.offer(name, blob))
+    this.results.printScreen(this.canvas.pixels)
   }
 
-  // ---- page services
+  // ---- what the program asks of the page besides
 
   messageBox(text, caption) {
-    const title = caption || 'ORBEX 5'
-    if (this.automated) {
-      console.log(`${title}: ${text}`)
-      return Promise.resolve()
-    }
-    const { box, boxCaption, boxText } = this.elements
-    boxCaption.textContent = title
-    boxText.textContent = text
-    return new Promise((resolve) => {
-      box.addEventListener('close', () => {
-        this.canvas.element.focus({ preventScroll: true })
-        resolve()
-      }, { once: true })
-      box.showModal()
-    })
+    return this.dialogs.messageBox(text, caption)
   }
 
   log(line) {
@@ -326,41 +281,18 @@ export class Page {
   }
 
   download(name, bytes) {
-    this.offer(name, new Blob([bytes]))
+    this.results.download(name, bytes)
   }
 
-  offer(name, blob) {
-    this.downloads.push({ name, size: blob.size })
-    const url = URL.createObjectURL(blob)
-    const a = this.document.createElement('a')
-    a.href = url
-    a.download = name
-    this.document.body.append(a)
-    a.click()
-    a.remove()
-    setTimeout(() => URL.revokeObjectURL(url), 60000)
-  }
-
-  // A copy of the program's RGBA, encoded on the side, and waited for
-  // before the result is written.
   shot(name, rgba, width, height) {
-    const pixels = new Uint32Array(rgba.buffer, rgba.byteOffset, width * height)
-    const done = png().then(({ encodePng, dataUrl }) => encodePng(pixels, width, height).then(dataUrl))
-      .then((url) => { this.shots[name] = url })
-    this.pendingShots.push(done)
+    this.results.shot(name, rgba, width, height)
   }
 
-  // What the reader should know about the magazine: below the frame, and in
-  // the console.
-  notice(text) {
-    const item = this.document.createElement('li')
-    item.textContent = text
-    this.elements.notices.append(item)
-    this.elements.notices.hidden = false
-    console.warn('orbex: ' + text)
+  // Called by the program (orbex_wait_file) before it opens a file: a
+  // promise while the file is still on its way, else null.
+  fileOnItsWay(path) {
+    return this.loading.fileOnItsWay(path)
   }
-
-  // ---- files
 
   // The viewer writes save.txt and orbex.cfg itself; the page acts when such
   // a file is closed after writing.
@@ -379,92 +311,11 @@ export class Page {
     for (const line of text.split(/\r?\n/)) if (line !== '') console.log(line)
   }
 
-  // ---- a magazine from the reader's disk
-
-  // The buttons, their file choosers and a drop anywhere on the page; they
-  // work whatever the page shows, the end or a refusal too.
-  listenOpen() {
-    const { openZip, openFolder, zipInput, folderInput } = this.elements
-    openZip.addEventListener('click', () => zipInput.click())
-    openFolder.addEventListener('click', () => folderInput.click())
-    zipInput.addEventListener('change', () => {
-      const file = zipInput.files[0]
-      zipInput.value = ''
-      if (file) this.openLocal(Promise.resolve({ name: file.name, zip: file }))
-    })
-    folderInput.addEventListener('change', () => {
-      const picked = pickedFolder(folderInput.files)
-      folderInput.value = ''
-      if (picked) this.openLocal(Promise.resolve(picked))
-    })
-    const withFiles = (e) => e.dataTransfer?.types.includes('Files')
-    window.addEventListener('dragover', (e) => {
-      if (!withFiles(e)) return
-      e.preventDefault()
-      e.dataTransfer.dropEffect = 'copy'
-    })
-    window.addEventListener('drop', (e) => {
-      if (!withFiles(e)) return
-      e.preventDefault()
-      const picked = pickedDrop(e.dataTransfer)
-      if (picked) this.openLocal(picked)
-      else this.openMessage('Drop one magazine: a folder or a zip file.')
-    })
-  }
-
-  openMessage(text) {
-    const element = this.elements.openMessage
-    element.textContent = text
-    element.hidden = false
-  }
-
-  // Checked here, where a refusal leaves the magazine shown as it is; kept,
-  // then shown by the page loaded again.
-  async openLocal(picking) {
-    if (this.opening) return
-    this.opening = true
-    let name = 'the magazine'
-    try {
-      const picked = await picking
-      name = picked.name
-      this.openMessage(`Reading ${name}…`)
-      await keepLocal(await prepare(picked))
-      const url = new URL(this.location.href)
-      url.searchParams.delete('magazine')
-      url.searchParams.set('local', name)
-      this.location.assign(url.href)
-    } catch (e) {
-      this.openMessage(refusal(name, e))
-    } finally {
-      this.opening = false
-    }
-  }
-
-  // The kept magazine as the program's files, or null when it is refused
-  // (then said where the frame would be).
-  async localFiles() {
-    const started = performance.now()
-    const name = this.options.local
-    try {
-      const { files, missing, notices } = await loadLocal(name)
-      this.stats.missing.push(...missing)
-      for (const text of notices) this.notice(text)
-      const script = await fetchScript(this.options.script, this.location.href)
-      this.stats.filesMs = performance.now() - started
-      this.stats.files = files.size
-      return { files, script }
-    } catch (e) {
-      const text = refusal(name, e)
-      this.finish(-1, text, text)
-      return null
-    }
-  }
-
   // ---- start and end
 
   async start() {
     const options = this.options
-    this.listenOpen()
+    this.opening.listen()
     if (options.magazine.error) {
       // Nothing of it is asked for, and nothing kept for it.
       this.finish(-1, options.magazine.error, options.magazine.error)
@@ -477,87 +328,60 @@ export class Page {
     this.stats.startedMs = performance.now()
     // One from the disk is all in the browser before the program starts, so
     // that a refused one starts nothing.
-    let localFiles = null
+    let local = null
     if (options.local !== null) {
-      localFiles = await this.localFiles()
-      if (localFiles === null) return
+      try {
+        local = await localFiles(options.local, options.script, this.location, this.stats, this.notice)
+      } catch (e) {
+        this.finish(-1, e.message, e.message)
+        return
+      }
+      this.loading.total = options.programBytes
     }
     this.listen()
     this.activate()
-    const page = this
     const config = savedConfig(this.cfgKey)
     // A served magazine's files are taken in (and inflated) as they come,
     // while the program loads.
-    const ready = localFiles ? Promise.resolve(localFiles) : this.startLoading(config)
+    const ready = local ? Promise.resolve(local) : this.loading.startServed(options, config, this.location)
     ready.catch(() => {}) // said once the program asks for them
-    if (localFiles) this.loading.total = options.programBytes
-    const Module = {
-      arguments: options.args ? [options.args] : [],
-      orbexPage: this,
-      // Before main: the list of a served magazine and the script. Its files
-      // go in as they arrive; the viewer waits for one it opens on its way.
-      preRun: [() => {
-        Module.addRunDependency('orbex-files')
-        ready.then((loaded) => {
-          installFiles(Module, loaded, { scripted: options.script !== null, clock: options.clock, config })
-          watchWrites(Module.FS, (path) => page.fileWritten(Module.FS, path))
-          if (loaded.files) for (const [name, data] of loaded.files) installFile(Module.FS, name, data)
-          this.loader?.installInto((name, data) => installFile(Module.FS, name, data))
-          Module.removeRunDependency('orbex-files')
-        }).catch((e) => page.finish(-1, 'files: ' + e))
-      }],
-      print: (line) => console.log(line),
-      printErr: (line) => console.warn(line),
-      locateFile: (name) => new URL(name, options.program).href,
-      onExit: (status) => page.finish(status),
-      onAbort: (what) => page.finish(-1, String(what)),
-    }
-    window.Module = Module
-    this.module = Module
-    loadProgram(this.document, Module, { scriptUrl: options.program, wasmUrl: options.programWasm },
-      (n) => this.showProgress(n)).catch((e) => this.finish(-1, `cannot load ${options.program}: ${e.message ?? e}`))
+    this.module = this.programModule(ready, config)
+    loadProgram(this.document, this.module, { scriptUrl: options.program, wasmUrl: options.programWasm },
+      (n) => this.loading.showProgress(n)).catch((e) => this.finish(-1, `cannot load ${options.program}: ${e.message ?? e}`))
     // The usual rate, made ready while the program loads (the music player
     // itself comes once the first frame shows): its first module load then
     // need not wait for it.
-    if (!/n/.test(options.args) && this.sound.init(44100)) {
+    if (!options.args.includes(NO_MUSIC_LETTER) && this.sound.init(USUAL_SAMPLE_RATE)) {
       this.sound.ready.then(() => { this.stats.workletMs = performance.now() })
     }
   }
 
-  // A served magazine's list, and its start files on their way at once:
-  // { script } once the list and the script are in.
-  async startLoading(config) {
+  // emscripten's Module: before main, the magazine's files (those there
+  // already; the others go in as they arrive, and the viewer waits for one
+  // it opens on its way) and the script.
+  programModule(ready, config) {
     const options = this.options
-    const list = await fetchFileList(options.magazine.url, window.orbexEarly?.list)
-    this.listUrl = list.url
-    if (list.cut) {
-      this.notice(`The magazine lists too many files: only the first ${list.entries.length.toLocaleString('en')} are loaded.`)
+    const Module = {
+      arguments: options.args ? [options.args] : [],
+      orbexPage: this,
+      preRun: [() => {
+        Module.addRunDependency('orbex-files')
+        ready.then((loaded) => {
+          installFiles(Module, loaded, { scripted: options.script !== null, clock: options.clock, config })
+          watchWrites(Module.FS, (path) => this.fileWritten(Module.FS, path))
+          if (loaded.files) for (const [name, data] of loaded.files) installFile(Module.FS, name, data)
+          this.loading.installInto((name, data) => installFile(Module.FS, name, data))
+          Module.removeRunDependency('orbex-files')
+        }).catch((e) => this.finish(-1, 'files: ' + e))
+      }],
+      print: (line) => console.log(line),
+      printErr: (line) => console.warn(line),
+      locateFile: (name) => new URL(name, options.program).href,
+      onExit: (status) => this.finish(status),
+      onAbort: (what) => this.finish(-1, String(what)),
     }
-    // The reader's own settings stand in for the magazine's; without music
-    // the start module waits its turn.
-    const skip = new Set([...(config ? ['orbex.cfg'] : []), ...(/n/.test(options.args) ? [START_MODULE] : [])])
-    const entries = list.entries.filter((entry) => !(config && entry.name === 'orbex.cfg'))
-    this.loader = new MagazineLoader({
-      folder: options.magazine.url, entries, said: (text) => this.notice(text), progress: () => {},
-      early: window.orbexEarly?.files,
-    })
-    const first = options.startFiles.filter((name) => !skip.has(name))
-    const firstBytes = this.loader.storedBytes(first)
-    this.loading.total = options.programBytes !== null && firstBytes !== null ? options.programBytes + firstBytes : null
-    let before = 0
-    this.loader.progress = () => {
-      this.showProgress(this.loader.bytesArrived - before)
-      before = this.loader.bytesArrived
-    }
-    this.loader.startWith(first)
-    this.stats.missing = this.loader.missing
-    return { script: await fetchScript(options.script, this.location.href) }
-  }
-
-  // Called by the program (orbex_wait_file) before it opens a file: a
-  // promise while the file is still on its way, else null.
-  fileOnItsWay(path) {
-    return this.loader?.onItsWay(path) ? this.loader.whenThere(path) : null
+    window.Module = Module
+    return Module
   }
 
   // The program ended (or never started): its log and shots go into
@@ -566,22 +390,7 @@ export class Page {
     if (this.finished) return
     this.finished = true
     this.sound.close()
-    await Promise.allSettled(this.pendingShots)
-    let log = ''
-    try {
-      log = decode1252(this.module.FS.readFile(`${FOLDER}/orbex.log`))
-    } catch {
-      // No log written.
-    }
-    const result = { log, shots: this.shots, exit: status }
-    if (error !== undefined) {
-      result.error = error
-      console.error('orbex: ' + error)
-    }
-    const pre = this.document.createElement('pre')
-    pre.id = 'orbex-result'
-    pre.textContent = JSON.stringify(result)
-    this.document.body.append(pre)
+    await this.results.write(this.module?.FS, status, error)
     this.elements.status.textContent = error !== undefined ? shown : 'The magazine has ended.'
   }
 }

@@ -1,6 +1,6 @@
 // Shots are RGB PNGs written here, not exported from a canvas: canvas export
 // gives RGBA, and some browsers blur canvas read-back against fingerprinting.
-import { HEIGHT, WIDTH } from './canvas.mjs'
+import { SCREEN_HEIGHT as HEIGHT, SCREEN_WIDTH as WIDTH } from './constants.mjs'
 import { crc32 } from './crc32.mjs'
 
 function pngChunk(type, data) {

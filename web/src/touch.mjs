@@ -2,10 +2,9 @@
 // lands, a long press or a tap of two fingers is the right button, and a
 // vertical swipe scrolls through the viewer's own keys, a line (Up, Down)
 // per line swiped and a page (Page Up, Page Down) for a fling, so that the
-// page moves exactly as the keys move it.
-
-// A line of the article page, in frame pixels.
-const LINE_HEIGHT = 16
+// page moves exactly as the keys move it. A line of the article page is
+// LINE_HEIGHT frame pixels.
+import { LINE_HEIGHT } from './constants.mjs'
 
 // A press held this long without moving is the right button.
 export const LONG_PRESS_MS = 500

@@ -11,8 +11,14 @@
 // Uint8Array, so a browser's File and a file on disk are read alike, one
 // piece at a time. Unpacking uses the platform's DecompressionStream
 // ('deflate-raw'), in browsers and in node alike.
+import { ANY_FILE_LIMIT, ARCHIVE_FILE, READ_LIMITS, ZIP_DIRECTORY_LIMIT, ZIP_ENTRY_LIMIT, ZIP_TOTAL_LIMIT } from './constants.mjs'
 import { crc32 } from './crc32.mjs'
-import { ZIP_DIRECTORY_LIMIT, ZIP_ENTRY_LIMIT, ZIP_TOTAL_LIMIT, readLimit } from './readlimits.mjs'
+
+// How far the viewer reads the file at path (relative to the magazine's
+// folder), and so the most a zip's file there may hold.
+export function readLimit(path) {
+  return READ_LIMITS.get(path) ?? ANY_FILE_LIMIT
+}
 
 // Why a zip is refused, in words that finish "Cannot open NAME: ...", and
 // the verdict's code, which the desktop's reader gives the same zip
@@ -48,8 +54,6 @@ const FLAGS_ENCRYPTED = 0x0041
 const INFLATE_PIECE = 16 * 1024
 // Folders a Mac adds to the zips it makes, holding only its own metadata.
 const MAC_METADATA = '__MACOSX/'
-// What every magazine holds at its top.
-const ARCHIVE = 'data/orbex.dat'
 
 const S_IFMT = 0o170000
 const S_IFLNK = 0o120000
@@ -359,7 +363,7 @@ function checkEntries(entries) {
 function magazinePaths(files) {
   const kept = files.filter((file) => !file.name.startsWith(MAC_METADATA))
   const top = kept[0]?.name.split('/')[0]
-  const oneFolder = kept.length > 0 && !kept.some((file) => file.name === ARCHIVE) &&
+  const oneFolder = kept.length > 0 && !kept.some((file) => file.name === ARCHIVE_FILE) &&
     kept.every((file) => file.name.startsWith(top + '/'))
   for (const file of kept) file.path = oneFolder ? file.name.slice(top.length + 1) : file.name
   return kept

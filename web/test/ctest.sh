@@ -24,4 +24,7 @@ case $1 in site.test.mjs | zip.test.mjs) ;; *)
     fi ;;
 esac
 cd "$web"
+# The page's generated modules come from the build (web/tools/generated.mjs),
+# for the tests and every node they start.
+export NODE_OPTIONS="${NODE_OPTIONS:-} --import=$web/tools/generated.mjs"
 exec node --test "test/$1"

@@ -5,10 +5,16 @@ import fs from 'node:fs'
 import path from 'node:path'
 import { fileURLToPath } from 'node:url'
 
-import { readPng } from '../read-png.mjs'
+import { readPng } from '../tools/read-png.mjs'
 import { CHROMIUM, launch } from './run-site.mjs'
 
 const webDir = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..')
+
+// node's arguments to run one of web/tools/ as web/build.sh does, with the
+// page's generated modules from the build (web/tools/generated.mjs).
+export function nodeTool(name) {
+  return ['--import', path.join(webDir, 'tools', 'generated.mjs'), path.join(webDir, 'tools', name)]
+}
 
 // A 4-channel ProTracker module: one square-wave sample, four notes (these
 // Amiga periods) on the first channel, 7.68 seconds before it loops.
@@ -162,8 +168,8 @@ export function setFocused(page, focused) {
 // has taken the event.
 export async function fingers(page) {
   const cdp = await page.context().newCDPSession(page)
-  const touch = (type, points) => cdp.send('Input.dispatchTouchEvent', {
-    type, touchPoints: points.map(([x, y], id) => ({ x, y, id, radiusX: 4, radiusY: 4, force: 1 })),
+  const touch = (type, points, timestamp) => cdp.send('Input.dispatchTouchEvent', {
+    type, touchPoints: points.map(([x, y], id) => ({ x, y, id, radiusX: 4, radiusY: 4, force: 1 })), timestamp,
   })
   const pen = (type, x, y, buttons) => cdp.send('Input.dispatchMouseEvent', {
     type, x, y, button: type === 'mouseMoved' ? 'none' : 'left', buttons, clickCount: 1, pointerType: 'pen',
@@ -177,15 +183,18 @@ export async function fingers(page) {
       await touch('touchEnd', [])
     },
     // From (x, y) by dy in steps of stepMs each; still for restMs before
-    // the finger leaves, so that nothing of it is a fling.
+    // the finger leaves, so that nothing of it is a fling. The events carry
+    // the times a finger would give them, not the times a busy machine
+    // delivers them at, so that a fling stays one on a loaded machine.
     async swipe(x, y, dy, { steps = 12, stepMs = 25, restMs = 200 } = {}) {
-      await touch('touchStart', [[x, y]])
+      const start = Date.now() / 1000
+      await touch('touchStart', [[x, y]], start)
       for (let i = 1; i <= steps; ++i) {
         await sleep(stepMs)
-        await touch('touchMove', [[x, y + (dy * i) / steps]])
+        await touch('touchMove', [[x, y + (dy * i) / steps]], start + (i * stepMs) / 1000)
       }
       await sleep(restMs)
-      await touch('touchEnd', [])
+      await touch('touchEnd', [], start + (steps * stepMs + restMs) / 1000)
     },
     async penTap(x, y) {
       await pen('mouseMoved', x, y, 0)

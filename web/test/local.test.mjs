@@ -24,7 +24,7 @@ import {
   readDataUrl, readPng,
 } from './fixtures.mjs'
 import { FOREIGN_SCRIPT, writeForeignMagazine } from './foreign.mjs'
-import { issueHref } from '../shelf.mjs'
+import { issueHref } from '../tools/shelf.mjs'
 import { open, serve, waitResult } from './run-site.mjs'
 import { folderEntries, hostileZips, zipBytes } from './zips.mjs'
 

@@ -17,7 +17,7 @@ import fs from 'node:fs'
 import path from 'node:path'
 import { fileURLToPath, pathToFileURL } from 'node:url'
 
-import { serve } from '../server.mjs'
+import { serve } from '../tools/server.mjs'
 
 const here = path.dirname(fileURLToPath(import.meta.url))
 export const CHROMIUM = process.env.ORBEX_CHROMIUM || '/usr/bin/chromium'

@@ -1,6 +1,6 @@
 // The site's own defences, without a browser: node --test web/test/site.test.mjs
 // - web/build.sh never empties or writes into the magazine it copies, and
-//   its copy (web/copy-magazine.mjs) takes folders and regular files only,
+//   its copy (web/tools/copy-magazine.mjs) takes folders and regular files only,
 //   nothing a browser would run, and lists what it took;
 // - web/serve.sh's server sends the headers a real host should, and serves
 //   no link and nothing outside the site;
@@ -20,16 +20,18 @@ import { after, before, describe, test } from 'node:test'
 import { fileURLToPath } from 'node:url'
 import { setTimeout as sleep } from 'node:timers/promises'
 
-import { Canvas, HEIGHT, WIDTH } from '../src/canvas.mjs'
+import { Canvas } from '../src/canvas.mjs'
+import { SCREEN_HEIGHT as HEIGHT, SCREEN_WIDTH as WIDTH } from '../src/constants.mjs'
 import { MagazineLoader } from '../src/loader.mjs'
-import { ICON_SIZES, enlarge, iconSquare, siteFiles, siteVersion } from '../offline-site.mjs'
-import { readPng } from '../read-png.mjs'
-import { FILE_POLICY, WORKER_POLICY, serve } from '../server.mjs'
+import { ICON_SIZES, enlarge, iconSquare, siteFiles, siteVersion } from '../tools/offline-site.mjs'
+import { readPng } from '../tools/read-png.mjs'
+import { FILE_POLICY, WORKER_POLICY, serve } from '../tools/server.mjs'
 import { FLING_SPEED, liftSpeed } from '../src/touch.mjs'
 import {
   MAX_FILES, MAX_FILE_BYTES, MAX_LIST_BYTES, fetchFileList, fetchScript, magazineFolder, musicNames, parseFileList,
   readCapped,
 } from '../src/files.mjs'
+import { nodeTool } from './fixtures.mjs'
 
 const webDir = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..')
 const PAGE = 'http://127.0.0.1:8000/index.html'
@@ -107,7 +109,7 @@ describe('web/build.sh', () => {
     const magazine = path.join(tmp, 'hostile')
     hostileMagazine(magazine, path.join(tmp, 'secret'))
     const out = path.join(tmp, 'hostile-site')
-    const run = spawnSync('node', [path.join(webDir, 'copy-magazine.mjs'), magazine, out], {
+    const run = spawnSync('node', [...nodeTool('copy-magazine.mjs'), magazine, out], {
       encoding: 'utf8', timeout: 30000,
     })
     assert.equal(run.status, 0, run.stderr)
@@ -143,7 +145,7 @@ describe('web/build.sh', () => {
     fs.symlinkSync('/etc/passwd', path.join(magazine, 'passwd'))
     write(path.join(magazine, 'files.txt'), '# the music\r\nb.xm\r\n\r\na.xm\r\nb.xm\r\npic.svg\r\npasswd\r\ngone.xm\r\n')
     const out = path.join(tmp, 'listed-site')
-    const run = spawnSync('node', [path.join(webDir, 'copy-magazine.mjs'), magazine, out], { encoding: 'utf8' })
+    const run = spawnSync('node', [...nodeTool('copy-magazine.mjs'), magazine, out], { encoding: 'utf8' })
     assert.equal(run.status, 0, run.stderr)
     assert.equal(fs.readFileSync(path.join(out, 'files.txt'), 'utf8'), 'b.xm\t1\na.xm\t1\n')
     for (const name of ['pic.svg', 'passwd', 'gone.xm']) {
@@ -157,7 +159,7 @@ describe('web/build.sh', () => {
     write(path.join(linked, 'a.xm'))
     write(path.join(tmp, 'elsewhere.txt'), '../../etc/passwd\n')
     fs.symlinkSync(path.join(tmp, 'elsewhere.txt'), path.join(linked, 'files.txt'))
-    execFileSync('node', [path.join(webDir, 'copy-magazine.mjs'), linked, path.join(tmp, 'linked-site')])
+    execFileSync('node', [...nodeTool('copy-magazine.mjs'), linked, path.join(tmp, 'linked-site')])
     assert.equal(fs.readFileSync(path.join(tmp, 'linked-site', 'files.txt'), 'utf8'), 'a.xm\t1\n')
   })
 })
@@ -256,7 +258,8 @@ describe('the page', () => {
     // Before the inline script that asks for the page's code and the files,
     // so that the program has its connections first.
     assert.ok(html.indexOf('rel="preload"') < html.indexOf('<script>'))
-    assert.match(html, /<meta name="orbex-start-files" content="data\/begin\.raw [^"]+">/)
+    // The build writes the viewer's start files here, from constants.mjs.
+    assert.match(html, /<meta name="orbex-start-files" content="@START_FILES@">/)
   })
 })
 
@@ -456,7 +459,7 @@ describe("the page's files", () => {
   })
 })
 
-describe('offline and the home screen (web/offline-site.mjs)', () => {
+describe('offline and the home screen (web/tools/offline-site.mjs)', () => {
   test("the icons are the packaging's square of the start picture, each picture pixel a whole block", async () => {
     const cmake = fs.readFileSync(path.join(webDir, '..', 'packaging', 'CMakeLists.txt'), 'utf8')
     const square = iconSquare(cmake)

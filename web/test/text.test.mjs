@@ -56,7 +56,11 @@ describe('the article text in the page', { skip: skip ?? false, timeout: 900000 
     // The page's own modules, which the site has bundled, for the test that
     // takes one alone.
     const build = process.env.ORBEX_WEB_BUILD ?? path.join(webDir, '..', 'build-web')
-    server = await serve(site, { '/src/keys.mjs': path.join(build, 'keys.mjs'), '/src/': path.join(webDir, 'src') })
+    server = await serve(site, {
+      '/src/keys.mjs': path.join(build, 'keys.mjs'),
+      '/src/constants.mjs': path.join(build, 'constants.mjs'),
+      '/src/': path.join(webDir, 'src'),
+    })
     browser = await launch()
   })
 

@@ -22,7 +22,7 @@ import { fileURLToPath } from 'node:url'
 
 import {
   NATIVE_BINARY, SAMPLE_MAGAZINE, buildSite, compareLogs, copySample, describeDifference, fingers, fnv1a, frameHash,
-  missingNativeTool, openBrowsers, readDataUrl, readPng, sampleLevels, setFocused, setHidden, settledFrame, shotsOf, sleep,
+  missingNativeTool, nodeTool, openBrowsers, readDataUrl, readPng, sampleLevels, setFocused, setHidden, settledFrame, shotsOf, sleep,
   tourDifferences,
 } from './fixtures.mjs'
 import { FOREIGN_SCRIPT, writeForeignMagazine } from './foreign.mjs'
@@ -708,7 +708,7 @@ describe('the viewer in the browser', { skip: skip ?? false, timeout: 900000 }, 
       // version, which replaces the old one whole.
       fs.rmSync(beside, { recursive: true })
       fs.writeFileSync(path.join(copy, 'magazine', 'notes.txt'), 'a new file')
-      execFileSync('node', [path.join(webDir, 'offline-site.mjs'), copy])
+      execFileSync('node', [...nodeTool('offline-site.mjs'), copy])
       const version = /const VERSION = "([0-9a-f]+)"/.exec(fs.readFileSync(path.join(copy, 'service-worker.js'), 'utf8'))[1]
       online = await serve(copy, {}, Number(new URL(siteUrl).port))
       await showsMagazine('args=n')

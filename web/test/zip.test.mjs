@@ -4,9 +4,9 @@
 //   web/build.sh's) takes a magazine's zip as its folder, and refuses
 //   hostile ones whole, with the reason;
 // - src/local.mjs chooses a dropped folder's files within the limits;
-// - web/build.sh given zips and several magazines: copy-magazine.mjs
+// - web/build.sh given zips and several magazines: tools/copy-magazine.mjs
 //   unpacks a zip as it copies a folder, and leaves nothing of a refused
-//   one; shelf.mjs writes the shelf, each issue's start picture its cover.
+//   one; tools/shelf.mjs writes the shelf, each issue's start picture its cover.
 import assert from 'node:assert/strict'
 import { spawnSync } from 'node:child_process'
 import fs from 'node:fs'
@@ -18,10 +18,10 @@ import { fileURLToPath } from 'node:url'
 
 import { MAX_FILES, MAX_FILE_BYTES, MAX_TOTAL_BYTES } from '../src/files.mjs'
 import { chooseFiles, prepare } from '../src/local.mjs'
-import { ANY_FILE_LIMIT, READ_LIMITS, ZIP_TOTAL_LIMIT } from '../src/readlimits.mjs'
+import { ANY_FILE_LIMIT, READ_LIMITS, ZIP_TOTAL_LIMIT } from '../src/constants.mjs'
 import { ZipError, decodeName, listZip, unpack } from '../src/zip.mjs'
-import { issueHref } from '../shelf.mjs'
-import { readPng } from './fixtures.mjs'
+import { issueHref } from '../tools/shelf.mjs'
+import { nodeTool, readPng } from './fixtures.mjs'
 import { folderEntries, hostileZips, zipBytes } from './zips.mjs'
 
 const webDir = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..')
@@ -160,20 +160,7 @@ describe('the shared table of zips', () => {
 })
 
 describe("the desktop's read limits", () => {
-  test('are the page\'s: the same table, each file refused past what the viewer reads of it', async () => {
-    const header = fs.readFileSync(path.join(webDir, '..', 'src', 'common', 'readlimits.h'), 'latin1')
-    const unit = { KIB: 1024, MIB: 1024 * 1024 }
-    const bytes = (n, u) => Number(n) * unit[u]
-    const table = [...header.matchAll(/\{"([^"]+)", (\d+) \* (KIB|MIB)\}/g)].map((m) => [m[1], bytes(m[2], m[3])])
-    assert.ok(table.length > 5, 'the desktop\'s table was not found')
-    assert.deepEqual([...READ_LIMITS], table)
-    const constant = (name) => {
-      const m = header.match(new RegExp(`${name} = (\\d+) \\* (KIB|MIB)`))
-      return bytes(m[1], m[2])
-    }
-    assert.equal(ANY_FILE_LIMIT, constant('ANY_FILE_LIMIT'))
-    assert.equal(ZIP_TOTAL_LIMIT, constant('ZIP_TOTAL_LIMIT'))
-
+  test('each file is refused past what the viewer reads of it, the zip past what a magazine holds', async () => {
     const entries = Object.entries(GOOD).map(([name, data]) => ({ name, data }))
     const declaring = (name, size) => ({ name, deflated: Buffer.alloc(2), size, crc: 0 })
     const limit = READ_LIMITS.get('data/chars.168')
@@ -244,7 +231,7 @@ describe('web/build.sh with zips and several issues', () => {
     const zip = path.join(tmp, 'issue1.zip')
     fs.writeFileSync(zip, zipBytes(folderEntries(folder, 'issue1')))
     const out = path.join(tmp, 'from-zip')
-    const run = spawnSync('node', [path.join(webDir, 'copy-magazine.mjs'), zip, out], { encoding: 'utf8' })
+    const run = spawnSync('node', [...nodeTool('copy-magazine.mjs'), zip, out], { encoding: 'utf8' })
     assert.equal(run.status, 0, run.stderr)
     assert.equal(run.stderr, 'web/build.sh: left out pic.svg: no file a magazine uses (its files, modules, text and pictures)\n')
     // The module compresses well: stored gzipped, as the list says.
@@ -258,7 +245,7 @@ describe('web/build.sh with zips and several issues', () => {
       const file = path.join(tmp, hostile.name)
       fs.writeFileSync(file, hostile.bytes)
       const refused = path.join(tmp, 'refused')
-      const said = spawnSync('node', [path.join(webDir, 'copy-magazine.mjs'), file, refused], { encoding: 'utf8' })
+      const said = spawnSync('node', [...nodeTool('copy-magazine.mjs'), file, refused], { encoding: 'utf8' })
       assert.equal(said.status, 1, hostile.name)
       assert.match(said.stderr, new RegExp(`^web/build.sh: cannot open ${file}: `), hostile.name)
       assert.match(said.stderr, hostile.refused, hostile.name)
@@ -278,7 +265,7 @@ describe('web/build.sh with zips and several issues', () => {
     const site = path.join(tmp, 'shelf-site')
     write(path.join(site, 'index.html'), fs.readFileSync(path.join(webDir, 'index.html')))
 
-    const run = spawnSync('node', [path.join(webDir, 'shelf.mjs'), site, one, twoZip], { encoding: 'utf8' })
+    const run = spawnSync('node', [...nodeTool('shelf.mjs'), site, one, twoZip], { encoding: 'utf8' })
     assert.equal(run.status, 0, run.stderr)
     assert.equal(fs.readFileSync(path.join(site, 'issues', 'First issue', 'data', 'orbex.dat'), 'utf8'), 'archive')
     assert.equal(fs.readFileSync(path.join(site, 'issues', 'second', 'files.txt'), 'utf8'), 'data/orbex.dat\t7\n')
@@ -315,14 +302,14 @@ describe('web/build.sh with zips and several issues', () => {
     const b = path.join(tmp, 'b', 'issue.zip')
     write(path.join(a, 'data', 'orbex.dat'), 'archive')
     write(b, zipBytes(folderEntries(a)))
-    const twice = spawnSync('node', [path.join(webDir, 'shelf.mjs'), site, a, b], { encoding: 'utf8' })
+    const twice = spawnSync('node', [...nodeTool('shelf.mjs'), site, a, b], { encoding: 'utf8' })
     assert.equal(twice.status, 1)
     assert.match(twice.stderr, /two issues are named issue .*rename one/)
 
     const hostile = path.join(tmp, 'b', 'link.zip')
     fs.writeFileSync(hostile, (await hostileZips(GOOD)).find((z) => z.name === 'link.zip').bytes)
     write(path.join(site, 'index.html'), '<meta charset="utf-8">\n')
-    const linked = spawnSync('node', [path.join(webDir, 'shelf.mjs'), site, a, hostile], { encoding: 'utf8' })
+    const linked = spawnSync('node', [...nodeTool('shelf.mjs'), site, a, hostile], { encoding: 'utf8' })
     assert.equal(linked.status, 1)
     assert.match(linked.stderr, new RegExp(`cannot open ${hostile}: it holds "notes.txt", a symbolic link`))
     assert.equal(fs.existsSync(path.join(site, 'issues', 'link')), false)

@@ -15,7 +15,7 @@ bool installWindow(Platform &platform, BackendParts *parts);
 void shutdown();
 
 // As main lists them: ORBEX_VIDEO=fullscreen (the default) and window.
-inline constexpr Backend FULLSCREEN{"fullscreen", installFullscreen, shutdown};
-inline constexpr Backend WINDOW{"window", installWindow, shutdown};
+inline constexpr Backend FULLSCREEN{"fullscreen", installFullscreen, shutdown, false, true};
+inline constexpr Backend WINDOW{"window", installWindow, shutdown, false, true};
 
 } // namespace orbex::sdl

@@ -7,7 +7,7 @@
 #include <wasm_simd128.h>
 #endif
 
-#include "orbex_web.h"
+#include "platform/web/orbex_web.h"
 
 namespace orbex::web {
 

@@ -1,7 +1,7 @@
 // The browser backend's music: the page's chiptune3 player.
 #include <map>
 
-#include "orbex_web.h"
+#include "platform/web/orbex_web.h"
 #include "platform/web/web.h"
 
 namespace orbex::web {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "common/files.h"
-#include "orbex_web.h"
+#include "platform/web/orbex_web.h"
 #include "platform/web/shownframe.h"
 #include "platform/web/web.h"
 

@@ -15,9 +15,9 @@ import path from 'node:path'
 import { fileURLToPath } from 'node:url'
 
 import { readPng } from './read-png.mjs'
-import { encodePng } from './src/png.mjs'
+import { encodePng } from '../src/png.mjs'
 
-const web = path.dirname(fileURLToPath(import.meta.url))
+const web = path.dirname(path.dirname(fileURLToPath(import.meta.url)))
 const root = path.dirname(web)
 export const WORKER = 'service-worker.js'
 export const ICON_SIZES = [256, 512]

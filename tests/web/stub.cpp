@@ -38,7 +38,7 @@
 #include <vector>
 
 #include "common/frameview.h"
-#include "orbex_web.h"
+#include "platform/web/orbex_web.h"
 
 namespace {
 

@@ -22,14 +22,14 @@ import path from 'node:path'
 import zlib from 'node:zlib'
 import { pathToFileURL } from 'node:url'
 
-import { MAX_FILES, MAX_FILE_BYTES, musicNames, usablePath } from './src/files.mjs'
-import { ZipError, listZip, unpack } from './src/zip.mjs'
+import { READ_LIMITS, START_MODULE_FILE } from '../src/constants.mjs'
+import { MAX_FILES, MAX_FILE_BYTES, musicNames, usablePath } from '../src/files.mjs'
+import { ZipError, listZip, unpack } from '../src/zip.mjs'
 
 // What a magazine can use, and so all that a site takes of it (an
 // allow-list: any other file could be served as a page that runs script
 // under the site's address, whatever its name says). The viewer's own files:
-export const VIEWER_FILES = new Set(['data/orbex.dat', 'data/chars.168', 'data/begin.raw', 'data/ende.pcx',
-  'data/BG_8b.pcx', 'data/cursor.pcx', 'extreme2.xm', 'orbex.cfg'])
+export const VIEWER_FILES = new Set([...READ_LIMITS.keys(), START_MODULE_FILE])
 // Modules, by the names the sound library plays (libopenmpt's), plain text
 // and pictures, which hosts serve as data.
 const MODULES = new Set(['669', 'amf', 'ams', 'c67', 'dbm', 'digi', 'dmf', 'dsm', 'dsym', 'dtm', 'far', 'fmt', 'gdm',

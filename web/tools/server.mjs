@@ -1,5 +1,5 @@
 #!/usr/bin/env node
-// Serves a built site on the loopback address: node web/server.mjs SITE_DIR [PORT]
+// Serves a built site on the loopback address: node web/tools/server.mjs SITE_DIR [PORT]
 // (web/serve.sh; default port 8000). PORT 0 takes a free one and prints the
 // address it took.
 //

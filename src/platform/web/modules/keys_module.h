@@ -1,7 +1,7 @@
 // The page's copy of the key codes and window messages: keys.mjs, an ES
 // module written from src/common/keys.def and src/common/win32.h, so that
 // the page, the SDL backend, scripts and the window procedure read one table.
-// Run by the browser build (keys_module.cpp, under Node); the tests read it
+// Written by the browser build (page_modules.cpp, under Node); the tests read it
 // in-process.
 #pragma once
 
@@ -56,8 +56,8 @@ inline void writeRule(std::ostream &out) {
 
 inline void writeKeysModule(std::ostream &out) {
     out << "// The viewer's window messages and key codes, for the page. Written by the\n"
-           "// build (web/keys_module.cpp) from src/common/win32.h and src/common/keys.def:\n"
-           "// change those, not this file.\n\n";
+           "// build (src/platform/web/modules/keys_module.h) from src/common/win32.h and\n"
+           "// src/common/keys.def: change those, not this file.\n\n";
 
     out << "// Window messages by name, with Windows' numbers (WM.KEYDOWN).\n"
            "export const WM = Object.freeze({\n";

@@ -15,11 +15,11 @@ import zlib from 'node:zlib'
 import { fileURLToPath, pathToFileURL } from 'node:url'
 
 import { copyInto } from './copy-magazine.mjs'
-import { HEIGHT, WIDTH } from './src/canvas.mjs'
-import { encodePng } from './src/png.mjs'
-import { ZipError, badName } from './src/zip.mjs'
+import { SCREEN_HEIGHT as HEIGHT, SCREEN_WIDTH as WIDTH } from '../src/constants.mjs'
+import { encodePng } from '../src/png.mjs'
+import { ZipError, badName } from '../src/zip.mjs'
 
-const web = path.dirname(fileURLToPath(import.meta.url))
+const web = path.dirname(path.dirname(fileURLToPath(import.meta.url)))
 export const SHELF = 'shelf.html'
 const START_PICTURE = 'data/begin.raw'
 
