@@ -9,11 +9,14 @@
 // at the first visible line instead of at byte 0, and draws the same pixels.
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <concepts>
 #include <cstdint>
 #include <limits>
 
 #include "common/geometry.h"
+#include "common/linkheader.h"
 #include "common/textcodes.h"
 #include "text/archive.h"
 
@@ -86,31 +89,30 @@ bool lineStartAt(std::int32_t line, PassPoint *at);
 // Called by the text: whether line begins by a line feed (see lineStarts).
 bool lineBeginsAtLineFeed(std::int32_t line);
 
+// What a walk hands its page: a step that begins a line (never line 0;
+// false stops the walk), an ordinary byte, a link's colour (blue, green,
+// red), a byte of a link's text, and a link's end (false stops the walk:
+// a followed article link switched the article).
+template <typename Page>
+concept LayoutPage = requires(Page &page, const PassPoint &at, const PassLink &link, std::uint8_t code,
+                              const std::uint8_t *colour, std::int32_t line, bool lineFeed) {
+    { page.lineBegins(at, line, lineFeed) } -> std::convertible_to<bool>;
+    page.glyph(code, at);
+    { page.linkColour(link) } -> std::convertible_to<const std::uint8_t *>;
+    page.linkGlyph(code, at, link, colour);
+    { page.linkEnds(link) } -> std::convertible_to<bool>;
+};
+
 namespace layout {
 
-// A one- or two-digit number of a link's header; p moves past the extra
-// digit ("]" follows two digits).
-inline std::int32_t readNumber(std::int32_t &p) {
-    std::int32_t value;
-    if (textByte(p + 2) == ']') {
-        value = (textByte(p) - 48) * 10 + (textByte(p + 1) - 48);
-        ++p;
-    } else {
-        value = textByte(p) - 48;
-    }
-    return value;
-}
-
-inline void readColours(std::int32_t p, PassLink &link) {
-    for (std::int32_t k = 0; k < 3; ++k) {
-        link.normal[k] = textByte(p + k);
-        link.hover[k] = textByte(p + 3 + k);
-    }
+inline void takeColours(const LinkHeader<std::int32_t> &header, PassLink &link) {
+    std::copy_n(header.normal, 3, link.normal);
+    std::copy_n(header.hover, 3, link.hover);
 }
 
 // Link text stays on the opening code's line, one column per byte, and
 // leaves at.index on the closing code (or the byte after 80 text bytes).
-template <typename Page>
+template <LayoutPage Page>
 void linkText(Page &page, PassPoint &at, const PassLink &link, std::uint8_t closing, const std::uint8_t *colour) {
     for (std::int32_t k = 0; k < LINK_TEXT_MAX && textByte(at.index) != closing; ++k) {
         page.linkGlyph(textByte(at.index), at, link, colour);
@@ -120,7 +122,7 @@ void linkText(Page &page, PassPoint &at, const PassLink &link, std::uint8_t clos
 }
 
 // False when the page stops the walk (a followed link switched the article).
-template <typename Page> bool articleLink(Page &page, PassPoint &at) {
+template <LayoutPage Page> bool articleLink(Page &page, PassPoint &at) {
     PassLink link;
     link.index = at.index;
     link.line = at.line;
@@ -134,29 +136,25 @@ template <typename Page> bool articleLink(Page &page, PassPoint &at) {
     // The zone counts the header's bytes as if they were text, minus 13.
     link.left = columnX(at.column);
     link.right = link.left + GLYPH_WIDTH * (d - 13);
-    std::int32_t p = at.index + 2;
-    link.target = readNumber(p);
-    p += 3;
-    link.targetLine = readNumber(p);
-    p += 2;
-    readColours(p, link);
-    at.index = p + 6;
+    const LinkHeader<std::int32_t> header = readArticleHeader(textByte, at.index);
+    link.target = header.target;
+    link.targetLine = header.targetLine;
+    takeColours(header, link);
+    at.index = header.text;
     linkText(page, at, link, ARTICLE_LINK_CODE, page.linkColour(link));
     return page.linkEnds(link);
 }
 
-template <typename Page> void musicLink(Page &page, PassPoint &at) {
+template <LayoutPage Page> void musicLink(Page &page, PassPoint &at) {
     PassLink link;
     link.music = true;
     link.index = at.index;
     link.line = at.line;
     link.column = at.column;
-    ++at.index;
-    for (std::int32_t k = 0; k < MUSIC_NAME_MAX && textByte(at.index) != '"'; ++k)
-        link.module[static_cast<std::size_t>(k)] = static_cast<char>(textByte(at.index++));
-    ++at.index;
-    readColours(at.index, link);
-    at.index += 6;
+    const LinkHeader<std::int32_t> header = readMusicHeader(textByte, at.index);
+    std::copy_n(header.module.begin(), header.moduleLength, link.module.begin());
+    takeColours(header, link);
+    at.index = header.text;
     std::int32_t m = LINK_TEXT_MAX;
     for (std::int32_t offset = 0; offset < LINK_TEXT_MAX; ++offset)
         if (textByte(at.index + offset) == MUSIC_LINK_CODE) {
@@ -175,14 +173,8 @@ template <typename Page> void musicLink(Page &page, PassPoint &at) {
 // The pass, from the counters at (the start of a step) to the end of the
 // buffer or to end (an index), whichever comes first. Lines from scroll on
 // are visible; without wholeText the pass ends at the first byte below the
-// window, as the page does. The page gets:
-//   bool lineBegins(const PassPoint &step, std::int32_t line, bool lineFeed)
-//       a step begins a line (never line 0); false stops the walk
-//   void glyph(std::uint8_t code, const PassPoint &at)   an ordinary byte
-//   const std::uint8_t *linkColour(const PassLink &)     blue, green, red
-//   void linkGlyph(std::uint8_t code, const PassPoint &at, const PassLink &, const std::uint8_t *colour)
-//   bool linkEnds(const PassLink &)       false stops the walk (article links)
-template <typename Page>
+// window, as the page does.
+template <LayoutPage Page>
 void walkPage(Page &page, PassPoint at, float scroll, std::int32_t end = static_cast<std::int32_t>(TEXT_SIZE),
               bool wholeText = false) {
     while (at.index < end && static_cast<std::size_t>(at.index) < TEXT_SIZE) {

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "articles.h"
+#include "common/linkheader.h"
 
 namespace orbex {
 
@@ -142,36 +143,30 @@ std::vector<Article> decodeArchive(const std::vector<std::uint8_t> &archive, Rep
     return articles;
 }
 
+// The tools keep a link's colours as red, green, blue.
+void takeColours(const LinkHeader<std::size_t> &header, ArticleLink &link) {
+    for (int c = 0; c < 3; ++c) {
+        link.normal[2 - c] = header.normal[c];
+        link.hover[2 - c] = header.hover[c];
+    }
+}
+
 std::vector<ArticleLink> findLinks(const std::vector<std::uint8_t> &text) {
     std::vector<ArticleLink> links;
+    const auto byteOf = [&](std::size_t i) { return at(text, i); };
     for (std::size_t i = 0; i < text.size(); ++i) {
         std::uint8_t b = text[i];
         if (b == COLOUR_CODE) {
             i += 3;
         } else if (b == ARTICLE_LINK_CODE) {
             ArticleLink link;
-            std::size_t p = i + 2;
-            if (at(text, p + 2) == ']') {
-                link.target = (at(text, p) - 48) * 10 + (at(text, p + 1) - 48);
-                ++p;
-            } else {
-                link.target = at(text, p) - 48;
-            }
-            p += 3;
-            if (at(text, p + 2) == ']') {
-                link.line = (at(text, p) - 48) * 10 + (at(text, p + 1) - 48);
-                ++p;
-            } else {
-                link.line = at(text, p) - 48;
-            }
-            p += 2;
-            for (int c = 0; c < 3; ++c) {
-                link.normal[2 - c] = at(text, p + c);
-                link.hover[2 - c] = at(text, p + 3 + c);
-            }
+            const LinkHeader<std::size_t> header = readArticleHeader(byteOf, i);
+            link.target = header.target;
+            link.line = header.targetLine;
+            takeColours(header, link);
+            std::size_t p = header.text;
             // The text runs to the closing code, or 80 bytes; the byte after
             // it is skipped either way.
-            p += 6;
             while (link.text.size() < std::size_t{LINK_TEXT_MAX} && at(text, p) != ARTICLE_LINK_CODE)
                 link.text += static_cast<char>(at(text, p++));
             link.closed = at(text, p) == ARTICLE_LINK_CODE;
@@ -180,17 +175,10 @@ std::vector<ArticleLink> findLinks(const std::vector<std::uint8_t> &text) {
         } else if (b == MUSIC_LINK_CODE) {
             ArticleLink link;
             link.music = true;
-            std::size_t p = i + 1;
-            while (link.file.size() < std::size_t{MUSIC_NAME_MAX} && at(text, p) != '"') {
-                link.file += static_cast<char>(at(text, p));
-                ++p;
-            }
-            ++p;
-            for (int c = 0; c < 3; ++c) {
-                link.normal[2 - c] = at(text, p + c);
-                link.hover[2 - c] = at(text, p + 3 + c);
-            }
-            p += 6;
+            const LinkHeader<std::size_t> header = readMusicHeader(byteOf, i);
+            link.file.assign(header.module.data(), header.moduleLength);
+            takeColours(header, link);
+            std::size_t p = header.text;
             std::size_t m = 0;
             while (m < std::size_t{LINK_TEXT_MAX} && at(text, p + m) != MUSIC_LINK_CODE)
                 ++m;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "common/linkheader.h"
 #include "encoding.h"
 #include "files.h"
 #include "shell/magazine.h"
@@ -113,6 +114,9 @@ class RecordWriter {
     std::size_t articles;
 
     int at(std::size_t k) const { return k < r.size() ? r[k] : -1; }
+    auto byteAt() const {
+        return [this](std::size_t k) { return at(k); };
+    }
     bool storable(std::size_t k) const { return k < r.size() && storableColourByte(r[k]); }
 
     void rawRange(std::size_t from, std::size_t to) {
@@ -194,21 +198,14 @@ class RecordWriter {
             return end + 1;
         }
         // The header as the viewer reads it, whatever its bytes.
-        p = i + 2;
-        if (at(p + 2) == ']')
-            ++p;
-        p += 3;
-        if (at(p + 2) == ']')
-            ++p;
-        p += 2;
-        rawRange(i, p + 6);
-        return oddLinkRest(p + 6, ARTICLE_LINK_CODE);
+        const std::size_t text = readArticleHeader(byteAt(), i).text;
+        rawRange(i, text);
+        return oddLinkRest(text, ARTICLE_LINK_CODE);
     }
 
     std::size_t musicLink(std::size_t i) {
-        std::size_t quote = i + 1;
-        while (quote - (i + 1) < std::size_t{MUSIC_NAME_MAX} && at(quote) >= 0 && at(quote) != '"')
-            ++quote;
+        // The quote, or the byte the viewer skips after a name without one.
+        const std::size_t quote = readMusicHeader(byteAt(), i).text - 7;
         bool canonical = at(quote) == '"' && quote > i + 1;
         // The name is one word of the tag.
         for (std::size_t k = i + 1; canonical && k < quote; ++k)
