@@ -15,17 +15,7 @@ std::string lineUtf8(const ArticleText &text, std::int32_t line) {
     std::string out;
     if (line < 0 || line >= text.lineCount)
         return out;
-    const TextLine &here = text.lines[line];
-    const std::int32_t end = text.lines[line + 1].firstCell;
-    // A line feed stands in column 0 of the line it starts.
-    std::int32_t next = line == 0 || here.afterLineFeed ? 1 : 0;
-    for (std::int32_t c = here.firstCell; c < end; ++c) {
-        const TextCell &cell = text.cells[c];
-        for (; next < cell.column; ++next)
-            out += ' ';
-        out += utf8Of(textCodePoint(cell.code));
-        next = next > cell.column ? next + 1 : cell.column + 1;
-    }
+    forEachRun(text, line, [&](const TextRun &run) { out += run.utf8; });
     return out;
 }
 

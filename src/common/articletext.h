@@ -7,8 +7,13 @@
 // happens here, at the edge.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
+
+#include "common/codepage.h"
 
 namespace orbex {
 
@@ -79,6 +84,67 @@ struct ArticleText {
 // bytes as spaces (the font may draw them, but as text they would be
 // controls), bytes the code page leaves undefined as U+FFFD.
 std::uint32_t textCodePoint(std::uint8_t code);
+
+// A stretch of one line in one link and one colour, as the page shows it.
+struct TextRun {
+    // Its characters in column order, an empty column as a space: those
+    // before it (after a link) and within it, and those after it up to the
+    // next run.
+    std::string utf8;
+    // Where in utf8 its first character that is not a space begins (the
+    // size of utf8 when all are): the colour starts there.
+    std::size_t shownFrom = 0;
+    // Where its first character begins: after the empty columns that open
+    // a line (a line's first run only), which lie before its link.
+    std::size_t firstCellAt = 0;
+    std::int16_t link = NO_LINK;
+    std::uint8_t red = 0, green = 0, blue = 0;
+};
+
+// The line's runs, left to right: visit(const TextRun &). A space takes any
+// colour; another colour or another link starts a run (a run's colour is its
+// first character's). The one walk from a line to its colours, for the
+// text, the page's text and the edition alike.
+template <typename Visit> void forEachRun(const ArticleText &text, std::int32_t line, Visit &&visit) {
+    const TextLine &here = text.lines[line];
+    const std::int32_t end = text.lines[line + 1].firstCell;
+    // A line feed stands in column 0 of the line it starts.
+    std::int32_t next = line == 0 || here.afterLineFeed ? 1 : 0;
+    TextRun run;
+    bool open = false;
+    for (std::int32_t c = here.firstCell; c < end; ++c) {
+        const TextCell &cell = text.cells[c];
+        run.utf8.append(static_cast<std::size_t>(std::max(0, cell.column - next)), ' ');
+        next = std::max<std::int32_t>(next, cell.column) + 1;
+        const bool shown = cell.code != ' ';
+        if (open && (cell.link != run.link ||
+                     (shown && (cell.red != run.red || cell.green != run.green || cell.blue != run.blue)))) {
+            if (run.shownFrom == std::string::npos)
+                run.shownFrom = run.utf8.size();
+            visit(std::as_const(run));
+            run.utf8.clear();
+            open = false;
+        }
+        if (!open) {
+            run.link = cell.link;
+            run.red = cell.red;
+            run.green = cell.green;
+            run.blue = cell.blue;
+            run.shownFrom = std::string::npos;
+            run.firstCellAt = run.utf8.size();
+            open = true;
+        }
+        if (shown && run.shownFrom == std::string::npos)
+            run.shownFrom = run.utf8.size();
+        appendUtf8(run.utf8, textCodePoint(cell.code));
+    }
+    if (open) {
+        if (run.shownFrom == std::string::npos)
+            run.shownFrom = run.utf8.size();
+        visit(std::as_const(run));
+    }
+}
+
 // One line as UTF-8: its characters in column order, an empty column (the
 // one after a link) as a space.
 std::string lineUtf8(const ArticleText &text, std::int32_t line);

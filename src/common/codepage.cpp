@@ -27,8 +27,7 @@ int cp1252Byte(std::uint32_t codePoint) {
     return -1;
 }
 
-std::string utf8Of(std::uint32_t cp) {
-    std::string out;
+void appendUtf8(std::string &out, std::uint32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
     } else if (cp < 0x800) {
@@ -44,6 +43,11 @@ std::string utf8Of(std::uint32_t cp) {
         out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (cp & 0x3F));
     }
+}
+
+std::string utf8Of(std::uint32_t cp) {
+    std::string out;
+    appendUtf8(out, cp);
     return out;
 }
 

@@ -17,6 +17,8 @@ std::uint32_t cp1252CodePoint(std::uint8_t byte);
 int cp1252Byte(std::uint32_t codePoint);
 // A code point as UTF-8.
 std::string utf8Of(std::uint32_t codePoint);
+// The same, appended: a line's characters go by the thousand.
+void appendUtf8(std::string &out, std::uint32_t codePoint);
 // A zero-terminated Windows-1252 text as UTF-8; undefined bytes become U+FFFD.
 // Called by the backends for message boxes and the window title, and by
 // orbex-tool.

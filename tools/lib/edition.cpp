@@ -70,36 +70,32 @@ std::string linkOpening(const TextLink &link, const Contents &contents) {
 // One line: its characters in their colours, a link's text inside its link,
 // the empty column after a link as a space (as the page shows it).
 std::string lineHtml(const ArticleText &text, std::int32_t line, const Contents &contents) {
-    const TextLine &here = text.lines[line];
-    const std::int32_t end = text.lines[line + 1].firstCell;
-    std::int32_t next = line == 0 || here.afterLineFeed ? 1 : 0;
     std::string out = "<p id=\"l" + std::to_string(line) + "\">";
     std::int32_t openLink = NO_LINK;
     std::string colour;
-    for (std::int32_t c = here.firstCell; c < end; ++c) {
-        const TextCell &cell = text.cells[c];
-        for (; next < cell.column; ++next)
-            out += ' ';
-        if (cell.link != openLink) {
+    forEachRun(text, line, [&](const TextRun &run) {
+        out += xmlEscaped(run.utf8.substr(0, run.firstCellAt));
+        if (run.link != openLink) {
             if (!colour.empty())
                 out += "</span>";
             colour.clear();
             if (openLink != NO_LINK)
                 out += linkClosing(text.links[openLink], contents);
-            openLink = cell.link;
+            openLink = run.link;
             if (openLink != NO_LINK)
                 out += linkOpening(text.links[openLink], contents);
         }
-        const std::string cellColour = hexColour(cell.red, cell.green, cell.blue);
-        if (cellColour != colour && cell.code != ' ') {
+        // Spaces before its first character stay in the colour before it.
+        out += xmlEscaped(run.utf8.substr(run.firstCellAt, run.shownFrom - run.firstCellAt));
+        const std::string runColour = hexColour(run.red, run.green, run.blue);
+        if (run.shownFrom < run.utf8.size() && runColour != colour) {
             if (!colour.empty())
                 out += "</span>";
-            colour = cellColour;
+            colour = runColour;
             out += "<span style=\"color:" + colour + "\">";
         }
-        out += xmlEscaped(utf8Of(textCodePoint(cell.code)));
-        next = next > cell.column ? next + 1 : cell.column + 1;
-    }
+        out += xmlEscaped(run.utf8.substr(run.shownFrom));
+    });
     if (!colour.empty())
         out += "</span>";
     if (openLink != NO_LINK)

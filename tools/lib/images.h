@@ -1,5 +1,7 @@
 // Pictures for the magazine: PNG sources in, the viewer's PCX and raw
-// pictures out, and a PCX decoder for checking what was written.
+// pictures out, and a PCX decoder for checking what was written. One job a
+// file: PNG (pngimages.cpp), colour reduction (quantize.cpp), the viewer's
+// formats (pcx.cpp).
 #pragma once
 
 #include <array>
@@ -36,6 +38,12 @@ enum class PictureKind { Screen, Pointer };
 // where its hot spot is), cutting what sticks out.
 enum class Fit { None, Scale, Pad };
 
+// "640x480": a size in a message.
+inline std::string sizeText(std::uint64_t width, std::uint64_t height) {
+    return std::to_string(width) + "x" + std::to_string(height);
+}
+
+// PNG in and out (pngimages.cpp).
 int pictureWidth(PictureKind kind);
 int pictureHeight(PictureKind kind);
 
@@ -59,6 +67,7 @@ bool writePng(const std::string &path, const RgbImage &image);
 // The size a PNG's header gives, without decoding; false when it has none.
 bool pngSize(const std::vector<std::uint8_t> &png, std::uint32_t &width, std::uint32_t &height);
 
+// Colour reduction (quantize.cpp).
 struct QuantizeOptions {
     bool dither = false;
     // Keeps pure black apart: black pixels get the black entry, no other
@@ -67,6 +76,7 @@ struct QuantizeOptions {
 };
 // Up to 256 colours are kept exactly; more are reduced with libimagequant.
 IndexedImage quantize(const RgbImage &image, Report &report, const QuantizeOptions &options = {});
+// The viewer's PCX and raw pictures (pcx.cpp).
 // An 8-bit single-plane run-length PCX (version 5) with its palette at the
 // end. The viewer reads rows of exactly width bytes, so the width must be even
 // for the written lines to need no padding.

@@ -44,29 +44,9 @@ void quoted(std::string &out, const std::string &utf8) {
     out += '"';
 }
 
-// A cell's colour as 0xRRGGBB.
-std::uint32_t colourOf(const TextCell &cell) {
-    return (static_cast<std::uint32_t>(cell.red) << 16) | (static_cast<std::uint32_t>(cell.green) << 8) | cell.blue;
-}
-
 void appendHexColour(std::string &out, std::uint32_t rgb) {
     for (int shift = 20; shift >= 0; shift -= 4)
         out += HEX_DIGITS[(rgb >> shift) & 15];
-}
-
-// A code point as UTF-8, without a string of its own: a line's cells are
-// appended by the thousand.
-void appendUtf8(std::string &out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
 }
 
 // What a line shows, as a 64-bit hash of its cells (character, column,
@@ -104,50 +84,21 @@ std::uint64_t lineHash(const ArticleText &text, std::int32_t line) {
 }
 
 // One line as [text, "rrggbb", link] runs (the link by its place in the
-// text, -1 for none); the empty column after a link is a space of the run
-// before it, as lineUtf8 writes it.
+// text, -1 for none).
 void lineRuns(std::string &out, const ArticleText &text, std::int32_t line) {
-    const TextLine &here = text.lines[line];
-    const std::int32_t end = text.lines[line + 1].firstCell;
-    std::int32_t next = line == 0 || here.afterLineFeed ? 1 : 0;
-    std::string run;
-    std::uint32_t colour = 0xFFFFFF;
-    std::int32_t link = NO_LINK;
+    out += '[';
     bool first = true;
-    auto flush = [&] {
-        if (run.empty())
-            return;
+    forEachRun(text, line, [&](const TextRun &run) {
         out += first ? "[" : ",[";
         first = false;
-        quoted(out, run);
+        quoted(out, run.utf8);
         out += ",\"";
-        appendHexColour(out, colour);
+        appendHexColour(out, (static_cast<std::uint32_t>(run.red) << 16) |
+                                 (static_cast<std::uint32_t>(run.green) << 8) | run.blue);
         out += "\",";
-        out += std::to_string(link == NO_LINK ? -1 : text.links[link].index);
+        out += std::to_string(run.link == NO_LINK ? -1 : text.links[run.link].index);
         out += ']';
-        run.clear();
-    };
-    out += '[';
-    for (std::int32_t c = here.firstCell; c < end; ++c) {
-        const TextCell &cell = text.cells[c];
-        const std::int32_t column = cell.column;
-        const std::int32_t gap = std::max(0, column - next);
-        const std::uint32_t cellColour = colourOf(cell);
-        // Spaces take any colour; a new colour or link starts a run.
-        if (!run.empty() && (cell.link != link || (cellColour != colour && cell.code != ' '))) {
-            run.append(static_cast<std::size_t>(gap), ' ');
-            next += gap;
-            flush();
-        }
-        if (run.empty()) {
-            link = cell.link;
-            colour = cellColour;
-        }
-        run.append(static_cast<std::size_t>(std::max(0, column - next)), ' ');
-        next = std::max(next, column) + 1;
-        appendUtf8(run, textCodePoint(cell.code));
-    }
-    flush();
+    });
     out += ']';
 }
 
