@@ -6,6 +6,6 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 build="${1:-$root/build}"
-cmake --build "$build" -j 2 --target orbex magazine orbex_tests
+cmake --build "$build" -j 2 --target orbex magazine e2e_tests
 cd "$build"
 ORBEX_REFRESH_REFERENCES=1 ctest --output-on-failure -R '^RegressionTour\.'

@@ -1,5 +1,8 @@
 #include "support/magazine.h"
 
+#include "articles.h"
+#include "fontsource.h"
+#include "images.h"
 #include "support/page_files.h"
 
 namespace orbex::test {
@@ -47,6 +50,36 @@ std::string archiveOf(std::initializer_list<std::string> articles) {
     for (const std::string &article : articles)
         archive += article + '\x9E';
     return archive;
+}
+
+void buildSampleMagazine() {
+    std::vector<ArticleSource> sources;
+    Report report;
+    ASSERT_TRUE(loadArticleSources(ORBEX_MAGAZINE_SOURCES "/articles", sources, report));
+    std::vector<std::uint8_t> archive;
+    ASSERT_TRUE(buildArchive(sources, archive, report)) << report.errors.front();
+    EXPECT_TRUE(report.warnings.empty()) << report.warnings.front();
+    ASSERT_TRUE(writeBytes("data/orbex.dat", archive));
+
+    std::vector<std::uint8_t> source;
+    ASSERT_TRUE(readBytes(ORBEX_MAGAZINE_SOURCES "/font.hex", source));
+    ASSERT_TRUE(writeBytes("data/chars.168",
+                           buildFont(parseHexFont(std::string(source.begin(), source.end()), report), report)));
+    struct Picture {
+        const char *source, *target;
+    } pictures[] = {{"ende", "data/ende.pcx"}, {"bg", "data/BG_8b.pcx"}, {"cursor", "data/cursor.pcx"}};
+    for (const Picture &p : pictures) {
+        RgbImage image;
+        std::vector<std::uint8_t> pcx;
+        ASSERT_TRUE(readPng(std::string(ORBEX_MAGAZINE_SOURCES "/pictures/") + p.source + ".png", image, report));
+        ASSERT_TRUE(encodePcx(quantize(image, report), pcx, report));
+        ASSERT_TRUE(writeBytes(p.target, pcx));
+    }
+    RgbImage start;
+    std::vector<std::uint8_t> raw;
+    ASSERT_TRUE(readPng(ORBEX_MAGAZINE_SOURCES "/pictures/begin.png", start, report));
+    ASSERT_TRUE(encodeRaw(start, raw, report));
+    ASSERT_TRUE(writeBytes("data/begin.raw", raw));
 }
 
 } // namespace orbex::test

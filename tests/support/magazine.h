@@ -42,6 +42,9 @@ struct TestMagazine {
 // there; never the orbex.cfg or orbex.log that a run (./run.sh) left in it.
 void copySampleMagazine(const std::filesystem::path &folder);
 
+// The sample magazine from its sources into the working directory.
+void buildSampleMagazine();
+
 // Articles joined into an archive, each ended by the separator 0x9E.
 std::string archiveOf(std::initializer_list<std::string> articles);
 

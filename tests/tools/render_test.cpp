@@ -5,8 +5,10 @@
 
 #include "articles.h"
 #include "images.h"
+#include "render.h"
 #include "support/child.h"
 #include "support/magazine.h"
+#include "support/reports.h"
 #include "support/viewer_test.h"
 
 namespace orbex::test {
@@ -118,6 +120,34 @@ TEST_F(RenderAgreement, TheFirstFrameAfterAMoveShowsTheOldScrollBar) {
     EXPECT_EQ(difference(moved, after, 0, 637), "");
     EXPECT_EQ(difference(moved, before, 637, 640), "");
     EXPECT_NE(difference(moved, after, 637, 640), "");
+}
+
+class RenderTest : public ViewerTest {};
+
+TEST_F(RenderTest, RenderDrawsAPageWithTheViewersCode) {
+    buildSampleMagazine();
+    Report report;
+    ASSERT_TRUE(renderArticle(".", 3, 0, "page.png", report)) << report.errors.front();
+    RgbImage page;
+    ASSERT_TRUE(readPng("page.png", page, report));
+    ASSERT_EQ(page.width, 640);
+    // "Autor: ..." in white at (15, 180) over the dark strip of the background.
+    int white = 0;
+    for (int y = 180; y < 196; ++y)
+        for (int x = 15; x < 63; ++x) {
+            const std::uint8_t *p = &page.rgb[(y * 640 + x) * 3];
+            white += p[0] == 255 && p[1] == 255 && p[2] == 255;
+        }
+    EXPECT_GT(white, 40);
+}
+
+TEST_F(RenderTest, RenderReportsWhatStopsTheViewer) {
+    buildSampleMagazine();
+    std::filesystem::remove("data/BG_8b.pcx");
+    Report report;
+    EXPECT_FALSE(renderArticle(".", 1, 0, "page.png", report));
+    EXPECT_TRUE(hasError(report, "BackgroundPIC"));
+    EXPECT_FALSE(std::filesystem::exists("page.png"));
 }
 
 } // namespace
