@@ -14,8 +14,10 @@ namespace {
 constexpr char LINK_IN_PLACE[] = "a symbolic link is in its place";
 
 // The mounted folder's opener, or nullptr for the disk.
+// Reset by unmountZip(), through setMountedFolder.
 MountedOpen mountedOpen = nullptr;
-// Where files may still be arriving, or nullptr.
+// Where files may still be arriving, or nullptr. Set by the backend that
+// has them: Reset by shutdownBackend().
 FileWait fileWait = nullptr;
 
 bool isRelative(const char *name) { return name[0] != '/'; }

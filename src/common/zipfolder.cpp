@@ -168,6 +168,7 @@ int closeEntry(void *cookie) {
     return 0;
 }
 
+// The magazine's zip while it is the folder. Reset by unmountZip().
 std::unique_ptr<ZipFolder> mounted;
 
 UniqueFile openMounted(const char *name) { return mounted->openFile(name); }

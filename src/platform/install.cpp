@@ -44,6 +44,7 @@ struct Installed {
     BackendParts parts;
 };
 
+// Not state: the calls themselves, which keep nothing.
 PlatformCalls calls;
 Installed installed;
 

@@ -13,9 +13,8 @@ PageTextState pageTextState;
 namespace {
 
 PageTextState &state = pageTextState;
-// What articleTextAt hands out: made afresh by every call, so it holds no
-// state of its own (and, with its non-zero defaults, stays out of the big
-// state).
+// Not state: what articleTextAt hands out, made afresh by every call (and,
+// with its non-zero defaults, kept out of the big state).
 ArticleText view;
 
 // A first line past every line: the whole text lies above the window.

@@ -4,6 +4,7 @@
 
 #include "base/ownfiles.h"
 #include "base/settings.h"
+#include "common/zipfolder.h"
 #include "display/display.h"
 #include "music/music.h"
 #include "picture/pcx.h"
@@ -30,6 +31,8 @@ void resetViewer() {
     // Every subsystem keeps all of its variables in one of these.
     startAfresh(viewerSettings, runState, ownFilesState, archiveState, fontState, pixelFormat, indexedPicture, pictures,
                 musicState, mouseState, frameState, layoutState, pageTextState);
+    // The magazine's zip, mounted as its folder (shell/magazine.cpp).
+    unmountZip();
 }
 
 } // namespace orbex

@@ -20,6 +20,8 @@ namespace orbex::sdl {
 namespace {
 
 std::atomic<bool> gone{false};
+// Not state: the platform's calls, one object for the whole run, told again
+// with every window.
 Platform *told = nullptr;
 
 using IOErrorHandler = int (*)(Display *);
