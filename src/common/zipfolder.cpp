@@ -173,6 +173,71 @@ std::unique_ptr<ZipFolder> mounted;
 
 UniqueFile openMounted(const char *name) { return mounted->openFile(name); }
 
+// Why one entry cannot be part of a magazine, or Ok.
+ZipVerdict entryVerdict(const ZipRecord &record, std::string_view name, EntryType type, std::string *why) {
+    auto refuse = [&](ZipVerdict verdict, const std::string &reason) {
+        *why = "entry " + terminalText(record.name) + reason;
+        return verdict;
+    };
+    if (ZipVerdict verdict = nameVerdict(name); verdict != ZipVerdict::Ok)
+        return refuse(verdict, verdict == ZipVerdict::Outside
+                                   ? " lies outside the magazine's folder"
+                                   : " has a name no magazine file has (a backslash, or an empty part)");
+    if (type == EntryType::Link)
+        return refuse(ZipVerdict::Link, " is a symbolic link, which the viewer does not follow");
+    if (type == EntryType::Other)
+        return refuse(ZipVerdict::Special, " is neither a file nor a folder");
+    if (type == EntryType::File) {
+        if ((record.flags & (FLAG_ENCRYPTED | FLAG_STRONG_ENCRYPTION)) != 0)
+            return refuse(ZipVerdict::Encrypted, " is encrypted");
+        if (record.method != STORED && record.method != DEFLATED)
+            return refuse(ZipVerdict::Method, " is compressed in a way the viewer cannot read");
+        if (record.method == STORED && record.packed != record.size)
+            return refuse(ZipVerdict::Damaged, " is damaged (its two sizes differ)");
+    }
+    return ZipVerdict::Ok;
+}
+
+// The entries in plain form (the names' bytes as they are, as a folder's
+// names are on the disk), each checked; a Mac's metadata left out.
+ZipVerdict plainEntries(const std::vector<ZipRecord> &records, std::vector<PlainEntry> &entries, std::string *why) {
+    std::vector<std::string_view> parts;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const ZipRecord &record = records[i];
+        std::string_view name = record.name;
+        const EntryType type = typeOf(record);
+        if (!name.empty() && name.back() == '/')
+            name.remove_suffix(1);
+        if (ZipVerdict verdict = entryVerdict(record, name, type, why); verdict != ZipVerdict::Ok)
+            return verdict;
+        // A Mac adds its own metadata beside what it zips; it is no part of
+        // the magazine, and would hide the magazine's one top folder.
+        if (name.substr(0, MAC_METADATA.size()) == MAC_METADATA ||
+            (type == EntryType::Folder && name == MAC_METADATA.substr(0, MAC_METADATA.size() - 1)))
+            continue;
+        plainParts(name, parts);
+        entries.push_back({joined(parts), type == EntryType::Folder, i, record.size});
+    }
+    return ZipVerdict::Ok;
+}
+
+// One folder around everything is the magazine's folder ("issue3"), unless
+// the magazine's archive stands at the top; empty when there is none.
+std::string topFolderOf(const std::vector<PlainEntry> &entries) {
+    if (std::any_of(entries.begin(), entries.end(),
+                    [](const PlainEntry &e) { return !e.folder && e.name == ARCHIVE_NAME; }))
+        return {};
+    std::string top;
+    for (const PlainEntry &e : entries) {
+        std::string first = e.name.substr(0, e.name.find('/'));
+        bool inside = e.name.size() > first.size() || e.folder;
+        if (first.empty() || !inside || (!top.empty() && first != top))
+            return {};
+        top = first;
+    }
+    return top;
+}
+
 } // namespace
 
 std::unique_ptr<ZipFolder> ZipFolder::open(int fd, const std::string &shown, std::string *why, ZipVerdict *verdict) {
@@ -216,73 +281,28 @@ ZipFolder::~ZipFolder() {
 }
 
 ZipVerdict ZipFolder::check(const std::vector<ZipRecord> &records, std::string *why) {
+    std::vector<PlainEntry> entries;
+    if (ZipVerdict verdict = plainEntries(records, entries, why); verdict != ZipVerdict::Ok)
+        return verdict;
+    // The magazine's archive at the top keeps every name as it is.
+    const std::string top = topFolderOf(entries);
+    if (!top.empty())
+        topFolder = top + "/";
+    return fileEntries(entries, why);
+}
+
+// Each file under its name below the top folder, within the read limits;
+// every folder on the way to a file a folder, and no file one.
+ZipVerdict ZipFolder::fileEntries(const std::vector<PlainEntry> &entries, std::string *why) {
     auto refuse = [&](ZipVerdict verdict, const std::string &reason) {
         *why = reason;
         return verdict;
     };
-    struct Entry {
-        std::string name; // plain, from the zip's top
-        EntryType type;
-        zip_uint64_t index;
-        std::uint64_t size;
-    };
-    std::vector<Entry> entries;
-    std::vector<std::string_view> parts;
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        const ZipRecord &record = records[i];
-        // The names' bytes as they are, as a folder's names are on the disk.
-        std::string_view name = record.name;
-        const std::string entry = "entry " + terminalText(name);
-        EntryType type = typeOf(record);
-        if (!name.empty() && name.back() == '/')
-            name.remove_suffix(1);
-        if (ZipVerdict verdict = nameVerdict(name); verdict != ZipVerdict::Ok)
-            return refuse(verdict, entry + (verdict == ZipVerdict::Outside
-                                                ? " lies outside the magazine's folder"
-                                                : " has a name no magazine file has (a backslash, or an empty part)"));
-        if (type == EntryType::Link)
-            return refuse(ZipVerdict::Link, entry + " is a symbolic link, which the viewer does not follow");
-        if (type == EntryType::Other)
-            return refuse(ZipVerdict::Special, entry + " is neither a file nor a folder");
-        if (type == EntryType::File) {
-            if ((record.flags & (FLAG_ENCRYPTED | FLAG_STRONG_ENCRYPTION)) != 0)
-                return refuse(ZipVerdict::Encrypted, entry + " is encrypted");
-            if (record.method != STORED && record.method != DEFLATED)
-                return refuse(ZipVerdict::Method, entry + " is compressed in a way the viewer cannot read");
-            if (record.method == STORED && record.packed != record.size)
-                return refuse(ZipVerdict::Damaged, entry + " is damaged (its two sizes differ)");
-        }
-        // A Mac adds its own metadata beside what it zips; it is no part of
-        // the magazine, and would hide the magazine's one top folder.
-        if (name.substr(0, MAC_METADATA.size()) == MAC_METADATA ||
-            (type == EntryType::Folder && name == MAC_METADATA.substr(0, MAC_METADATA.size() - 1)))
-            continue;
-        plainParts(name, parts);
-        entries.push_back({joined(parts), type, i, record.size});
-    }
-
-    // One folder around everything is the magazine's folder, unless the
-    // magazine's archive stands at the top.
-    bool archiveAtTop = std::any_of(entries.begin(), entries.end(),
-                                    [](const Entry &e) { return e.type == EntryType::File && e.name == ARCHIVE_NAME; });
-    std::string top;
-    for (const Entry &e : entries) {
-        std::string first = e.name.substr(0, e.name.find('/'));
-        bool inside = e.name.size() > first.size() || e.type == EntryType::Folder;
-        if (first.empty() || !inside || (!top.empty() && first != top)) {
-            top.clear();
-            break;
-        }
-        top = first;
-    }
-    if (!archiveAtTop && !top.empty())
-        topFolder = top + "/";
-
     std::uint64_t total = 0;
-    for (const Entry &e : entries) {
+    for (const PlainEntry &e : entries) {
         std::string name = e.name.substr(std::min(topFolder.size(), e.name.size()));
         std::string entry = "entry " + terminalText(e.name);
-        if (e.type == EntryType::Folder) {
+        if (e.folder) {
             if (!name.empty())
                 folders.insert(name);
             continue;
@@ -299,7 +319,6 @@ ZipVerdict ZipFolder::check(const std::vector<ZipRecord> &records, std::string *
         if (!files.emplace(name, Found{Kind::File, e.size, e.index}).second)
             return refuse(ZipVerdict::Duplicate, "two entries are named " + terminalText(e.name));
     }
-    // Every folder on the way to a file is a folder, and no file is one.
     for (const auto &[name, found] : files)
         for (std::size_t slash = name.find('/'); slash != std::string::npos; slash = name.find('/', slash + 1))
             folders.insert(name.substr(0, slash));

@@ -26,6 +26,14 @@ using zip_t = struct zip;
 
 namespace orbex {
 
+// A zip entry in plain form, from the zip's top (zipfolder.cpp).
+struct PlainEntry {
+    std::string name;
+    bool folder = false;
+    std::uint64_t index = 0;
+    std::uint64_t size = 0;
+};
+
 class ZipFolder {
   public:
     enum class Kind : std::uint8_t { File, Folder, Missing, Outside };
@@ -60,6 +68,7 @@ class ZipFolder {
   private:
     ZipFolder() = default;
     ZipVerdict check(const std::vector<ZipRecord> &records, std::string *why);
+    ZipVerdict fileEntries(const std::vector<PlainEntry> &entries, std::string *why);
     ZipVerdict checkData(std::string *why) const;
 
     zip_t *archive = nullptr;

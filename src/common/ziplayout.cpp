@@ -93,6 +93,9 @@ struct Directory {
     std::uint64_t end = 0; // where what follows the table begins
 };
 
+// The end records read field by field in the format's order (the zip64
+// locator and record only when the plain record says so): one reading,
+// longer than most, that follows the specification's layout line by line.
 bool findDirectory(Reader &zip, Directory &directory) {
     const std::size_t tail = static_cast<std::size_t>(std::min<std::uint64_t>(zip.size, END_BYTES + MAX_COMMENT));
     std::vector<std::uint8_t> bytes;
@@ -241,6 +244,7 @@ bool readRecords(Reader &zip, const Directory &directory, std::vector<ZipRecord>
 
 // The local header agrees with the record, and the data descriptor behind
 // the data where the flags say there is one; end gets where the entry ends.
+// Field by field in the format's order, as findDirectory reads its own.
 bool checkLocal(Reader &zip, ZipRecord &record, const Header &central, std::uint64_t directoryAt, std::uint64_t &end) {
     const std::string name = quoted(record.name);
     std::vector<std::uint8_t> bytes;

@@ -58,6 +58,8 @@ bool setDisplayModeByChoice() {
 
 } // namespace
 
+// The original's start of the display, step by step with its log lines in
+// their order; kept in one piece so that order is read in one place.
 int doInit(HINSTANCE hInstance, int nCmdShow, WNDPROC lpfnWndProc, InitFailureHandler reportInitFailure) {
     writeLog("doInit\n");
 

@@ -31,7 +31,9 @@ void onRightButton() {
 }
 
 // Comparisons with integer expressions are made as the original did: the
-// integer sum first, then converted to float.
+// integer sum first, then converted to float. One switch over the keys, as
+// long as the key table it is: split, the keys' order and fall-throughs,
+// which are the original's behaviour, would no longer read at a glance.
 void onKey(WPARAM key) {
     const std::int32_t L = nLineCount;
     switch (key) {

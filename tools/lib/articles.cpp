@@ -88,6 +88,10 @@ class Compiler {
     bool run();
 
   private:
+    std::string plainText() const;
+    void readHeader(std::string &text);
+    void readBody(const std::string &text);
+    void finish();
     const ArticleSource &source;
     Article &article;
     Listed problems;
@@ -375,17 +379,30 @@ void Compiler::closeLink(Open kind) {
 }
 
 bool Compiler::run() {
+    std::string text = plainText();
+    article = Article{};
+    readHeader(text);
+    readBody(text);
+    finish();
+    return problems.errors() == 0;
+}
+
+// The source without a byte order mark, its CR LF line ends read as LF:
+// sources come from any editor.
+std::string Compiler::plainText() const {
     std::string text = source.text;
     if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
         text.erase(0, 3);
-    // Sources from any editor: CR LF line ends read as LF.
     std::string unix;
     for (std::size_t i = 0; i < text.size(); ++i)
         if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
             unix += text[i];
-    text = unix;
+    return unix;
+}
 
-    article = Article{};
+// What comes before the text: "verbatim", or the title and author lines, and
+// the empty lines the viewer skips.
+void Compiler::readHeader(std::string &text) {
     if (text.compare(0, VERBATIM.size(), VERBATIM) == 0 &&
         (text.size() == VERBATIM.size() || text[VERBATIM.size()] == '\n')) {
         // The record as the lines below give it, lead byte and all.
@@ -406,7 +423,9 @@ bool Compiler::run() {
         ++blank;
     text.erase(0, blank);
     line += static_cast<int>(blank);
+}
 
+void Compiler::readBody(const std::string &text) {
     // The next line end and the next "}" are looked for only once pos has
     // passed the last ones found, so a long line full of "{" costs no more
     // than its length.
@@ -459,6 +478,10 @@ bool Compiler::run() {
                 emitText(static_cast<std::uint8_t>(b));
         }
     }
+}
+
+// A link left open, and what the viewer will see of the record.
+void Compiler::finish() {
     if (open != Open::None) {
         error("the link opened on line " + std::to_string(openLine) + " is not closed");
         closeLink(open);
@@ -476,7 +499,6 @@ bool Compiler::run() {
     if (viewed.textCut)
         warn("the text is longer than the " + std::to_string(TEXT_SIZE) +
              " bytes the viewer holds; it shows the first");
-    return problems.errors() == 0;
 }
 
 } // namespace

@@ -97,34 +97,9 @@ void checkStartPicture(const Folder &folder, Report &report) {
         report.error(name + ": " + std::to_string(read.size) + " bytes, the viewer reads 921600");
 }
 
-// Checks data/orbex.dat as the viewer reads it; returns the music links'
-// module names.
-std::vector<std::string> checkArchive(const Folder &folder, Report &report) {
-    const std::string name = "data/orbex.dat";
-    std::vector<std::string> modules;
-    std::vector<std::uint8_t> file;
-    FileRead read = folder.read(name, file, ARCHIVE_READ_BYTES, ReadMode::Head);
-    std::uint64_t size = read.size;
-    if (read.result != ReadResult::Ok) {
-        report.error(readProblem(read.where, read.result));
-        return modules;
-    }
-    Listed listed(report, name);
-    for (std::size_t i = 0; i < file.size(); ++i)
-        if (file[i] == 0x0D || file[i] == 0x1A) {
-            listed.error(std::string(file[i] == 0x0D ? "byte 0x0D" : "byte 0x1A") + " at offset " + std::to_string(i) +
-                         ": the viewer reads the archive in text mode and loses it");
-            break;
-        }
-    bool cut = false;
-    std::vector<std::uint8_t> view = viewerArchiveBytes(file, cut);
-    file = {};
-    if (cut)
-        listed.error(std::to_string(size) + " bytes; the viewer reads only the first " +
-                     std::to_string(ARCHIVE_SIZE - 1) + " and loses the rest");
-
-    // Two passes, one article at a time: the line counts first, for the
-    // links that point into other articles.
+// The archive's first pass: each article's form, and its line count for
+// the links that point into it.
+std::vector<int> checkArticles(const std::vector<std::uint8_t> &view, Listed &listed) {
     std::vector<int> lineCounts;
     Report form;
     forEachArticle(
@@ -149,6 +124,14 @@ std::vector<std::string> checkArchive(const Folder &folder, Report &report) {
         listed.error(e);
     for (const std::string &w : form.warnings)
         listed.warn(w);
+    return lineCounts;
+}
+
+// The second pass: every link's target; returns the music links' module
+// names, each once, in order.
+std::vector<std::string> checkLinks(const std::vector<std::uint8_t> &view, const std::vector<int> &lineCounts,
+                                    Listed &listed) {
+    std::vector<std::string> modules;
     std::map<std::string, bool> seen;
     Report ignored;
     forEachArticle(
@@ -176,6 +159,35 @@ std::vector<std::string> checkArchive(const Folder &folder, Report &report) {
         },
         ignored);
     return modules;
+}
+
+// Checks data/orbex.dat as the viewer reads it; returns the music links'
+// module names.
+std::vector<std::string> checkArchive(const Folder &folder, Report &report) {
+    const std::string name = "data/orbex.dat";
+    std::vector<std::uint8_t> file;
+    FileRead read = folder.read(name, file, ARCHIVE_READ_BYTES, ReadMode::Head);
+    std::uint64_t size = read.size;
+    if (read.result != ReadResult::Ok) {
+        report.error(readProblem(read.where, read.result));
+        return {};
+    }
+    Listed listed(report, name);
+    for (std::size_t i = 0; i < file.size(); ++i)
+        if (file[i] == 0x0D || file[i] == 0x1A) {
+            listed.error(std::string(file[i] == 0x0D ? "byte 0x0D" : "byte 0x1A") + " at offset " + std::to_string(i) +
+                         ": the viewer reads the archive in text mode and loses it");
+            break;
+        }
+    bool cut = false;
+    std::vector<std::uint8_t> view = viewerArchiveBytes(file, cut);
+    file = {};
+    if (cut)
+        listed.error(std::to_string(size) + " bytes; the viewer reads only the first " +
+                     std::to_string(ARCHIVE_SIZE - 1) + " and loses the rest");
+    // Two passes, one article at a time: the line counts first.
+    const std::vector<int> lineCounts = checkArticles(view, listed);
+    return checkLinks(view, lineCounts, listed);
 }
 
 // Loads each module as the viewer's sound library does: a regular file of at

@@ -72,6 +72,8 @@ const Tune TUNES[2] = {
 
 } // namespace
 
+// The module file written field by field in the XM layout's order, header,
+// pattern and instrument: one file's layout, read top to bottom.
 std::vector<std::uint8_t> demoModule(int variant) {
     const Tune &tune = TUNES[variant == 1 ? 1 : 0];
     Writer w;

@@ -188,7 +188,8 @@ std::vector<std::size_t> recordStarts() {
 }
 
 // Starts the viewer in folder and lays out every article. The working
-// folder is the magazine's afterwards, as the viewer needs it.
+// folder is the magazine's afterwards, as the viewer needs it. The viewer's
+// start steps in their order, each with its own refusal, in one place.
 bool layOut(const std::string &folder, Markup markup, Edition &edition, Report &report) {
     Folder magazine;
     std::string why;
