@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     using namespace orbex;
     InputScript script;
     std::string error;
-    if (!script.load(std::string(reinterpret_cast<const char *>(data), size), &error))
+    if (!script.load(std::string(reinterpret_cast<const char *>(data), size), error))
         return 0;
     fuzz::resetViewer();
     WNDCLASSA wc{};

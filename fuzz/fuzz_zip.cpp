@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (!orbex::fuzz::writeFile("magazine.zip", data, size))
         return 0;
     std::string why;
-    auto zip = orbex::ZipFolder::open(::open("magazine.zip", O_RDONLY), "magazine.zip", &why);
+    auto zip = orbex::ZipFolder::open(::open("magazine.zip", O_RDONLY), "magazine.zip", why);
     if (zip == nullptr)
         return 0;
     orbex::mountZip(std::move(zip));

@@ -37,16 +37,16 @@ std::string workingFolder() {
 // The state home is the reader's own: made with its parents, links taken as
 // the reader set them up. The two folders below it are the viewer's and are
 // never taken through a link.
-bool makeStateFolder(std::string *why) {
+bool makeStateFolder(std::string &why) {
     OwnFilesState &s = ownFilesState;
     if (s.stateFolderMade)
         return true;
     std::string folder;
     std::string reason;
     auto make = [&](const std::string &path, bool followLink) {
-        if (makeFolder(path, 0700, followLink, &reason))
+        if (makeFolder(path, 0700, followLink, reason))
             return true;
-        *why = "cannot make " + path + ": " + reason;
+        why = "cannot make " + path + ": " + reason;
         return false;
     };
     for (std::size_t slash = s.stateHome.find('/', 1);; slash = s.stateHome.find('/', slash + 1)) {
@@ -123,7 +123,7 @@ std::string ownFilePath(OwnFile file) {
 
 TextFileWriter openOwnFile(OwnFile file, TextFileMode mode) {
     std::string why;
-    if (!ownFilesState.stateFolder.empty() && !makeStateFolder(&why)) {
+    if (!ownFilesState.stateFolder.empty() && !makeStateFolder(why)) {
         reportOwnFileFailure(file, why);
         return TextFileWriter();
     }

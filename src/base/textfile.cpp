@@ -28,9 +28,9 @@ int TextFileReader::getByte() {
 // viewer, so only regular files are written; and a link a magazine holds
 // must not lead the viewer's writing out of its folder.
 TextFileWriter::TextFileWriter(const char *name, TextFileMode mode)
-    : file(streamOf(openRegularForWriting(
-                        name, O_WRONLY | O_CREAT | (mode == TextFileMode::Append ? O_APPEND : O_TRUNC), &reason),
-                    mode == TextFileMode::Append ? "ab" : "wb")) {
+    : file(streamOf(
+          openRegularForWriting(name, O_WRONLY | O_CREAT | (mode == TextFileMode::Append ? O_APPEND : O_TRUNC), reason),
+          mode == TextFileMode::Append ? "ab" : "wb")) {
     if (file == nullptr && reason.empty())
         reason = std::strerror(errno);
 }

@@ -22,9 +22,8 @@ FileWait fileWait = nullptr;
 
 bool isRelative(const char *name) { return name[0] != '/'; }
 
-int failWith(std::string *why, const char *reason) {
-    if (why != nullptr)
-        *why = reason;
+int failWith(std::string &why, const char *reason) {
+    why = reason;
     return -1;
 }
 
@@ -52,7 +51,7 @@ int openRegularDescriptor(const char *name, int flags) {
     return fd;
 }
 
-int openRegularForWriting(const char *name, int flags, std::string *why, unsigned mode) {
+int openRegularForWriting(const char *name, int flags, std::string &why, unsigned mode) {
     if (name == nullptr || *name == 0)
         return failWith(why, "no file name");
     if (mountedOpen != nullptr && isRelative(name))
@@ -87,7 +86,7 @@ int openRegularForWriting(const char *name, int flags, std::string *why, unsigne
     return fd;
 }
 
-bool makeFolder(const std::string &path, unsigned mode, bool followLink, std::string *why) {
+bool makeFolder(const std::string &path, unsigned mode, bool followLink, std::string &why) {
     // mkdir never follows a link in the folder's place: it fails with EEXIST.
     if (::mkdir(path.c_str(), mode) == 0)
         return true;

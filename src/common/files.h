@@ -21,12 +21,12 @@ int openRegularDescriptor(const char *name, int flags);
 // the umask. While a folder is mounted, a relative name is refused: the
 // mounted folder is read-only. -1 on failure, with the reason for a line on
 // standard error in *why when why is given.
-int openRegularForWriting(const char *name, int flags, std::string *why, unsigned mode = 0600);
+int openRegularForWriting(const char *name, int flags, std::string &why, unsigned mode = 0600);
 // Makes the folder path when it is missing; its parent must exist. An
 // existing folder is taken only if it is a real folder, also when a symbolic
 // link stands in its place and followLink is false. False, with the reason
 // in *why when why is given, when there is no such folder afterwards.
-bool makeFolder(const std::string &path, unsigned mode, bool followLink, std::string *why);
+bool makeFolder(const std::string &path, unsigned mode, bool followLink, std::string &why);
 
 struct FileCloser {
     void operator()(std::FILE *file) const { std::fclose(file); }

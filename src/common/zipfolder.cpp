@@ -174,9 +174,9 @@ std::unique_ptr<ZipFolder> mounted;
 UniqueFile openMounted(const char *name) { return mounted->openFile(name); }
 
 // Why one entry cannot be part of a magazine, or Ok.
-ZipVerdict entryVerdict(const ZipRecord &record, std::string_view name, EntryType type, std::string *why) {
+ZipVerdict entryVerdict(const ZipRecord &record, std::string_view name, EntryType type, std::string &why) {
     auto refuse = [&](ZipVerdict verdict, const std::string &reason) {
-        *why = "entry " + terminalText(record.name) + reason;
+        why = "entry " + terminalText(record.name) + reason;
         return verdict;
     };
     if (ZipVerdict verdict = nameVerdict(name); verdict != ZipVerdict::Ok)
@@ -200,7 +200,7 @@ ZipVerdict entryVerdict(const ZipRecord &record, std::string_view name, EntryTyp
 
 // The entries in plain form (the names' bytes as they are, as a folder's
 // names are on the disk), each checked; a Mac's metadata left out.
-ZipVerdict plainEntries(const std::vector<ZipRecord> &records, std::vector<PlainEntry> &entries, std::string *why) {
+ZipVerdict plainEntries(const std::vector<ZipRecord> &records, std::vector<PlainEntry> &entries, std::string &why) {
     std::vector<std::string_view> parts;
     for (std::size_t i = 0; i < records.size(); ++i) {
         const ZipRecord &record = records[i];
@@ -240,15 +240,15 @@ std::string topFolderOf(const std::vector<PlainEntry> &entries) {
 
 } // namespace
 
-std::unique_ptr<ZipFolder> ZipFolder::open(int fd, const std::string &shown, std::string *why, ZipVerdict *verdict) {
+std::unique_ptr<ZipFolder> ZipFolder::open(int fd, const std::string &shown, std::string &why, ZipVerdict *verdict) {
     ZipVerdict found = ZipVerdict::NotZip;
     std::string reason = "cannot open it";
     std::vector<ZipRecord> records;
     std::unique_ptr<ZipFolder> folder(new ZipFolder());
     if (fd >= 0)
-        found = readZipLayout(fd, records, &reason);
+        found = readZipLayout(fd, records, reason);
     if (found == ZipVerdict::Ok)
-        found = folder->check(records, &reason);
+        found = folder->check(records, reason);
     if (found == ZipVerdict::Ok) {
         int error = 0;
         folder->archive = zip_fdopen(fd, ZIP_RDONLY | ZIP_CHECKCONS, &error);
@@ -259,7 +259,7 @@ std::unique_ptr<ZipFolder> ZipFolder::open(int fd, const std::string &shown, std
             found = ZipVerdict::Broken;
             reason = "not a zip file the viewer can read (" + libzipError(error) + ")";
         } else {
-            found = folder->checkData(&reason);
+            found = folder->checkData(reason);
         }
     } else if (found == ZipVerdict::NotZip) {
         reason = "not a zip file the viewer can read (" + reason + ")";
@@ -269,7 +269,7 @@ std::unique_ptr<ZipFolder> ZipFolder::open(int fd, const std::string &shown, std
     if (verdict != nullptr)
         *verdict = found;
     if (found != ZipVerdict::Ok) {
-        *why = terminalText(shown) + ": " + reason;
+        why = terminalText(shown) + ": " + reason;
         return nullptr;
     }
     return folder;
@@ -280,7 +280,7 @@ ZipFolder::~ZipFolder() {
         zip_discard(archive);
 }
 
-ZipVerdict ZipFolder::check(const std::vector<ZipRecord> &records, std::string *why) {
+ZipVerdict ZipFolder::check(const std::vector<ZipRecord> &records, std::string &why) {
     std::vector<PlainEntry> entries;
     if (ZipVerdict verdict = plainEntries(records, entries, why); verdict != ZipVerdict::Ok)
         return verdict;
@@ -293,9 +293,9 @@ ZipVerdict ZipFolder::check(const std::vector<ZipRecord> &records, std::string *
 
 // Each file under its name below the top folder, within the read limits;
 // every folder on the way to a file a folder, and no file one.
-ZipVerdict ZipFolder::fileEntries(const std::vector<PlainEntry> &entries, std::string *why) {
+ZipVerdict ZipFolder::fileEntries(const std::vector<PlainEntry> &entries, std::string &why) {
     auto refuse = [&](ZipVerdict verdict, const std::string &reason) {
-        *why = reason;
+        why = reason;
         return verdict;
     };
     std::uint64_t total = 0;
@@ -333,13 +333,13 @@ ZipVerdict ZipFolder::fileEntries(const std::vector<PlainEntry> &entries, std::s
 // inflates to more, or to less, or fails its checksum, is refused now rather
 // than found half-way through a run. The entries tile the zip, so this
 // inflates each of its bytes at most once.
-ZipVerdict ZipFolder::checkData(std::string *why) const {
+ZipVerdict ZipFolder::checkData(std::string &why) const {
     std::vector<char> buffer(65536);
     for (const auto &[name, found] : files) {
         std::string entry = "entry " + terminalText(topFolder + name);
         zip_file_t *file = zip_fopen_index(archive, found.entry, 0);
         if (file == nullptr) {
-            *why = entry + " cannot be read (" + zip_strerror(archive) + ")";
+            why = entry + " cannot be read (" + zip_strerror(archive) + ")";
             return ZipVerdict::Damaged;
         }
         std::uint64_t got = 0;
@@ -357,7 +357,7 @@ ZipVerdict ZipFolder::checkData(std::string *why) const {
                                   : "holds less than the " + std::to_string(found.size) + " bytes it declares";
         zip_fclose(file);
         if (verdict != ZipVerdict::Ok) {
-            *why = entry + " " + problem;
+            why = entry + " " + problem;
             return verdict;
         }
     }

@@ -48,7 +48,7 @@ class ZipFolder {
     // checks it; nullptr, with "NAME: reason" in *why and the verdict in
     // *verdict when given, when it is refused. shown names the zip in
     // messages.
-    static std::unique_ptr<ZipFolder> open(int fd, const std::string &shown, std::string *why,
+    static std::unique_ptr<ZipFolder> open(int fd, const std::string &shown, std::string &why,
                                            ZipVerdict *verdict = nullptr);
     ~ZipFolder();
     ZipFolder(const ZipFolder &) = delete;
@@ -67,9 +67,9 @@ class ZipFolder {
 
   private:
     ZipFolder() = default;
-    ZipVerdict check(const std::vector<ZipRecord> &records, std::string *why);
-    ZipVerdict fileEntries(const std::vector<PlainEntry> &entries, std::string *why);
-    ZipVerdict checkData(std::string *why) const;
+    ZipVerdict check(const std::vector<ZipRecord> &records, std::string &why);
+    ZipVerdict fileEntries(const std::vector<PlainEntry> &entries, std::string &why);
+    ZipVerdict checkData(std::string &why) const;
 
     zip_t *archive = nullptr;
     std::string topFolder;

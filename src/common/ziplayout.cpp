@@ -41,7 +41,7 @@ std::uint64_t u64(const std::uint8_t *p) { return u32(p) | (static_cast<std::uin
 // Reading the zip's bytes, and saying why it is refused.
 class Reader {
   public:
-    Reader(int fd, std::uint64_t size, std::string *why) : fd(fd), size(size), why(why) {}
+    Reader(int fd, std::uint64_t size, std::string &why) : fd(fd), size(size), why(why) {}
 
     // length bytes at offset into bytes; false (Broken) when the file ends first.
     bool read(std::uint64_t offset, std::size_t length, std::vector<std::uint8_t> &bytes, const char *what) {
@@ -67,8 +67,7 @@ class Reader {
     ZipVerdict refuse(ZipVerdict verdict, const std::string &reason) {
         if (verdict_ == ZipVerdict::Ok) {
             verdict_ = verdict;
-            if (why != nullptr)
-                *why = reason;
+            why = reason;
         }
         return verdict;
     }
@@ -78,7 +77,7 @@ class Reader {
     const std::uint64_t size;
 
   private:
-    std::string *why;
+    std::string &why;
     ZipVerdict verdict_ = ZipVerdict::Ok;
 };
 
@@ -324,12 +323,11 @@ const char *zipVerdictCode(ZipVerdict verdict) {
     return CODES[static_cast<std::size_t>(verdict)];
 }
 
-ZipVerdict readZipLayout(int fd, std::vector<ZipRecord> &records, std::string *why) {
+ZipVerdict readZipLayout(int fd, std::vector<ZipRecord> &records, std::string &why) {
     records.clear();
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        if (why != nullptr)
-            *why = "it is no zip file";
+        why = "it is no zip file";
         return ZipVerdict::NotZip;
     }
     Reader zip(fd, static_cast<std::uint64_t>(st.st_size), why);

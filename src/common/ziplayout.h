@@ -63,6 +63,6 @@ struct ZipRecord {
 // Reads the table of contents of the zip open on fd (which stays open) and
 // checks that the file is one zip, tiled exactly by its parts. On refusal
 // the verdict says why and *why has the reason in words.
-ZipVerdict readZipLayout(int fd, std::vector<ZipRecord> &records, std::string *why);
+ZipVerdict readZipLayout(int fd, std::vector<ZipRecord> &records, std::string &why);
 
 } // namespace orbex

@@ -120,7 +120,7 @@ class Platform {
     virtual void saveScreenshot() = 0;
     // A frame as a PNG file at path, as given; false, with the reason in
     // *why, when it cannot be written.
-    virtual bool writePng(const std::string &path, const FrameView &frame, std::string *why) = 0;
+    virtual bool writePng(const std::string &path, const FrameView &frame, std::string &why) = 0;
     // A path the user gave (ORBEX_AUDIO_CAPTURE, a script's shot), taken
     // from the folder the program was started in.
     virtual std::string userPath(const char *path) = 0;

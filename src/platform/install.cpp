@@ -23,10 +23,10 @@ class PlatformCalls final : public Platform {
             return;
         std::string name;
         std::string why;
-        if (!writeNewShot(shotsFolder(), frameToRgb(frame), frame.width, frame.height, &name, &why))
+        if (!writeNewShot(shotsFolder(), frameToRgb(frame), frame.width, frame.height, &name, why))
             std::fprintf(stderr, "orbex: cannot write %s: %s\n", name.c_str(), why.c_str());
     }
-    bool writePng(const std::string &path, const FrameView &frame, std::string *why) override {
+    bool writePng(const std::string &path, const FrameView &frame, std::string &why) override {
         return writeRgbPng(path, frameToRgb(frame), frame.width, frame.height, why);
     }
     std::string userPath(const char *path) override { return orbex::userPath(path); }

@@ -111,8 +111,10 @@ std::string shotsFolderFor(const std::string &start, bool startWritable, const c
     // the failure is told.
     if (pictures.empty())
         return start;
-    // The user's own folder: a link there is the user's choice.
-    makeFolder(pictures, 0755, true, nullptr);
+    // The user's own folder: a link there is the user's choice. A folder
+    // that cannot be made is told when the shot is written into it.
+    std::string ignored;
+    makeFolder(pictures, 0755, true, ignored);
     return pictures;
 }
 

@@ -43,8 +43,8 @@ bool writePngStream(std::FILE *file, const std::uint8_t *rgb, int width, int hei
 }
 
 // Writes the picture into the file opened as fd (closed here, -1 is a
-// failure already told in *why).
-bool writePngTo(int fd, const std::vector<std::uint8_t> &rgb, int width, int height, std::string *why) {
+// failure already told in why).
+bool writePngTo(int fd, const std::vector<std::uint8_t> &rgb, int width, int height, std::string &why) {
     UniqueFile stream = streamOf(fd, "wb");
     if (stream == nullptr)
         return false;
@@ -54,23 +54,22 @@ bool writePngTo(int fd, const std::vector<std::uint8_t> &rgb, int width, int hei
         failure = std::strerror(errno);
         ok = false;
     }
-    if (!ok && why != nullptr)
-        *why = failure;
+    if (!ok)
+        why = failure;
     return ok;
 }
 
-bool enoughPixels(const std::vector<std::uint8_t> &rgb, int width, int height, std::string *why) {
+bool enoughPixels(const std::vector<std::uint8_t> &rgb, int width, int height, std::string &why) {
     if (rgb.size() >= static_cast<std::size_t>(width) * height * 3)
         return true;
-    if (why != nullptr)
-        *why = "no picture";
+    why = "no picture";
     return false;
 }
 
 } // namespace
 
 bool writeRgbPng(const std::string &path, const std::vector<std::uint8_t> &rgb, int width, int height,
-                 std::string *why) {
+                 std::string &why) {
     if (!enoughPixels(rgb, width, height, why))
         return false;
     // Mode 0666 before the umask, as any picture a program saves.
@@ -79,7 +78,7 @@ bool writeRgbPng(const std::string &path, const std::vector<std::uint8_t> &rgb, 
 }
 
 bool writeNewShot(const std::string &folder, const std::vector<std::uint8_t> &rgb, int width, int height,
-                  std::string *path, std::string *why) {
+                  std::string *path, std::string &why) {
     if (!enoughPixels(rgb, width, height, why))
         return false;
     for (int n = 1;; ++n) {

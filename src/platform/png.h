@@ -14,11 +14,11 @@ namespace orbex {
 // Writes a PNG file (created or emptied, never through a symbolic link);
 // false, with the reason in *why when why is given, when it cannot.
 bool writeRgbPng(const std::string &path, const std::vector<std::uint8_t> &rgb, int width, int height,
-                 std::string *why = nullptr);
+                 std::string &why);
 // Writes the picture as a new file in folder under the first name that
 // nothing has yet, not even a dangling link: orbex-shot-0001.png and on. The
 // name is left in *path; false, with the reason in *why, when it cannot.
 bool writeNewShot(const std::string &folder, const std::vector<std::uint8_t> &rgb, int width, int height,
-                  std::string *path, std::string *why);
+                  std::string *path, std::string &why);
 
 } // namespace orbex

@@ -1,8 +1,8 @@
 #include "platform/script.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <algorithm>
 #include <vector>
 
 #include "common/files.h"
@@ -61,7 +61,7 @@ void shoot(const std::string &name) { videoBackend()->shot(name, shownFrame()); 
 
 } // namespace
 
-bool InputScript::parseLine(const std::string &raw, Line *out, std::string *why) {
+bool InputScript::parseLine(const std::string &raw, Line *out, std::string &why) {
     const std::vector<std::string> words = wordsOf(raw, 4);
     const std::string word = words.size() > 0 ? words[0] : "";
     const std::string arg1 = words.size() > 1 ? words[1] : "";
@@ -70,20 +70,20 @@ bool InputScript::parseLine(const std::string &raw, Line *out, std::string *why)
     auto want = [&](int n) {
         bool ok = (n >= 1) == !arg1.empty() && (n >= 2) == !arg2.empty() && extra.empty();
         if (!ok)
-            *why = word + " takes " + std::to_string(n) + (n == 1 ? " argument" : " arguments");
+            why = word + " takes " + std::to_string(n) + (n == 1 ? " argument" : " arguments");
         return ok;
     };
     if (word == "frames") {
         if (!want(1) || !parseNumber(arg1, &out->a) || out->a < 0)
-            return (*why = why->empty() ? "frames needs a count" : *why), false;
+            return (why = why.empty() ? "frames needs a count" : why), false;
         out->command = Command::Frames;
     } else if (word == "key") {
         if (!want(1) || !parseKey(arg1, &out->a))
-            return (*why = why->empty() ? "unknown key " + arg1 : *why), false;
+            return (why = why.empty() ? "unknown key " + arg1 : why), false;
         out->command = Command::Key;
     } else if (word == "move") {
         if (!want(2) || !parseNumber(arg1, &out->a) || !parseNumber(arg2, &out->b))
-            return (*why = why->empty() ? "move needs X and Y" : *why), false;
+            return (why = why.empty() ? "move needs X and Y" : why), false;
         out->command = Command::Move;
     } else if (word == "ldown" || word == "lup" || word == "rdown" || word == "close") {
         if (!want(0))
@@ -94,7 +94,7 @@ bool InputScript::parseLine(const std::string &raw, Line *out, std::string *why)
                                          : Command::Close;
     } else if (word == "activate") {
         if (!want(1) || (arg1 != "0" && arg1 != "1"))
-            return (*why = why->empty() ? "activate takes 0 or 1" : *why), false;
+            return (why = why.empty() ? "activate takes 0 or 1" : why), false;
         out->command = Command::Activate;
         out->a = arg1 == "1" ? 1 : 0;
     } else if (word == "shot") {
@@ -103,13 +103,13 @@ bool InputScript::parseLine(const std::string &raw, Line *out, std::string *why)
         out->command = Command::Shot;
         out->file = arg1;
     } else {
-        *why = "unknown command " + word;
+        why = "unknown command " + word;
         return false;
     }
     return true;
 }
 
-bool InputScript::load(const std::string &text, std::string *error) {
+bool InputScript::load(const std::string &text, std::string &error) {
     std::vector<Line> parsed;
     int number = 0;
     for (std::size_t at = 0; at < text.size();) {
@@ -123,9 +123,8 @@ bool InputScript::load(const std::string &text, std::string *error) {
             continue;
         Line line{};
         std::string why;
-        if (!parseLine(raw, &line, &why)) {
-            if (error != nullptr)
-                *error = "line " + std::to_string(number) + ": " + (why.empty() ? "bad arguments" : why);
+        if (!parseLine(raw, &line, why)) {
+            error = "line " + std::to_string(number) + ": " + (why.empty() ? "bad arguments" : why);
             return false;
         }
         parsed.push_back(line);
@@ -215,7 +214,7 @@ bool startAutomation(bool always, bool fromEnvironment) {
             return false;
         }
         std::string error;
-        if (!automation.script.load(text, &error)) {
+        if (!automation.script.load(text, error)) {
             std::fprintf(stderr, "orbex: %s: %s\n", path, error.c_str());
             return false;
         }
@@ -230,7 +229,7 @@ void playScript(bool windowOpen) { automation.script.pump(windowOpen, shoot); }
 
 POINT scriptCursor() { return automation.script.cursor(); }
 
-bool loadScript(const std::string &text, std::string *error) { return automation.script.load(text, error); }
+bool loadScript(const std::string &text, std::string &error) { return automation.script.load(text, error); }
 
 void resetAutomation() { automation = Automation{}; }
 

@@ -17,7 +17,7 @@ class InputScript {
     // Parses script text (one command a line, # starts a comment). On an
     // error, names the line in *error and keeps the script it had. Called by
     // startAutomation (ORBEX_SCRIPT) and loadScript (tests).
-    bool load(const std::string &text, std::string *error);
+    bool load(const std::string &text, std::string &error);
     // Called by playScript at every look for a message: plays commands until
     // one posts a message or lets the loop find the queue empty once
     // ("frames N" does that N times). A "shot" command calls shot with its
@@ -35,7 +35,7 @@ class InputScript {
         long b = 0;
         std::string file;
     };
-    static bool parseLine(const std::string &raw, Line *out, std::string *why);
+    static bool parseLine(const std::string &raw, Line *out, std::string &why);
 
     std::vector<Line> lines;
     std::size_t next = 0;

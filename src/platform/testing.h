@@ -25,7 +25,7 @@ void resetPlatform();
 void failWindowCreation();
 // Script commands, as ORBEX_SCRIPT holds them, for a backend that a script
 // plays; errors name the line.
-bool loadScript(const std::string &text, std::string *error);
+bool loadScript(const std::string &text, std::string &error);
 
 // ---- Display layer
 

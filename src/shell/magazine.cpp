@@ -90,21 +90,21 @@ namespace {
 
 // A zip file as the magazine: checked whole before anything reads from it,
 // then mounted in the working folder's place.
-bool openZipMagazine(const std::string &path, bool mustHoldMagazine, OpenedMagazine *opened, std::string *problem) {
+bool openZipMagazine(const std::string &path, bool mustHoldMagazine, OpenedMagazine *opened, std::string &problem) {
 #ifdef ORBEX_HAVE_LIBZIP
     int fd = openRegularDescriptor(path.c_str(), O_RDONLY);
     if (fd < 0) {
-        *problem = "cannot read the magazine " + path + ": " + std::strerror(errno);
+        problem = "cannot read the magazine " + path + ": " + std::strerror(errno);
         return false;
     }
     std::string why;
-    std::unique_ptr<ZipFolder> zip = ZipFolder::open(fd, path, &why);
+    std::unique_ptr<ZipFolder> zip = ZipFolder::open(fd, path, why);
     if (zip == nullptr) {
-        *problem = "cannot open the magazine " + why;
+        problem = "cannot open the magazine " + why;
         return false;
     }
     if (mustHoldMagazine && zip->find(ARCHIVE_FILE).kind != ZipFolder::Kind::File) {
-        *problem = path + " holds no magazine (no data/orbex.dat at its top or in its one top folder)";
+        problem = path + " holds no magazine (no data/orbex.dat at its top or in its one top folder)";
         return false;
     }
     opened->zip = userPath(path.c_str());
@@ -112,7 +112,7 @@ bool openZipMagazine(const std::string &path, bool mustHoldMagazine, OpenedMagaz
     return true;
 #else
     (void)mustHoldMagazine, (void)opened;
-    *problem = "cannot open the magazine " + path + ": this build reads no zip files";
+    problem = "cannot open the magazine " + path + ": this build reads no zip files";
     return false;
 #endif
 }
@@ -120,16 +120,16 @@ bool openZipMagazine(const std::string &path, bool mustHoldMagazine, OpenedMagaz
 // A folder or zip file the reader named. A plain file can only be meant as
 // a zip; the command line's route names it so.
 bool enterNamed(const std::string &path, const char *source, bool mustHoldMagazine, const char *dataDir,
-                OpenedMagazine *opened, std::string *problem) {
+                OpenedMagazine *opened, std::string &problem) {
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
         return openZipMagazine(path, mustHoldMagazine, opened, problem);
     if (::chdir(path.c_str()) != 0) {
-        *problem = std::string("cannot enter ") + source + " folder " + path + ": " + std::strerror(errno);
+        problem = std::string("cannot enter ") + source + " folder " + path + ": " + std::strerror(errno);
         return false;
     }
     if (mustHoldMagazine && !holdsMagazine(".")) {
-        *problem = path + " holds no magazine (no data/orbex.dat)";
+        problem = path + " holds no magazine (no data/orbex.dat)";
         return false;
     }
     opened->installed = isInstalledMagazine(".", executablePath(), dataDir != nullptr ? dataDir : "");
@@ -138,7 +138,7 @@ bool enterNamed(const std::string &path, const char *source, bool mustHoldMagazi
 
 } // namespace
 
-bool enterMagazine(const std::string &named, const char *dataDir, OpenedMagazine *opened, std::string *problem) {
+bool enterMagazine(const std::string &named, const char *dataDir, OpenedMagazine *opened, std::string &problem) {
     *opened = OpenedMagazine{};
     // The command line is the more specific: it names this one start's magazine.
     if (!named.empty())
@@ -152,12 +152,12 @@ bool enterMagazine(const std::string &named, const char *dataDir, OpenedMagazine
     }
     std::string demo = findDemoMagazine(executablePath(), dataDir != nullptr ? dataDir : "");
     if (demo.empty()) {
-        *problem = "no magazine here (no data/orbex.dat) and no installed one; name a magazine folder or zip file "
-                   "on the command line, or start it in a magazine folder";
+        problem = "no magazine here (no data/orbex.dat) and no installed one; name a magazine folder or zip file "
+                  "on the command line, or start it in a magazine folder";
         return false;
     }
     if (::chdir(demo.c_str()) != 0) {
-        *problem = "cannot enter the demo magazine " + demo + ": " + std::strerror(errno);
+        problem = "cannot enter the demo magazine " + demo + ": " + std::strerror(errno);
         return false;
     }
     opened->installed = isInstalledMagazine(".", executablePath(), dataDir != nullptr ? dataDir : "");

@@ -58,6 +58,6 @@ struct OpenedMagazine {
 // or zip named there must hold data/orbex.dat, where ORBEX_MAGAZINE takes
 // any. False, with one line for standard error in *problem, when there is
 // none to open.
-bool enterMagazine(const std::string &named, const char *dataDir, OpenedMagazine *opened, std::string *problem);
+bool enterMagazine(const std::string &named, const char *dataDir, OpenedMagazine *opened, std::string &problem);
 
 } // namespace orbex

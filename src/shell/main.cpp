@@ -80,7 +80,7 @@ int main(int argc, char **argv) {
     orbex::OpenedMagazine opened;
     std::string problem;
     if (!orbex::enterMagazine(line.magazines.empty() ? std::string() : line.magazines[0], orbex::installedDataDir(),
-                              &opened, &problem))
+                              &opened, problem))
         return refuseStart(problem, *backend);
     if (opened.zip.empty())
         orbex::chooseOwnFilesFolder(opened.installed);

@@ -27,7 +27,7 @@ class ZipFolderTest : public ViewerTest {
     }
     std::unique_ptr<ZipFolder> openFile(const std::string &path) {
         why.clear();
-        return ZipFolder::open(::open(path.c_str(), O_RDONLY), path, &why);
+        return ZipFolder::open(::open(path.c_str(), O_RDONLY), path, why);
     }
     // Refused, with a reason that names the problem.
     void expectRefused(const std::vector<ZipEntry> &entries, const std::string &reason) {
@@ -129,7 +129,7 @@ TEST_F(ZipFolderTest, MountedItTakesTheWorkingFoldersPlaceForRelativeNamesOnly) 
     EXPECT_EQ(contentOf(absolute.get()), "disk");
     // Nothing relative is written while a zip is the folder.
     std::string refusal;
-    EXPECT_EQ(openRegularForWriting("orbex.log", O_WRONLY | O_CREAT | O_APPEND, &refusal), -1);
+    EXPECT_EQ(openRegularForWriting("orbex.log", O_WRONLY | O_CREAT | O_APPEND, refusal), -1);
     EXPECT_NE(refusal.find("zip"), std::string::npos) << refusal;
     EXPECT_FALSE(std::filesystem::exists("orbex.log"));
 
@@ -251,7 +251,7 @@ TEST_P(ZipVerdictTest, TheZipGetsTheVerdictEveryReaderGives) {
     ZipVerdict verdict = ZipVerdict::Ok;
     // Opening checks the whole zip: a zip that inflates one stretch for
     // each of thousands of entries would take minutes here.
-    auto folder = ZipFolder::open(::open(path.c_str(), O_RDONLY | O_CLOEXEC), c.zip, &why, &verdict);
+    auto folder = ZipFolder::open(::open(path.c_str(), O_RDONLY | O_CLOEXEC), c.zip, why, &verdict);
     EXPECT_STREQ(zipVerdictCode(verdict), c.verdict.c_str()) << c.what << ": " << why;
     EXPECT_EQ(folder != nullptr, c.verdict == "ok") << why;
     if (folder == nullptr)

@@ -22,7 +22,7 @@ class FilesTest : public ViewerTest {};
 
 std::string whyNot(const char *name, int flags) {
     std::string why;
-    int fd = openRegularForWriting(name, O_WRONLY | O_CREAT | flags, &why);
+    int fd = openRegularForWriting(name, O_WRONLY | O_CREAT | flags, why);
     if (fd >= 0)
         ::close(fd);
     return fd >= 0 ? "opened" : why;
@@ -70,17 +70,17 @@ TEST_F(FilesTest, AShotTakesTheFirstFreeNameAndNeverOverwrites) {
     writeFile("orbex-shot-0001.png", std::string("someone else's"));
     fs::create_symlink(fs::absolute("mine.txt"), "orbex-shot-0002.png");
     std::string path, why;
-    ASSERT_TRUE(writeNewShot(folder.string(), red, 640, 480, &path, &why)) << why;
+    ASSERT_TRUE(writeNewShot(folder.string(), red, 640, 480, &path, why)) << why;
     EXPECT_EQ(path, (folder / "orbex-shot-0003.png").string());
     EXPECT_EQ(readPngRgb(path), red);
     EXPECT_EQ(readText("orbex-shot-0001.png"), "someone else's");
     EXPECT_FALSE(fs::exists("mine.txt"));
-    ASSERT_TRUE(writeNewShot("", red, 640, 480, &path, &why)) << why;
+    ASSERT_TRUE(writeNewShot("", red, 640, 480, &path, why)) << why;
     EXPECT_EQ(path, "orbex-shot-0004.png");
     // A folder that cannot take it ends the search with the reason.
-    EXPECT_FALSE(writeNewShot((folder / "missing").string(), red, 640, 480, &path, &why));
+    EXPECT_FALSE(writeNewShot((folder / "missing").string(), red, 640, 480, &path, why));
     EXPECT_EQ(why, "No such file or directory");
-    EXPECT_FALSE(writeNewShot(folder.string(), red, 640, 481, &path, &why));
+    EXPECT_FALSE(writeNewShot(folder.string(), red, 640, 481, &path, why));
     EXPECT_EQ(why, "no picture");
 }
 

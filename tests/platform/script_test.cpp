@@ -15,7 +15,8 @@ class ScriptTest : public ViewerTest {
     void SetUp() override {
         ViewerTest::SetUp();
         // The installed backend's own script stays quiet while the queue is looked at.
-        loadScript("frames 1000000\n", nullptr);
+        std::string ignored;
+        loadScript("frames 1000000\n", ignored);
         WNDCLASSA wc{};
         wc.lpfnWndProc = [](HWND, UINT, WPARAM, LPARAM) -> LRESULT { return 0; };
         wc.lpszClassName = "script test";
@@ -38,7 +39,8 @@ class ScriptTest : public ViewerTest {
 };
 
 TEST_F(ScriptTest, OneCommandPerLookAndFramesLetTheLoopDraw) {
-    ASSERT_TRUE(script.load("key F9 # frame rate\n\n  frames 2\nshot a.png\nshot b.png\nmove 7 8\nrdown\n", nullptr));
+    std::string ignored;
+    ASSERT_TRUE(script.load("key F9 # frame rate\n\n  frames 2\nshot a.png\nshot b.png\nmove 7 8\nrdown\n", ignored));
     EXPECT_EQ(pump(), "256 120");
     EXPECT_EQ(pump(), "none");
     EXPECT_EQ(pump(), "none");
@@ -52,7 +54,8 @@ TEST_F(ScriptTest, OneCommandPerLookAndFramesLetTheLoopDraw) {
 }
 
 TEST_F(ScriptTest, AUsedUpScriptClosesTheWindowOnce) {
-    ASSERT_TRUE(script.load("frames 1\n", nullptr));
+    std::string ignored;
+    ASSERT_TRUE(script.load("frames 1\n", ignored));
     EXPECT_EQ(pump(), "none");
     // No window, no close: it would go nowhere.
     EXPECT_EQ(pump(false), "none");
@@ -61,15 +64,16 @@ TEST_F(ScriptTest, AUsedUpScriptClosesTheWindowOnce) {
 }
 
 TEST_F(ScriptTest, AnErrorNamesTheLineAndKeepsTheScriptItHad) {
-    ASSERT_TRUE(script.load("key Home\n", nullptr));
+    std::string ignored;
+    ASSERT_TRUE(script.load("key Home\n", ignored));
     std::string error;
-    EXPECT_FALSE(script.load("frames 2\n# fine\nkey F3\n", &error));
+    EXPECT_FALSE(script.load("frames 2\n# fine\nkey F3\n", error));
     EXPECT_EQ(error, "line 3: unknown key F3");
-    EXPECT_FALSE(script.load("move 1\n", &error));
+    EXPECT_FALSE(script.load("move 1\n", error));
     EXPECT_EQ(error, "line 1: move takes 2 arguments");
-    EXPECT_FALSE(script.load("key 0x100\n", &error));
-    EXPECT_FALSE(script.load("activate 2\n", &error));
-    EXPECT_FALSE(script.load("frames -1\n", &error));
+    EXPECT_FALSE(script.load("key 0x100\n", error));
+    EXPECT_FALSE(script.load("activate 2\n", error));
+    EXPECT_FALSE(script.load("frames -1\n", error));
     EXPECT_EQ(pump(), "256 36");
 }
 

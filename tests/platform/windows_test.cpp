@@ -27,7 +27,8 @@ class MessageQueueTest : public ViewerTest {
         ViewerTest::SetUp();
         seen.clear();
         // A script still running: the backend neither closes the window nor adds input.
-        ASSERT_TRUE(loadScript("frames 100000\n", nullptr));
+        std::string ignored;
+        ASSERT_TRUE(loadScript("frames 100000\n", ignored));
         WNDCLASSA wc{};
         wc.lpfnWndProc = recordingProc;
         wc.lpszClassName = "queue";

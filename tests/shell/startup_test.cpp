@@ -77,7 +77,7 @@ class RunTest : public ViewerTest {
     }
     static int run(const char *cmdLine, const std::string &script) {
         std::string error;
-        EXPECT_TRUE(loadScript(script, &error)) << error;
+        EXPECT_TRUE(loadScript(script, error)) << error;
         std::string text = cmdLine;
         return WinMain(nullptr, nullptr, text.data(), SW_SHOWDEFAULT);
     }

@@ -143,7 +143,8 @@ TEST_F(WindowProcTest, KeypadMovesByTenAndMayRestPastAnEdge) {
 }
 
 TEST_F(WindowProcTest, PointerIsReadOnlyWithTheMouseOn) {
-    ASSERT_TRUE(loadScript("move 123 234\n", nullptr));
+    std::string ignored;
+    ASSERT_TRUE(loadScript("move 123 234\n", ignored));
     MSG msg{};
     PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
     bMouseOn = 0;
@@ -254,7 +255,8 @@ TEST_F(WindowProcTest, F1CountsAsArticleTwoEvenWithoutAHeader) {
 
 TEST_F(WindowProcTest, NoCloseRequestWithoutTheQuitFlag) {
     // A script still running keeps the backend from closing on its own.
-    ASSERT_TRUE(loadScript("frames 100\n", nullptr));
+    std::string ignored;
+    ASSERT_TRUE(loadScript("frames 100\n", ignored));
     send(WM_NULL);
     send(WM_KEYDOWN, VK_F9);
     MSG msg{};

@@ -146,6 +146,6 @@ std::vector<std::uint8_t> demoModule(int variant) {
     return w.bytes;
 }
 
-bool writeDemoModule(const std::string &path, int variant) { return writeFileBytes(path, demoModule(variant)); }
+bool writeDemoModule(const std::string &path, int variant) { return writeBytes(path, demoModule(variant)); }
 
 } // namespace orbex

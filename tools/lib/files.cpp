@@ -265,7 +265,7 @@ bool Folder::zipped(const std::string &path, Folder &folder, std::string &why) {
         why = readProblem(path, openFailure(parent.fd, name, false));
         return false;
     }
-    std::unique_ptr<ZipFolder> opened = ZipFolder::open(zipFd, path, &why);
+    std::unique_ptr<ZipFolder> opened = ZipFolder::open(zipFd, path, why);
     if (opened == nullptr)
         return false;
     folder = Folder(-1, path);
@@ -567,23 +567,22 @@ bool readInput(const std::string &path, std::vector<std::uint8_t> &bytes, Report
     return result == ReadResult::Ok;
 }
 
-bool writeFileBytes(const std::string &path, const std::vector<std::uint8_t> &bytes, std::string *why) {
+bool writeFileBytes(const std::string &path, const std::vector<std::uint8_t> &bytes, std::string &why) {
     Folder folder;
     std::string name, reason;
     if (!Folder::receiving(path, folder, name, reason)) {
-        if (why != nullptr)
-            *why = path + ": cannot write (" + reason + ")";
+        why = path + ": cannot write (" + reason + ")";
         return false;
     }
     bool written = folder.write(name, bytes, reason);
-    if (!written && why != nullptr)
-        *why = reason;
+    if (!written)
+        why = reason;
     return written;
 }
 
 bool writeOutput(const std::string &path, const std::vector<std::uint8_t> &bytes, Report &report) {
     std::string why;
-    if (writeFileBytes(path, bytes, &why))
+    if (writeFileBytes(path, bytes, why))
         return true;
     report.error(why);
     return false;
@@ -593,6 +592,9 @@ bool readBytes(const std::string &path, std::vector<std::uint8_t> &bytes) {
     return readFileBytes(path, bytes) == ReadResult::Ok;
 }
 
-bool writeBytes(const std::string &path, const std::vector<std::uint8_t> &bytes) { return writeFileBytes(path, bytes); }
+bool writeBytes(const std::string &path, const std::vector<std::uint8_t> &bytes) {
+    std::string ignored;
+    return writeFileBytes(path, bytes, ignored);
+}
 
 } // namespace orbex

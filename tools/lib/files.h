@@ -134,7 +134,7 @@ bool readInput(const std::string &path, std::vector<std::uint8_t> &bytes, Report
 
 // Writes bytes as the file at path, through Folder::receiving and
 // Folder::write; why gets the reason when it cannot.
-bool writeFileBytes(const std::string &path, const std::vector<std::uint8_t> &bytes, std::string *why = nullptr);
+bool writeFileBytes(const std::string &path, const std::vector<std::uint8_t> &bytes, std::string &why);
 // writeFileBytes with "PATH: cannot write (reason)" put into report.
 bool writeOutput(const std::string &path, const std::vector<std::uint8_t> &bytes, Report &report);
 

@@ -245,7 +245,7 @@ bool encodePng(const RgbImage &image, std::vector<std::uint8_t> &png) {
 
 bool writePng(const std::string &path, const RgbImage &image) {
     std::vector<std::uint8_t> bytes;
-    return encodePng(image, bytes) && writeFileBytes(path, bytes);
+    return encodePng(image, bytes) && writeBytes(path, bytes);
 }
 
 bool pngSize(const std::vector<std::uint8_t> &png, std::uint32_t &width, std::uint32_t &height) {

@@ -32,7 +32,7 @@ class HeadlessBackend final : public VideoBackend {
     void shot(const std::string &name, const FrameView &frame) override {
         std::string path = platform.userPath(name.c_str());
         std::string why;
-        if (!platform.writePng(path, frame, &why))
+        if (!platform.writePng(path, frame, why))
             std::fprintf(stderr, "orbex: cannot write %s: %s\n", path.c_str(), why.c_str());
     }
 

@@ -57,7 +57,7 @@ bool WavCapture::open(const char *path, DWORD rate) {
     // A FIFO without a reader must not hang the first BASS_Init, and the
     // header is rewritten in place, so only a regular file will do.
     std::string why;
-    fd = openRegularForWriting(path, O_WRONLY | O_CREAT | O_TRUNC, &why, 0644);
+    fd = openRegularForWriting(path, O_WRONLY | O_CREAT | O_TRUNC, why, 0644);
     if (fd < 0) {
         std::fprintf(stderr, "orbex: cannot write audio capture %s: %s\n", path, why.c_str());
         return false;
