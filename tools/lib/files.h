@@ -6,7 +6,9 @@
 // it names, and the folder a written file goes into, must not be links
 // either. Only regular files are opened, so a FIFO or a device named like a
 // source never blocks a tool, and reads stop at a limit, so a huge file never
-// swallows the memory.
+// swallows the memory. One job a file: the walk by descriptor
+// (folderwalk.cpp), opening and reading (files.cpp), a zip as a folder
+// (zippedfolder.cpp), writing (writing.cpp).
 #pragma once
 
 #include <sys/types.h>
