@@ -2,7 +2,7 @@
 # Builds the demo site and serves it: web/serve.sh [MAGAZINE_DIR] [PORT]
 # Then open http://127.0.0.1:PORT/ (default port 8000). Ctrl+C stops it.
 # Without MAGAZINE_DIR the sample magazine is built first where it is missing
-# (the desktop build's target magazine, in build/). Served by web/server.mjs
+# (the desktop build's target magazine, in build/). Served by web/tools/server.mjs
 # with the headers web/README.md asks of a real host.
 set -eu
 

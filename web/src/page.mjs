@@ -5,19 +5,18 @@
 // (src/dialogs.mjs), downloads, shots and the result (src/results.mjs). A
 // magazine from the reader's disk (src/opening.mjs) is opened by loading the
 // page again with it.
-import { listenKeyButtons } from './buttons.mjs'
 import { Canvas } from './canvas.mjs'
 import { NO_MUSIC_LETTER, USUAL_SAMPLE_RATE } from './constants.mjs'
 import { Dialogs } from './dialogs.mjs'
 import { FOLDER, decode1252, installFile, installFiles, keepConfig, magazineFolder, savedConfig, watchWrites } from './files.mjs'
 import { Input } from './input.mjs'
-import { WM } from './keys.mjs'
 import { Loading } from './loading.mjs'
 import { Opening, localFiles } from './opening.mjs'
 import { loadProgram } from './program.mjs'
 import { Results } from './results.mjs'
 import { Sound } from './sound.mjs'
-import { ArticleTextView, isCopyKey } from './text.mjs'
+import { ArticleTextView } from './text.mjs'
+import { WindowEvents } from './windowevents.mjs'
 
 // The query and the page's program (its meta, which web/build.sh fills in)
 // as the page's options.
@@ -94,11 +93,7 @@ export class Page {
     this.channel = new MessageChannel()
     this.turns = []
     this.channel.port1.onmessage = () => this.turns.shift()?.()
-    this.visibleWaiters = []
-    // The viewer is the active application while the page can be seen and
-    // its window has the focus, as a desktop window is.
-    this.focused = document.hasFocus()
-    this.active = false
+    this.window = new WindowEvents(this, document, this.elements)
     // The reader's settings for this magazine: a folder by its address, one
     // from the disk by its name.
     const magazine = this.options.magazine
@@ -188,86 +183,14 @@ export class Page {
     return this.input.next()
   }
 
+  // The page's window as the viewer's: its keys, focus, visibility and
+  // full screen (windowevents.mjs).
   listen() {
-    const canvas = this.canvas
-    this.input.listen(canvas.element, (e) => canvas.framePoint(e), () => canvas.cssPerPixel())
-    listenKeyButtons(this.elements.keys, this.input)
-    window.addEventListener('keydown', (e) => {
-      this.input.track(e)
-      this.keyDown(e)
-    })
-    window.addEventListener('keyup', (e) => {
-      this.input.track(e)
-      // Some systems send Print Screen only as a release.
-      if (e.code === 'PrintScreen' && !this.printDown) this.printScreen()
-      if (e.code === 'PrintScreen') this.printDown = false
-    })
-    for (const type of ['pointerdown', 'pointerup', 'keydown', 'click', 'touchend']) {
-      window.addEventListener(type, () => this.sound.gesture(), true)
-    }
-    this.document.addEventListener('visibilitychange', () => {
-      this.activate()
-      if (!this.document.hidden) for (const resolve of this.visibleWaiters.splice(0)) resolve()
-    })
-    window.addEventListener('blur', () => {
-      this.focused = false
-      // Keys released elsewhere send this window nothing.
-      this.input.leftAlt = false
-      this.activate()
-    })
-    window.addEventListener('focus', () => {
-      this.focused = true
-      this.activate()
-    })
-    this.elements.fullscreen.addEventListener('click', () => this.toggleFullscreen())
-    this.elements.fullscreen.hidden = !this.document.fullscreenEnabled
+    this.window.listen()
   }
 
-  // WM_ACTIVATEAPP whenever the page becomes the active application or
-  // stops being it: hidden, or its window without the focus.
-  activate() {
-    const active = !this.document.hidden && this.focused
-    if (active === this.active) return
-    this.active = active
-    this.input.post(WM.ACTIVATEAPP, active ? 1 : 0, 0)
-  }
-
-  // Alt+Enter and Print Screen are the page's, and work after the end too.
-  // Space and Enter on a button of the page are the button's.
-  keyDown(e) {
-    // Ctrl+C is the browser's copy, and keys in the text are the text's.
-    if (isCopyKey(e) || this.text.owns(e.target)) return
-    if (this.dialogs.open) return
-    if (e.altKey && (e.code === 'Enter' || e.code === 'NumpadEnter')) {
-      e.preventDefault()
-      if (!e.repeat) this.toggleFullscreen()
-      return
-    }
-    const plain = !e.ctrlKey && !e.metaKey && !e.altKey
-    if (e.code === 'PrintScreen' || (plain && e.code === 'KeyC')) {
-      e.preventDefault()
-      if (e.code === 'PrintScreen') this.printDown = true
-      if (!e.repeat && this.stats.presents > 0) this.printScreen()
-      return
-    }
-    const control = e.target instanceof Element && e.target.closest('button, summary, a[href]')
-    if (control && (e.code === 'Space' || e.code === 'Enter' || e.code === 'NumpadEnter')) return
-    if (!this.finished) this.input.key(e)
-  }
-
-  // The whole page: on a phone the key buttons stay beside the picture; with
-  // a mouse only the picture shows (orbex.css).
-  toggleFullscreen() {
-    const root = this.document.documentElement
-    if (this.document.fullscreenElement) {
-      this.document.exitFullscreen().catch(() => {})
-    } else if (root.requestFullscreen) {
-      root.requestFullscreen({ navigationUI: 'hide' }).catch((e) => console.warn('orbex: no full screen:', e.message))
-    }
-  }
-
-  printScreen() {
-    this.results.printScreen(this.canvas.pixels)
+  get visibleWaiters() {
+    return this.window.visibleWaiters
   }
 
   // ---- what the program asks of the page besides
@@ -339,7 +262,7 @@ export class Page {
       this.loading.total = options.programBytes
     }
     this.listen()
-    this.activate()
+    this.window.activate()
     const config = savedConfig(this.cfgKey)
     // A served magazine's files are taken in (and inflated) as they come,
     // while the program loads.

@@ -1,7 +1,7 @@
 #!/usr/bin/env node
 // Copies a magazine folder, or unpacks a magazine zip, into a site for
 // web/build.sh:
-//   node web/copy-magazine.mjs MAGAZINE_DIR|MAGAZINE.zip OUT_DIR
+//   node --import ./web/tools/generated.mjs web/tools/copy-magazine.mjs MAGAZINE_DIR|MAGAZINE.zip OUT_DIR
 // OUT_DIR must not exist yet. Only folders and regular files are copied,
 // never a link (a link would serve whatever it points to), and of those
 // only what a magazine uses: the viewer's files, modules, plain text and

@@ -1,6 +1,6 @@
 #!/usr/bin/env node
 // Makes a built site work offline and from a home screen (web/build.sh, as
-// its last step): node web/offline-site.mjs SITE_DIR
+// its last step): node --import ./web/tools/generated.mjs web/tools/offline-site.mjs SITE_DIR
 //
 // - icons/orbex-256.png and icons/orbex-512.png for the web app manifest:
 //   the big "5" of the start picture, the square packaging/CMakeLists.txt

@@ -1,7 +1,7 @@
 #!/usr/bin/env node
 // Puts several magazines on one site, which share its program, with a shelf
 // page to choose from (web/build.sh, given two or more magazines):
-//   node web/shelf.mjs SITE_DIR MAGAZINE...
+//   node --import ./web/tools/generated.mjs web/tools/shelf.mjs SITE_DIR MAGAZINE...
 // Each magazine, a folder or a zip, is copied as copy-magazine.mjs copies
 // one, into SITE_DIR/issues/NAME/ (NAME is the folder's name, or the zip's
 // without .zip). Its start picture (data/begin.raw, 640×480 RGB), as the
