@@ -93,6 +93,13 @@ expect() {
 sx() { echo $((WX + $1)); }
 sy() { echo $((WY + $1)); }
 
+# The frame's pixel (x, y) has the colour wherever the window stands now:
+# back from full screen, the window takes its size before its place.
+window_pixel_is() {
+    window_geometry
+    pixel_is "$(sx "$1")" "$(sy "$2")" "$3" "$4" "$5"
+}
+
 # The page's column x = 100 from the first text row to the last, as one
 # line: it changes whenever the page scrolls.
 page_column() {
@@ -281,7 +288,12 @@ run_24() {
     expect fullscreen-text "$((107 + 100 * 5 / 3))" "$((293 * 5 / 3))" $GREEN
     xdotool key alt+Return
     poll 3000 window_is_640x480 || { fail "after Alt+Enter twice the window is ${WIDTH}x$HEIGHT"; abandon; return; }
-    expect window-again "$(sx 100)" "$(sy 293)" $GREEN || { abandon; return; }
+    if ! poll 3000 window_pixel_is 100 293 $GREEN; then
+        fail "window-again: frame pixel (100, 293) is $PIXEL, expected $GREEN"
+        save_screen window-again
+        abandon
+        return
+    fi
 
     # The right button leads back to the contents page.
     xdotool mousemove "$(sx 600)" "$(sy 100)" click 3
