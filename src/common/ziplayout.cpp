@@ -94,7 +94,7 @@ struct Directory {
 
 // The end records read field by field in the format's order (the zip64
 // locator and record only when the plain record says so): one reading,
-// longer than most, that follows the specification's layout line by line.
+// longer than most, that follows the zip format's APPNOTE line by line.
 bool findDirectory(Reader &zip, Directory &directory) {
     const std::size_t tail = static_cast<std::size_t>(std::min<std::uint64_t>(zip.size, END_BYTES + MAX_COMMENT));
     std::vector<std::uint8_t> bytes;
