@@ -651,7 +651,9 @@ describe('the viewer in the browser', { skip: skip ?? false, timeout: 900000 }, 
     const kept = (name) => page.evaluate((n) => caches.match(n).then((r) => r !== undefined), new URL(name, siteUrl).href)
     const showsMagazine = async (query) => {
       await page.goto(`${siteUrl}?${query}`)
-      await waitFor(page, () => window.orbex?.stats.presents > 3, null, 60)
+      // Once every file is in: the count of files and the missing ones are
+      // known only then, online later than from what was kept.
+      await waitFor(page, () => window.orbex?.stats.presents > 3 && window.orbex.stats.filesMs !== null, null, 60)
       return page.evaluate(() => ({
         missing: window.orbex.stats.missing, files: window.orbex.stats.files, status: document.getElementById('orbex-status').textContent,
       }))
