@@ -6,12 +6,11 @@ import assert from 'node:assert/strict'
 import { spawn } from 'node:child_process'
 import fs from 'node:fs'
 import net from 'node:net'
-import os from 'node:os'
 import path from 'node:path'
 import { after, before, describe, test } from 'node:test'
 import { fileURLToPath } from 'node:url'
 
-import { buildSite, copySample, missingNativeTool, tourDifferences } from './fixtures.mjs'
+import { missingNativeTool, sampleSite, tourDifferences } from './fixtures.mjs'
 import { serve } from './run-site.mjs'
 
 const webDir = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..')
@@ -158,12 +157,8 @@ describe('the browser tour in Firefox and WebKit', { skip: skip ?? false, timeou
   let server
 
   before(async () => {
-    tmp = fs.mkdtempSync(path.join(os.tmpdir(), 'orbex-engines-'))
-    const magazine = path.join(tmp, 'sample')
-    copySample(magazine)
-    const site = path.join(tmp, 'site')
-    const { seconds } = buildSite(webDir, magazine, site)
-    console.log(`# site built in ${seconds.toFixed(1)} s`)
+    let site
+    ;({ tmp, site } = sampleSite(webDir, 'orbex-engines-'))
     server = await serve(site, { '/_tour/': regression })
   })
 

@@ -2,6 +2,7 @@
 // here, a PNG reader, and the pixels the stub draws, worked out afresh.
 import { execFileSync, spawnSync } from 'node:child_process'
 import fs from 'node:fs'
+import os from 'node:os'
 import path from 'node:path'
 import { fileURLToPath } from 'node:url'
 
@@ -330,6 +331,18 @@ const MODULES = /\.(xm|mod|s3m|it)$/i
 
 // A first start of the sample magazine, as the desktop tour has it: its data
 // and modules only, never an orbex.cfg or orbex.log a desktop run left there.
+// A temporary folder holding a copy of the sample magazine and the site
+// built from it: { tmp, site }.
+export function sampleSite(webDir, prefix) {
+  const tmp = fs.mkdtempSync(path.join(os.tmpdir(), prefix))
+  const magazine = path.join(tmp, 'sample')
+  copySample(magazine)
+  const site = path.join(tmp, 'site')
+  const { seconds } = buildSite(webDir, magazine, site)
+  console.log(`# site built in ${seconds.toFixed(1)} s`)
+  return { tmp, site }
+}
+
 export function copySample(to) {
   fs.cpSync(path.join(SAMPLE_MAGAZINE, 'data'), path.join(to, 'data'), { recursive: true })
   for (const name of fs.readdirSync(SAMPLE_MAGAZINE)) {

@@ -15,14 +15,13 @@
 import assert from 'node:assert/strict'
 import { execFileSync, spawnSync } from 'node:child_process'
 import fs from 'node:fs'
-import os from 'node:os'
 import path from 'node:path'
 import { after, before, describe, test } from 'node:test'
 import { fileURLToPath } from 'node:url'
 
 import {
-  NATIVE_BINARY, SAMPLE_MAGAZINE, buildSite, compareLogs, copySample, describeDifference, fingers, fnv1a, frameHash,
-  missingNativeTool, nodeTool, openBrowsers, readDataUrl, readPng, sampleLevels, setFocused, setHidden, settledFrame, shotsOf, sleep,
+  NATIVE_BINARY, SAMPLE_MAGAZINE, compareLogs, describeDifference, fingers, fnv1a, frameHash,
+  missingNativeTool, nodeTool, openBrowsers, readDataUrl, readPng, sampleLevels, sampleSite, setFocused, setHidden, settledFrame, shotsOf, sleep,
   tourDifferences,
 } from './fixtures.mjs'
 import { FOREIGN_SCRIPT, writeForeignMagazine } from './foreign.mjs'
@@ -42,12 +41,7 @@ describe('the viewer in the browser', { skip: skip ?? false, timeout: 900000 }, 
   let browsers
 
   before(async () => {
-    tmp = fs.mkdtempSync(path.join(os.tmpdir(), 'orbex-viewer-'))
-    const magazine = path.join(tmp, 'sample')
-    copySample(magazine)
-    site = path.join(tmp, 'site')
-    const { seconds } = buildSite(webDir, magazine, site)
-    console.log(`# site built in ${seconds.toFixed(1)} s`)
+    ;({ tmp, site } = sampleSite(webDir, 'orbex-viewer-'))
     fs.mkdirSync(path.join(tmp, 'served'))
     server = await serve(site, {
       '/_tour/': regression,
