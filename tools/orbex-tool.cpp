@@ -19,6 +19,7 @@
 #include "images.h"
 #include "magazine.h"
 #include "render.h"
+#include "site.h"
 #include "unpack.h"
 
 namespace {
@@ -360,6 +361,40 @@ Command buildCommand(CLI::App &app) {
             }};
 }
 
+Command siteCommand(CLI::App &app) {
+    auto o = std::make_shared<orbex::SiteRequest>();
+    o->edition = orbex::defaultEdition();
+    CLI::App *sub = subcommand(app, "site", "Makes the magazine's web edition: a site any web server can serve",
+                               "Writes into OUT a site that shows the magazine in a web browser, as the viewer\n"
+                               "shows it: the page, the viewer built for the browser, the music player, the\n"
+                               "licences, and a copy of MAGAZINE in OUT/magazine. Given several magazines,\n"
+                               "the site is a shelf of issues sharing the program: each in OUT/issues/NAME/\n"
+                               "(NAME the folder's name, or the zip's without .zip), its start picture its\n"
+                               "cover on OUT/shelf.html. A MAGAZINE is a folder or a zip file.\n"
+                               "Only what a magazine uses is copied: the viewer's files, modules, text and\n"
+                               "pictures, and the modules its music links name; never a link, nothing a\n"
+                               "browser would run as a page. Each file left out is named. OUT/magazine/\n"
+                               "files.txt lists what was copied (the magazine's own files.txt, where it has\n"
+                               "one, in its order); files that compress well are stored gzipped. The site\n"
+                               "works offline once opened. OUT is made when missing; it must be empty or a\n"
+                               "site made before, and neither be a magazine nor hold one.\n"
+                               "Put OUT on any web server, or try it: orbex-tool preview DIR.\n");
+    // The site's folder comes last, after any number of magazines.
+    sub->add_option("MAGAZINE... OUT", o->magazines, "the magazine folders or zip files, then the site's folder")
+        ->required()
+        ->expected(2, -1);
+    sub->add_option("--edition", o->edition,
+                    "the web edition to build from (default: ORBEX_WEB_EDITION, else " + o->edition + ")");
+    return {sub, [o](Report &report) {
+                o->out = o->magazines.back();
+                o->magazines.pop_back();
+                if (!orbex::makeSite(*o, report))
+                    return PROBLEM;
+                std::printf("%s: the site, ready to serve\n", orbex::terminalText(o->out).c_str());
+                return 0;
+            }};
+}
+
 // Runs a parsed command and tells what it found, warnings first.
 int runCommand(const Command &command) {
     Report report;
@@ -382,9 +417,10 @@ int main(int argc, char **argv) {
     app.set_version_flag("--version", "orbex-tool " ORBEX_VERSION);
     app.footer("orbex-tool COMMAND --help tells more about a command.\n"
                "Exit status: 0 done, 1 a problem in the input, 2 a command line not understood.");
-    const std::vector<Command> commands = {
-        fontCommand(app),  pcxCommand(app),    rawCommand(app),    archiveCommand(app), unpackCommand(app),
-        checkCommand(app), renderCommand(app), exportCommand(app), newCommand(app),     buildCommand(app)};
+    const std::vector<Command> commands = {fontCommand(app),    pcxCommand(app),    rawCommand(app),
+                                           archiveCommand(app), unpackCommand(app), checkCommand(app),
+                                           renderCommand(app),  exportCommand(app), newCommand(app),
+                                           buildCommand(app),   siteCommand(app)};
     if (auto status =
             orbex::parseCommandLine(app, argc, argv, "orbex-tool --help and orbex-tool COMMAND --help tell more"))
         return *status;

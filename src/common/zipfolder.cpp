@@ -393,4 +393,12 @@ void mountZip(std::unique_ptr<ZipFolder> zip) {
 
 void unmountZip() { mountZip(nullptr); }
 
+std::vector<std::pair<std::string, std::uint64_t>> ZipFolder::fileSizes() const {
+    std::vector<std::pair<std::string, std::uint64_t>> sizes;
+    for (const auto &[name, found] : files)
+        if (found.kind == Kind::File)
+            sizes.emplace_back(name, found.size);
+    return sizes;
+}
+
 } // namespace orbex

@@ -17,6 +17,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "common/files.h"
@@ -62,6 +63,9 @@ class ZipFolder {
     // no file. It ends at the entry's declared size, and seeks without
     // inflating more than the reads after it need.
     UniqueFile openFile(std::string_view relative) const;
+    // Every file below the top folder in plain form, with its declared size,
+    // in name order.
+    std::vector<std::pair<std::string, std::uint64_t>> fileSizes() const;
     // The folder around everything ("issue3/"), or empty; for messages.
     const std::string &top() const { return topFolder; }
 

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/files.h"
@@ -109,6 +110,12 @@ class Folder {
     bool write(const std::string &relative, const std::vector<std::uint8_t> &bytes, std::string &why) const;
     // The names of the folder's entries, without "." and "..", unsorted.
     bool list(std::vector<std::string> &names) const;
+    // A zipped folder's files (paths below it) with their sizes, in name
+    // order; empty for a folder on the disk.
+    std::vector<std::pair<std::string, std::uint64_t>> zippedFiles() const;
+    bool isZip() const { return zip != nullptr; }
+    // Removes everything inside the folder, never through a link.
+    bool clear(std::string &why) const;
 
   private:
     Folder(int fd, std::string shown) : fd(fd), shown(std::move(shown)) {}

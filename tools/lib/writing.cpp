@@ -81,6 +81,55 @@ bool Folder::write(const std::string &relative, const std::vector<std::uint8_t> 
     return true;
 }
 
+namespace {
+
+// Everything inside the folder dir, by descriptor: a link is removed as
+// itself, never followed.
+bool clearAt(int dir, std::string &why) {
+    int listed = ::openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR *entries = listed < 0 ? nullptr : ::fdopendir(listed);
+    if (entries == nullptr) {
+        if (listed >= 0)
+            ::close(listed);
+        why = std::strerror(errno);
+        return false;
+    }
+    std::vector<std::string> names;
+    while (dirent *entry = ::readdir(entries))
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+            names.emplace_back(entry->d_name);
+    ::closedir(entries);
+    for (const std::string &name : names) {
+        struct stat st {};
+        if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        if (S_ISDIR(st.st_mode)) {
+            Descriptor sub(::openat(dir, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            if (sub.get() < 0 || !clearAt(sub.get(), why))
+                return why.empty() ? (why = name + ": " + std::strerror(errno), false) : false;
+        }
+        if (::unlinkat(dir, name.c_str(), S_ISDIR(st.st_mode) ? AT_REMOVEDIR : 0) != 0) {
+            why = name + ": " + std::strerror(errno);
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool Folder::clear(std::string &why) const {
+    if (zip != nullptr) {
+        why = shown + ": a zip file, which orbex-tool only reads";
+        return false;
+    }
+    std::string reason;
+    if (clearAt(fd, reason))
+        return true;
+    why = shown + ": cannot empty it (" + reason + ")";
+    return false;
+}
+
 bool writeFileBytes(const std::string &path, const std::vector<std::uint8_t> &bytes, std::string &why) {
     Folder folder;
     std::string name, reason;

@@ -43,6 +43,10 @@ bool Folder::zipped(const std::string &path, Folder &folder, std::string &why) {
     return true;
 }
 
+std::vector<std::pair<std::string, std::uint64_t>> Folder::zippedFiles() const {
+    return zip != nullptr ? zip->fileSizes() : std::vector<std::pair<std::string, std::uint64_t>>();
+}
+
 FileRead Folder::readZipped(const std::string &relative, std::vector<std::uint8_t> &bytes, std::size_t limit,
                             ReadMode mode) const {
     FileRead found;

@@ -11,10 +11,35 @@ import { CHROMIUM, launch } from './run-site.mjs'
 
 const webDir = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..')
 
-// node's arguments to run one of web/tools/ as web/build.sh does, with the
-// page's generated modules from the build (web/tools/generated.mjs).
-export function nodeTool(name) {
-  return ['--import', path.join(webDir, 'tools', 'generated.mjs'), path.join(webDir, 'tools', name)]
+// The desktop build's orbex-tool, which makes every site (orbex-tool site).
+export const TOOL = process.env.ORBEX_TOOL || path.join(webDir, '..', 'build', 'orbex-tool')
+
+// A web edition with the page's templates only (no program): enough for
+// orbex-tool site to show what it does with magazines, in node alone.
+export function templateEdition(dir) {
+  fs.mkdirSync(dir, { recursive: true })
+  for (const name of ['index.html', 'service-worker.js', 'shelf.css']) {
+    fs.copyFileSync(path.join(webDir, name), path.join(dir, name))
+  }
+  return dir
+}
+
+// The shelf's links as the site has them: the address of each issue's page
+// by its name.
+export function shelfLinks(site) {
+  const html = fs.readFileSync(path.join(site, 'shelf.html'), 'utf8')
+  const text = (t) => t.replace(/&#(\d+);/g, (_, n) => String.fromCharCode(Number(n)))
+  return new Map([...html.matchAll(/<a href="([^"]+)">([^<]+)<\/a>/g)].map((m) => [text(m[2]), text(m[1])]))
+}
+
+// The web edition web/build.sh last built for program.
+export function builtEdition(program = 'orbex-program') {
+  return path.join(path.resolve(process.env.ORBEX_WEB_BUILD || path.join(webDir, '..', 'build-web')), `edition-${program}`)
+}
+
+// orbex-tool site --edition EDITION ARGS...: its status and what it said.
+export function runSite(edition, args) {
+  return spawnSync(TOOL, ['site', '--edition', edition, ...args], { encoding: 'utf8', timeout: 60000 })
 }
 
 // A 4-channel ProTracker module: one square-wave sample, four notes (these

@@ -20,11 +20,10 @@ import { after, before, describe, test } from 'node:test'
 import { fileURLToPath } from 'node:url'
 
 import {
-  NATIVE_BINARY, SAMPLE_MAGAZINE, buildSite, copySample, firstDifference, frameHash, missingNativeTool, openBrowsers,
+  NATIVE_BINARY, SAMPLE_MAGAZINE, buildSite, shelfLinks, copySample, firstDifference, frameHash, missingNativeTool, openBrowsers,
   readDataUrl, readPng,
 } from './fixtures.mjs'
 import { FOREIGN_SCRIPT, writeForeignMagazine } from './foreign.mjs'
-import { issueHref } from '../tools/shelf.mjs'
 import { open, serve, waitResult } from './run-site.mjs'
 import { folderEntries, hostileZips, zipBytes } from './zips.mjs'
 
@@ -117,7 +116,7 @@ describe('magazines from the disk and a shelf of issues, in the browser', { skip
     for (const name of Object.keys(starts)) {
       await page.goto(server.url + 'shelf.html')
       await page.getByRole('link', { name }).click()
-      await page.waitForURL((url) => url.href.endsWith(issueHref(name)))
+      await page.waitForURL((url) => url.href.endsWith(shelfLinks(site).get(name)))
       // Its first frames show its start picture.
       await page.waitForFunction(() => window.orbex?.stats.presents >= 2, null, { timeout: 30000 })
       assert.equal(await frameHash(page), frameHashOfRgb(starts[name]), `${name} does not start with its picture`)
@@ -197,7 +196,7 @@ describe('magazines from the disk and a shelf of issues, in the browser', { skip
       good[name] = fs.readFileSync(path.join(tmp, 'disk', 'foreign', name))
     }
     const page = await browsers.newPage()
-    await open(page, server.url, issueHref(ISSUE).split('?')[1])
+    await open(page, server.url, shelfLinks(site).get(ISSUE).split('?')[1])
     await page.waitForFunction(() => window.orbex?.stats.presents >= 1, null, { timeout: 30000 })
     const shown = page.url()
     const message = page.locator('#orbex-open-message')

@@ -1,7 +1,8 @@
 // The site's own defences, without a browser: node --test web/test/site.test.mjs
-// - web/build.sh never empties or writes into the magazine it copies, and
-//   its copy (web/tools/copy-magazine.mjs) takes folders and regular files only,
-//   nothing a browser would run, and lists what it took;
+// - orbex-tool site (which web/build.sh runs) never empties or writes into
+//   the magazine it copies, takes folders and regular files only, nothing a
+//   browser would run, and lists what it took; its service worker keeps
+//   every file of the site;
 // - web/serve.sh's server sends the headers a real host should, and serves
 //   no link and nothing outside the site;
 // - the page's policy lets its own inline script run, and it preloads every
@@ -23,22 +24,22 @@ import { setTimeout as sleep } from 'node:timers/promises'
 import { Canvas } from '../src/canvas.mjs'
 import { SCREEN_HEIGHT as HEIGHT, SCREEN_WIDTH as WIDTH } from '../src/constants.mjs'
 import { MagazineLoader } from '../src/loader.mjs'
-import { ICON_SIZES, enlarge, iconSquare, siteFiles, siteVersion } from '../tools/offline-site.mjs'
-import { readPng } from '../tools/read-png.mjs'
 import { FILE_POLICY, WORKER_POLICY, serve } from '../tools/server.mjs'
 import { FLING_SPEED, liftSpeed } from '../src/touch.mjs'
 import {
   MAX_FILES, MAX_FILE_BYTES, MAX_LIST_BYTES, fetchFileList, fetchScript, magazineFolder, musicNames, parseFileList,
   readCapped,
 } from '../src/files.mjs'
-import { nodeTool } from './fixtures.mjs'
+import { runSite, templateEdition } from './fixtures.mjs'
 
 const webDir = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..')
 const PAGE = 'http://127.0.0.1:8000/index.html'
 
 let tmp
+let edition
 before(() => {
   tmp = fs.mkdtempSync(path.join(os.tmpdir(), 'orbex-site-'))
+  edition = templateEdition(path.join(tmp, 'edition'))
 })
 after(() => fs.rmSync(tmp, { recursive: true, force: true }))
 
@@ -87,7 +88,7 @@ function tree(dir, prefix = '') {
   return out
 }
 
-describe('web/build.sh', () => {
+describe('orbex-tool site', () => {
   test('refuses a site folder that is the magazine, lies inside it or holds it, and leaves the magazine as it was',
     () => {
       const dir = path.join(tmp, 'refuse')
@@ -97,7 +98,7 @@ describe('web/build.sh', () => {
       fs.symlinkSync(magazine, path.join(dir, 'link'))
       const before = tree(magazine)
       for (const out of [dir, magazine, path.join(magazine, 'site'), path.join(dir, 'link', 'site'), `${dir}/./`]) {
-        const run = spawnSync(path.join(webDir, 'build.sh'), [magazine, out], { encoding: 'utf8' })
+        const run = runSite(edition, [magazine, out])
         assert.equal(run.status, 1, `${out}: ${run.stderr}`)
         assert.match(run.stderr, /choose another/, out)
         assert.deepEqual(tree(magazine), before, `${out}: the magazine changed`)
@@ -109,28 +110,27 @@ describe('web/build.sh', () => {
     const magazine = path.join(tmp, 'hostile')
     hostileMagazine(magazine, path.join(tmp, 'secret'))
     const out = path.join(tmp, 'hostile-site')
-    const run = spawnSync('node', [...nodeTool('copy-magazine.mjs'), magazine, out], {
-      encoding: 'utf8', timeout: 30000,
-    })
+    const run = runSite(edition, [magazine, out])
     assert.equal(run.status, 0, run.stderr)
-    assert.deepEqual(tree(out),
+    assert.deepEqual(tree(path.join(out, 'magazine')),
       ['data/', 'data/orbex.dat', 'extreme2.xm', 'files.txt', 'song.dat', 'sub dir/', 'sub dir/ok.txt'])
-    assert.equal(fs.readFileSync(path.join(out, 'files.txt'), 'utf8'),
+    assert.equal(fs.readFileSync(path.join(out, 'magazine', 'files.txt'), 'utf8'),
       'data/orbex.dat\t56\nextreme2.xm\t6\nsong.dat\t6\nsub dir/ok.txt\t4\n')
     const said = run.stderr.split('\n').filter(Boolean).sort()
+    const left = (name, why) => new RegExp(`^orbex-tool site: warning: left out ${name.replace(/[.\\]/g, '\\$&')}: ${why}`)
     const expect = [
-      /^web\/build.sh: left out latin-\ufffd.txt: its name is not UTF-8$/,
-      /^web\/build.sh: left out #hash.txt: files.txt cannot name it$/,
-      /^web\/build.sh: left out data\/same.xm: a link$/,
-      /^web\/build.sh: left out etc: a link$/,
-      /^web\/build.sh: left out huge.xm: larger than 64 MiB/,
-      /^web\/build.sh: left out notes.txt: a link$/,
-      /^web\/build.sh: left out pipe: not a regular file$/,
+      left('latin-\\xe9.txt', 'its name is not UTF-8$'),
+      left('#hash.txt', 'files.txt cannot name it$'),
+      left('data/same.xm', 'a link$'),
+      left('etc', 'a link$'),
+      left('huge.xm', 'larger than 64 MiB'),
+      left('notes.txt', 'a link$'),
+      left('pipe', 'not a regular file$'),
       ...['doc.xht', 'doc.xhtm', 'doc.xhtml', 'feed.XML', 'mod.mjs', 'notes.md', 'old.HTM', 'page.html', 'page.shtml',
-        'pic.svg', 'run.js'].map((name) => new RegExp(`^web/build.sh: left out sub dir/${name.replace('.', '\\.')}: ` +
+        'pic.svg', 'run.js'].map((name) => left(`sub dir/${name}`,
         'no file a magazine uses \\(its files, modules, text and pictures\\)$')),
-      /^web\/build.sh: left out evil.shtml: no file a magazine uses/,
-      /^web\/build.sh: left out "two\\nlines.txt": files.txt cannot name it$/,
+      left('evil.shtml', 'no file a magazine uses'),
+      left('two\\x0alines.txt', 'files.txt cannot name it$'),
     ]
     for (const pattern of expect) assert.ok(said.some((line) => pattern.test(line)), `${pattern} not in\n${run.stderr}`)
     assert.equal(said.length, expect.length, run.stderr)
@@ -145,22 +145,22 @@ describe('web/build.sh', () => {
     fs.symlinkSync('/etc/passwd', path.join(magazine, 'passwd'))
     write(path.join(magazine, 'files.txt'), '# the music\r\nb.xm\r\n\r\na.xm\r\nb.xm\r\npic.svg\r\npasswd\r\ngone.xm\r\n')
     const out = path.join(tmp, 'listed-site')
-    const run = spawnSync('node', [...nodeTool('copy-magazine.mjs'), magazine, out], { encoding: 'utf8' })
+    const run = runSite(edition, [magazine, out])
     assert.equal(run.status, 0, run.stderr)
-    assert.equal(fs.readFileSync(path.join(out, 'files.txt'), 'utf8'), 'b.xm\t1\na.xm\t1\n')
+    assert.equal(fs.readFileSync(path.join(out, 'magazine', 'files.txt'), 'utf8'), 'b.xm\t1\na.xm\t1\n')
     for (const name of ['pic.svg', 'passwd', 'gone.xm']) {
       assert.match(run.stderr, new RegExp(`files.txt names ${name}, which is not in the site`))
     }
     // Copied, though not listed: the maker left it out of the list.
-    assert.ok(fs.existsSync(path.join(out, 'cover.png')))
+    assert.ok(fs.existsSync(path.join(out, 'magazine', 'cover.png')))
 
     // A list that is a link is no list of the magazine's.
     const linked = path.join(tmp, 'linked-list')
     write(path.join(linked, 'a.xm'))
     write(path.join(tmp, 'elsewhere.txt'), '../../etc/passwd\n')
     fs.symlinkSync(path.join(tmp, 'elsewhere.txt'), path.join(linked, 'files.txt'))
-    execFileSync('node', [...nodeTool('copy-magazine.mjs'), linked, path.join(tmp, 'linked-site')])
-    assert.equal(fs.readFileSync(path.join(tmp, 'linked-site', 'files.txt'), 'utf8'), 'a.xm\t1\n')
+    assert.equal(runSite(edition, [linked, path.join(tmp, 'linked-site')]).status, 0)
+    assert.equal(fs.readFileSync(path.join(tmp, 'linked-site', 'magazine', 'files.txt'), 'utf8'), 'a.xm\t1\n')
   })
 })
 
@@ -459,40 +459,33 @@ describe("the page's files", () => {
   })
 })
 
-describe('offline and the home screen (web/tools/offline-site.mjs)', () => {
-  test("the icons are the packaging's square of the start picture, each picture pixel a whole block", async () => {
-    const cmake = fs.readFileSync(path.join(webDir, '..', 'packaging', 'CMakeLists.txt'), 'utf8')
-    const square = iconSquare(cmake)
-    const picture = readPng(fs.readFileSync(path.join(webDir, '..', 'magazine', 'pictures', 'begin.png')))
-    for (const size of ICON_SIZES) {
-      const scale = size / square.side
-      assert.ok(Number.isInteger(scale), `${size} is no whole enlargement of ${square.side}`)
-      const icon = enlarge(picture, square, scale)
-      for (const [row, column] of [[0, 0], [size - 1, size - 1], [size / 2 + 1, Math.floor(size / 3)], [7, size - 3]]) {
-        const at = 3 * ((square.y + Math.floor(row / scale)) * picture.width + square.x + Math.floor(column / scale))
-        const rgb = icon[row * size + column]
-        assert.deepEqual([rgb & 0xff, (rgb >>> 8) & 0xff, (rgb >>> 16) & 0xff], [...picture.rgb.subarray(at, at + 3)])
-      }
-    }
-    assert.throws(() => enlarge(picture, { x: 600, y: 0, side: 128 }, 2), /not in the picture/)
-    assert.throws(() => iconSquare('set(ORBEX_ICON_SIZES 64)'), /no ORBEX_ICON_SQUARE/)
-  })
+describe('offline: the service worker orbex-tool site writes', () => {
+  // The worker's version and list of files, as the site's copy says them.
+  const workerOf = (site) => {
+    const worker = fs.readFileSync(path.join(site, 'service-worker.js'), 'utf8')
+    return { version: JSON.parse(/const VERSION = (.*)/.exec(worker)[1]), files: JSON.parse(/const SITE_FILES = (.*)/.exec(worker)[1]) }
+  }
 
   test("the worker's list is every file of the site but itself; its version changes with any of them", () => {
+    const magazine = path.join(tmp, 'offline')
+    write(path.join(magazine, 'data', 'orbex.dat'), 'archive')
+    write(path.join(magazine, 'sub dir', 'a.txt'), 'a')
     const site = path.join(tmp, 'offline-site')
-    write(path.join(site, 'index.html'), 'page')
-    write(path.join(site, 'service-worker.js'), 'worker')
-    write(path.join(site, 'magazine', 'data', 'orbex.dat'), 'archive')
-    write(path.join(site, 'magazine', 'sub dir', 'a.txt'), 'a')
-    const files = siteFiles(site)
-    assert.deepEqual(files, ['index.html', 'magazine/data/orbex.dat', 'magazine/sub dir/a.txt'])
-    const version = siteVersion(site, files)
+    assert.equal(runSite(edition, [magazine, site]).status, 0)
+    const { version, files } = workerOf(site)
+    assert.deepEqual(files, ['index.html', 'magazine/data/orbex.dat', 'magazine/files.txt', 'magazine/sub%20dir/a.txt'])
     assert.match(version, /^[0-9a-f]{16}$/)
-    assert.equal(siteVersion(site, files), version)
-    write(path.join(site, 'service-worker.js'), 'another worker')
-    assert.equal(siteVersion(site, siteFiles(site)), version, 'the worker itself is not part of its version')
-    write(path.join(site, 'magazine', 'sub dir', 'a.txt'), 'b')
-    assert.notEqual(siteVersion(site, files), version, "a magazine's file changed, the version did not")
+    assert.equal(runSite(edition, [magazine, site]).status, 0, 'a site made before is made again')
+    assert.equal(workerOf(site).version, version)
+    write(path.join(magazine, 'sub dir', 'a.txt'), 'b')
+    assert.equal(runSite(edition, [magazine, site]).status, 0)
+    assert.notEqual(workerOf(site).version, version, "a magazine's file changed, the version did not")
+    // A folder that holds something else is no site to write over.
+    write(path.join(tmp, 'someone', 'thesis.txt'), 'years of work')
+    const run = runSite(edition, [magazine, path.join(tmp, 'someone')])
+    assert.equal(run.status, 1)
+    assert.match(run.stderr, /not empty, and no site made before/)
+    assert.equal(fs.readFileSync(path.join(tmp, 'someone', 'thesis.txt'), 'utf8'), 'years of work')
   })
 })
 

@@ -21,7 +21,7 @@ import { fileURLToPath } from 'node:url'
 
 import {
   NATIVE_BINARY, SAMPLE_MAGAZINE, compareLogs, describeDifference, fingers, fnv1a, frameHash,
-  missingNativeTool, nodeTool, openBrowsers, readDataUrl, readPng, sampleLevels, sampleSite, setFocused, setHidden, settledFrame, shotsOf, sleep,
+  missingNativeTool, builtEdition, runSite, openBrowsers, readDataUrl, readPng, sampleLevels, sampleSite, setFocused, setHidden, settledFrame, shotsOf, sleep,
   tourDifferences,
 } from './fixtures.mjs'
 import { FOREIGN_SCRIPT, writeForeignMagazine } from './foreign.mjs'
@@ -703,8 +703,8 @@ describe('the viewer in the browser', { skip: skip ?? false, timeout: 900000 }, 
       // Rebuilt, without the magazine beside and with a new file: another
       // version, which replaces the old one whole.
       fs.rmSync(beside, { recursive: true })
-      fs.writeFileSync(path.join(copy, 'magazine', 'notes.txt'), 'a new file')
-      execFileSync('node', [...nodeTool('offline-site.mjs'), copy])
+      fs.writeFileSync(path.join(tmp, 'sample', 'notes.txt'), 'a new file')
+      assert.equal(runSite(builtEdition(), [path.join(tmp, 'sample'), copy]).status, 0)
       const version = /const VERSION = "([0-9a-f]+)"/.exec(fs.readFileSync(path.join(copy, 'service-worker.js'), 'utf8'))[1]
       online = await serve(copy, {}, Number(new URL(siteUrl).port))
       await showsMagazine('args=n')

@@ -4,9 +4,10 @@
 //   web/build.sh's) takes a magazine's zip as its folder, and refuses
 //   hostile ones whole, with the reason;
 // - src/local.mjs chooses a dropped folder's files within the limits;
-// - web/build.sh given zips and several magazines: tools/copy-magazine.mjs
-//   unpacks a zip as it copies a folder, and leaves nothing of a refused
-//   one; tools/shelf.mjs writes the shelf, each issue's start picture its cover.
+// - orbex-tool site given zips and several magazines unpacks a zip as it
+//   copies a folder, and leaves nothing of a refused one (the same table of
+//   hostile zips as the page's reader); it writes the shelf, each issue's
+//   start picture its cover.
 import assert from 'node:assert/strict'
 import { spawnSync } from 'node:child_process'
 import fs from 'node:fs'
@@ -20,15 +21,16 @@ import { MAX_FILES, MAX_FILE_BYTES, MAX_TOTAL_BYTES } from '../src/files.mjs'
 import { chooseFiles, prepare } from '../src/local.mjs'
 import { ANY_FILE_LIMIT, READ_LIMITS, ZIP_TOTAL_LIMIT } from '../src/constants.mjs'
 import { ZipError, decodeName, listZip, unpack } from '../src/zip.mjs'
-import { issueHref } from '../tools/shelf.mjs'
-import { nodeTool, readPng } from './fixtures.mjs'
+import { readPng, runSite, shelfLinks, templateEdition } from './fixtures.mjs'
 import { folderEntries, hostileZips, zipBytes } from './zips.mjs'
 
 const webDir = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..')
 
 let tmp
+let edition
 before(() => {
   tmp = fs.mkdtempSync(path.join(os.tmpdir(), 'orbex-zip-'))
+  edition = templateEdition(path.join(tmp, 'edition'))
 })
 after(() => fs.rmSync(tmp, { recursive: true, force: true }))
 
@@ -223,17 +225,19 @@ describe('a zip from the disk', () => {
   })
 })
 
-describe('web/build.sh with zips and several issues', () => {
+describe('orbex-tool site with zips and several issues', () => {
   test('a zip is unpacked into the site as its folder is copied; a hostile one leaves nothing', async () => {
     const folder = path.join(tmp, 'issue1')
     for (const [name, data] of Object.entries(GOOD)) write(path.join(folder, name), data)
     write(path.join(folder, 'pic.svg'), '<svg/>')
     const zip = path.join(tmp, 'issue1.zip')
     fs.writeFileSync(zip, zipBytes(folderEntries(folder, 'issue1')))
-    const out = path.join(tmp, 'from-zip')
-    const run = spawnSync('node', [...nodeTool('copy-magazine.mjs'), zip, out], { encoding: 'utf8' })
+    const site = path.join(tmp, 'from-zip')
+    const out = path.join(site, 'magazine')
+    const run = runSite(edition, [zip, site])
     assert.equal(run.status, 0, run.stderr)
-    assert.equal(run.stderr, 'web/build.sh: left out pic.svg: no file a magazine uses (its files, modules, text and pictures)\n')
+    assert.equal(run.stderr,
+      'orbex-tool site: warning: left out pic.svg: no file a magazine uses (its files, modules, text and pictures)\n')
     // The module compresses well: stored gzipped, as the list says.
     const packed = fs.readFileSync(path.join(out, 'extreme2.xm.gz'))
     assert.equal(fs.readFileSync(path.join(out, 'files.txt'), 'utf8'),
@@ -245,10 +249,9 @@ describe('web/build.sh with zips and several issues', () => {
       const file = path.join(tmp, hostile.name)
       fs.writeFileSync(file, hostile.bytes)
       const refused = path.join(tmp, 'refused')
-      const said = spawnSync('node', [...nodeTool('copy-magazine.mjs'), file, refused], { encoding: 'utf8' })
+      const said = runSite(edition, [file, refused])
       assert.equal(said.status, 1, hostile.name)
-      assert.match(said.stderr, new RegExp(`^web/build.sh: cannot open ${file}: `), hostile.name)
-      assert.match(said.stderr, hostile.refused, hostile.name)
+      assert.match(said.stderr, new RegExp(`^orbex-tool site: error: cannot open ${file}: `), hostile.name)
       assert.equal(fs.existsSync(refused), false, `${hostile.name}: something was left`)
       fs.rmSync(file)
     }
@@ -263,9 +266,7 @@ describe('web/build.sh with zips and several issues', () => {
     const twoZip = path.join(tmp, 'shelf', 'second.zip')
     fs.writeFileSync(twoZip, zipBytes(folderEntries(two)))
     const site = path.join(tmp, 'shelf-site')
-    write(path.join(site, 'index.html'), fs.readFileSync(path.join(webDir, 'index.html')))
-
-    const run = spawnSync('node', [...nodeTool('shelf.mjs'), site, one, twoZip], { encoding: 'utf8' })
+    const run = runSite(edition, [one, twoZip, site])
     assert.equal(run.status, 0, run.stderr)
     assert.equal(fs.readFileSync(path.join(site, 'issues', 'First issue', 'data', 'orbex.dat'), 'utf8'), 'archive')
     assert.equal(fs.readFileSync(path.join(site, 'issues', 'second', 'files.txt'), 'utf8'), 'data/orbex.dat\t7\n')
@@ -275,8 +276,14 @@ describe('web/build.sh with zips and several issues', () => {
       ['index.html?magazine=issues/second/', 'second']])
     // Each link leads the page to its folder, whatever the name holds: the
     // page reads its parameter, and the path its files are fetched from.
-    for (const name of ['First issue', 'a?b', 'c#d', '50%', 'x&y=z', 'Nr. 5 – Grüße']) {
-      const page = new URL(issueHref(name), 'https://example.org/site/')
+    const odd = ['First issue', 'a?b', 'c#d', '50%', 'x&y=z', 'Nr. 5 – Grüße', "it's <b>"]
+    for (const name of odd) write(path.join(tmp, 'odd', name, 'data', 'orbex.dat'), name)
+    const oddSite = path.join(tmp, 'odd-site')
+    assert.equal(runSite(edition, [...odd.map((name) => path.join(tmp, 'odd', name)), oddSite]).status, 0)
+    const hrefs = shelfLinks(oddSite)
+    assert.deepEqual([...hrefs.keys()], odd)
+    for (const name of odd) {
+      const page = new URL(hrefs.get(name), 'https://example.org/site/')
       const folder = new URL(page.searchParams.get('magazine'), page)
       assert.equal(decodeURIComponent(folder.pathname), `/site/issues/${name}/`, name)
       assert.equal(folder.search + folder.hash, '', name)
@@ -302,18 +309,16 @@ describe('web/build.sh with zips and several issues', () => {
     const b = path.join(tmp, 'b', 'issue.zip')
     write(path.join(a, 'data', 'orbex.dat'), 'archive')
     write(b, zipBytes(folderEntries(a)))
-    const twice = spawnSync('node', [...nodeTool('shelf.mjs'), site, a, b], { encoding: 'utf8' })
+    const twice = runSite(edition, [a, b, site])
     assert.equal(twice.status, 1)
     assert.match(twice.stderr, /two issues are named issue .*rename one/)
 
     const hostile = path.join(tmp, 'b', 'link.zip')
     fs.writeFileSync(hostile, (await hostileZips(GOOD)).find((z) => z.name === 'link.zip').bytes)
-    write(path.join(site, 'index.html'), '<meta charset="utf-8">\n')
-    const linked = spawnSync('node', [...nodeTool('shelf.mjs'), site, a, hostile], { encoding: 'utf8' })
+    const linked = runSite(edition, [a, hostile, site])
     assert.equal(linked.status, 1)
-    assert.match(linked.stderr, new RegExp(`cannot open ${hostile}: it holds "notes.txt", a symbolic link`))
-    assert.equal(fs.existsSync(path.join(site, 'issues', 'link')), false)
-    assert.equal(fs.existsSync(path.join(site, 'shelf.html')), false)
+    assert.match(linked.stderr, new RegExp(`cannot open ${hostile}: .*symbolic link`))
+    assert.equal(fs.existsSync(site), false, 'half a shelf was left')
   })
 
   test('refuses, before building anything, a site inside any of its magazines or holding one', () => {
@@ -323,14 +328,14 @@ describe('web/build.sh with zips and several issues', () => {
     write(path.join(a, 'data', 'orbex.dat'), 'archive')
     write(b, zipBytes(folderEntries(a)))
     for (const out of [path.join(a, 'site'), dir]) {
-      const run = spawnSync(path.join(webDir, 'build.sh'), [b, a, out], { encoding: 'utf8' })
+      const run = runSite(edition, [b, a, out])
       assert.equal(run.status, 1, run.stderr)
       assert.match(run.stderr, /choose another/)
     }
-    const missing = spawnSync(path.join(webDir, 'build.sh'), [a, path.join(dir, 'gone'), path.join(tmp, 'x')],
-      { encoding: 'utf8' })
+    const missing = runSite(edition, [a, path.join(dir, 'gone'), path.join(tmp, 'x')])
     assert.equal(missing.status, 1)
-    assert.match(missing.stderr, /no magazine at .*gone/)
+    assert.match(missing.stderr, /cannot open .*gone/)
+    assert.equal(fs.existsSync(path.join(tmp, 'x')), false)
     assert.equal(fs.existsSync(path.join(a, 'site')), false)
   })
 })
