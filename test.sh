@@ -27,7 +27,8 @@ build="$root/build"
 flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DORBEX_WERROR=ON -DORBEX_SANITIZE=OFF -DORBEX_TESTS=ON -DORBEX_BENCH=ON)
 if [ "$sanitize" = 1 ]; then
   build="$root/build-asan"
-  flags=(-DCMAKE_BUILD_TYPE=Debug -DORBEX_WERROR=ON -DORBEX_SANITIZE=ON -DORBEX_TESTS=ON -DORBEX_BENCH=OFF)
+  flags=(-DCMAKE_BUILD_TYPE=Debug -DORBEX_WERROR=ON -DORBEX_SANITIZE=ON -DORBEX_TESTS=ON -DORBEX_BENCH=OFF
+    -DORBEX_WEB_EDITION=OFF)
   export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}"
   export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 fi

@@ -18,6 +18,7 @@
 #include "fontsource.h"
 #include "images.h"
 #include "magazine.h"
+#include "preview.h"
 #include "render.h"
 #include "site.h"
 #include "unpack.h"
@@ -395,6 +396,24 @@ Command siteCommand(CLI::App &app) {
             }};
 }
 
+Command previewCommand(CLI::App &app) {
+    auto o = std::make_shared<orbex::PreviewOptions>();
+    o->edition = orbex::defaultEdition();
+    CLI::App *sub = subcommand(app, "preview", "Shows a magazine project in the browser, built again after every save",
+                               "Builds the project in DIR (as `orbex-tool build DIR`), makes its site (as\n"
+                               "`orbex-tool site`) and serves it on 127.0.0.1 only, printing the address.\n"
+                               "It watches DIR/src: after each save it builds again, and the page opens the\n"
+                               "magazine again at the same article and line, without the start picture; the\n"
+                               "music plays on when only text changed. A problem in a source is shown on the\n"
+                               "page (file, line, message) over the last good build, and here. Ctrl+C ends it.\n");
+    sub->add_option("DIR", o->folder, "the magazine project (as orbex-tool new makes it)")->required();
+    sub->add_option("--port", o->port, "the port (default: a free one)")->check(CLI::Range(1, 65535));
+    sub->add_flag("--open", o->open, "open the page in the reader's browser (xdg-open)");
+    sub->add_option("--edition", o->edition,
+                    "the web edition to build from (default: ORBEX_WEB_EDITION, else " + o->edition + ")");
+    return {sub, [o](Report &report) { return orbex::runPreview(*o, report); }};
+}
+
 // Runs a parsed command and tells what it found, warnings first.
 int runCommand(const Command &command) {
     Report report;
@@ -420,7 +439,7 @@ int main(int argc, char **argv) {
     const std::vector<Command> commands = {fontCommand(app),    pcxCommand(app),    rawCommand(app),
                                            archiveCommand(app), unpackCommand(app), checkCommand(app),
                                            renderCommand(app),  exportCommand(app), newCommand(app),
-                                           buildCommand(app),   siteCommand(app)};
+                                           buildCommand(app),   siteCommand(app),   previewCommand(app)};
     if (auto status =
             orbex::parseCommandLine(app, argc, argv, "orbex-tool --help and orbex-tool COMMAND --help tell more"))
         return *status;

@@ -37,6 +37,12 @@ constexpr const char START_MODULE_FILE[] = "extreme2.xm";
 
 // What the start reads before its first frame, in that order; the archive
 // is read after it.
+// The way back in after a rebuild, for orbex-tool preview's page only: a
+// window message (WM_APP + 1) the page posts with the article and line to
+// show; the viewer reads its archive and font again and shows them, past
+// the start picture.
+constexpr std::uint32_t PREVIEW_REOPEN_MESSAGE = 0x8000 + 1;
+
 constexpr const char *START_FILES[] = {START_PICTURE_FILE, END_PICTURE_FILE, BACKGROUND_FILE, CONFIG_FILE,
                                        START_MODULE_FILE,  POINTER_FILE,     FONT_FILE};
 

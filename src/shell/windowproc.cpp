@@ -3,10 +3,12 @@
 #include "base/log.h"
 #include "base/settings.h"
 #include "common/geometry.h"
+#include "common/start.h"
 #include "display/display.h"
 #include "music/music.h"
 #include "present/frame.h"
 #include "present/input.h"
+#include "shell/preview.h"
 #include "text/archive.h"
 
 namespace orbex {
@@ -137,6 +139,9 @@ LRESULT viewerWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) 
         break;
     case WM_RBUTTONDOWN:
         onRightButton();
+        break;
+    case PREVIEW_REOPEN_MESSAGE:
+        reopenMagazine(static_cast<std::int32_t>(wParam), static_cast<std::int32_t>(lParam));
         break;
     default:
         break;

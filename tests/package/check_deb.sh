@@ -9,6 +9,7 @@
 set -euo pipefail
 build="$(cd "$1" && pwd)"
 version="$2"
+web_edition="${3:-OFF}"
 for tool in dpkg-shlibdeps file dpkg-deb objdump; do
   command -v "$tool" >/dev/null || {
     echo "SKIP: $tool is not installed"
@@ -82,7 +83,7 @@ dpkg-deb -c "$deb" | awk '{ print $NF }' | sed 's|^\./||' >"$work/contents.txt"
 for file in usr/share/orbex/magazine/data/orbex.dat usr/share/orbex/magazine/data/BG_8b.pcx \
   usr/share/orbex/magazine/extreme2.xm usr/share/applications/io.github.orbex5.orbex.desktop \
   usr/share/metainfo/io.github.orbex5.orbex.metainfo.xml usr/share/man/man6/orbex.6.gz usr/share/doc/orbex/copyright usr/share/doc/orbex/changelog.gz \
-  usr/share/icons/hicolor/256x256/apps/orbex.png; do
+  usr/share/icons/hicolor/256x256/apps/orbex.png $([ "$web_edition" = ON ] && echo usr/share/orbex/web/orbex-program.wasm.gz); do
   grep -qx "$file" "$work/contents.txt" || fail "$file is not in the package"
 done
 if stray=$(grep -E '(test|bench|fuzz|xprobe)[^/]*$|^usr/local/|^usr/lib/' "$work/contents.txt"); then

@@ -2,11 +2,14 @@
 # Installs the build into a temporary prefix as a user would, checks every
 # installed file with the validators its format has, and runs the installed
 # programs from an unrelated folder on the installed demo magazine.
-#   check_install.sh BUILD_DIR VERSION
+#   check_install.sh BUILD_DIR VERSION [WEB_EDITION]
+# WEB_EDITION ON: the web edition is installed too, and orbex-tool site makes
+# a site of the installed magazine from it.
 # A validator that is not installed is skipped, and named.
 set -euo pipefail
 build="$(cd "$1" && pwd)"
 version="$2"
+web_edition="${3:-OFF}"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 # A prefix ending in usr, so that the tree can be validated as a system.
@@ -34,6 +37,11 @@ required=(bin/orbex bin/orbex-tool bin/orbex-modgen
   share/orbex/magazine/data/orbex.dat share/orbex/magazine/data/chars.168 share/orbex/magazine/data/begin.raw
   share/orbex/magazine/data/ende.pcx share/orbex/magazine/data/BG_8b.pcx share/orbex/magazine/data/cursor.pcx
   share/orbex/magazine/extreme2.xm share/orbex/magazine/modul2.xm)
+if [ "$web_edition" = ON ]; then
+  required+=(share/orbex/web/index.html share/orbex/web/service-worker.js share/orbex/web/orbex-page.js.gz
+    share/orbex/web/orbex-program.js.gz share/orbex/web/orbex-program.wasm.gz share/orbex/web/chiptune3/chiptune3.js
+    share/orbex/web/chiptune3/LICENSE share/orbex/web/LICENSE share/orbex/web/icons/orbex-512.png)
+fi
 for file in "${required[@]}"; do
   [ -s "$prefix/$file" ] || fail "$file is not installed"
 done
@@ -136,6 +144,14 @@ clean_env=(env -i PATH=/usr/bin:/bin HOME="$run" XDG_STATE_HOME="$run/state"
 
 "${clean_env[@]}" "$prefix/bin/orbex-tool" check "$magazine" >"$work/check.txt" 2>&1 ||
   fail "orbex-tool check on the installed magazine: $(cat "$work/check.txt")"
+if [ "$web_edition" = ON ]; then
+  # The installed edition, found beside the installed program.
+  "${clean_env[@]}" "$prefix/bin/orbex-tool" site "$magazine" "$run/site" >"$work/site.txt" 2>&1 ||
+    fail "orbex-tool site on the installed magazine: $(cat "$work/site.txt")"
+  for file in index.html orbex-program.wasm.gz service-worker.js magazine/files.txt magazine/data/begin.raw.gz; do
+    [ -s "$run/site/$file" ] || fail "orbex-tool site wrote no $file"
+  done
+fi
 "${clean_env[@]}" "$prefix/bin/orbex-modgen" "$run/try.xm" 0 || fail "orbex-modgen could not write a module"
 [ -s "$run/try.xm" ] || fail "orbex-modgen wrote nothing"
 

@@ -261,9 +261,25 @@ bool fillSite(const SiteRequest &request, const Folder &edition, const Folder &s
 
 } // namespace
 
+// Beside the installed program first (PREFIX/bin/orbex-tool, the edition
+// in PREFIX/share/orbex/web), wherever the package or cmake --install put
+// it; then where the build meant it to go.
 std::string defaultEdition() {
     const char *given = std::getenv("ORBEX_WEB_EDITION");
-    return given != nullptr && *given != 0 ? given : ORBEX_WEB_EDITION_DIR;
+    if (given != nullptr && *given != 0)
+        return given;
+    char self[PATH_MAX];
+    const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length > 0) {
+        std::string prefix(self, static_cast<std::size_t>(length));
+        prefix = prefix.substr(0, prefix.rfind('/'));
+        prefix = prefix.substr(0, prefix.rfind('/'));
+        const std::string beside = prefix + "/share/orbex/web";
+        struct stat st {};
+        if (::stat((beside + "/index.html").c_str(), &st) == 0)
+            return beside;
+    }
+    return ORBEX_WEB_EDITION_DIR;
 }
 
 bool makeSite(const SiteRequest &request, Report &report) {

@@ -12,6 +12,7 @@ import { FOLDER, decode1252, installFile, installFiles, keepConfig, magazineFold
 import { Input } from './input.mjs'
 import { Loading } from './loading.mjs'
 import { Opening, localFiles } from './opening.mjs'
+import { Preview } from './preview.mjs'
 import { loadProgram } from './program.mjs'
 import { Results } from './results.mjs'
 import { Sound } from './sound.mjs'
@@ -94,6 +95,11 @@ export class Page {
     this.turns = []
     this.channel.port1.onmessage = () => this.turns.shift()?.()
     this.window = new WindowEvents(this, document, this.elements)
+    // Only orbex-tool preview's server adds this.
+    const previewTag = document.querySelector('meta[name="orbex-preview"]')
+    this.preview = previewTag
+      ? new Preview(this, byId('orbex-preview-problems'), new URL(previewTag.content, location.href).href)
+      : null
     // The reader's settings for this magazine: a folder by its address, one
     // from the disk by its name.
     const magazine = this.options.magazine
@@ -142,7 +148,8 @@ export class Page {
       this.stats.firstPaintMs ??= performance.now()
       setTimeout(() => {
         this.sound.allow()
-        this.loading.fetchTheRest(!this.automated)
+        // A preview changes with every save: nothing of it is kept offline.
+        this.loading.fetchTheRest(!this.automated && !this.preview)
       }, 0)
     }
     requestAnimationFrame(() => {
@@ -170,6 +177,7 @@ export class Page {
   }
 
   articleText(data) {
+    this.preview?.seen(data)
     this.text.update(data)
   }
 
@@ -263,6 +271,7 @@ export class Page {
     }
     this.listen()
     this.window.activate()
+    this.preview?.begin()
     const config = savedConfig(this.cfgKey)
     // A served magazine's files are taken in (and inflated) as they come,
     // while the program loads.

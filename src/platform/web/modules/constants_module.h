@@ -53,6 +53,9 @@ inline void writeConstantsModule(std::ostream &out) {
     writeStringConstant(out, "START_MODULE_FILE", START_MODULE_FILE);
     writeStringConstant(out, "ARCHIVE_FILE", ARCHIVE_FILE);
     writeStringConstant(out, "CONFIG_FILE", CONFIG_FILE);
+    writeStringConstant(out, "FONT_FILE", FONT_FILE);
+    out << "// The preview's message that opens the magazine again after a rebuild.\n";
+    writeConstant(out, "PREVIEW_REOPEN_MESSAGE", PREVIEW_REOPEN_MESSAGE);
 
     out << "\n// A music link in the archive: its code and the longest module name\n"
            "// (common/textcodes.h).\n";

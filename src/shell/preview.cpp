@@ -1,0 +1,30 @@
+#include "shell/preview.h"
+
+#include <algorithm>
+
+#include "present/frame.h"
+#include "text/archive.h"
+#include "text/font.h"
+
+namespace orbex {
+
+void reopenMagazine(std::int32_t article, std::int32_t line) {
+    // Behind the end marker the selection expects zeros, also where the old
+    // archive was longer.
+    ArticleArchive.fill(0);
+    loadArchive();
+    loadFont();
+    if (nArticle == 1 && article != 1)
+        fContentsScroll = 0.0f;
+    nArticle = std::max<std::int32_t>(article, 1);
+    selectArticle(nArticle);
+    ScrollPosition = static_cast<float>(std::max<std::int32_t>(line, 0));
+    if (ViewerMode == MODE_INTRO) {
+        ViewerMode = MODE_VIEWING;
+        // The intro's end sets the step from the measured rate; none yet.
+        if (dwFrames != 0.0f)
+            fScrollStep = 20.0f / dwFrames;
+    }
+}
+
+} // namespace orbex
