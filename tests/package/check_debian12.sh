@@ -75,5 +75,37 @@ for shot in intro contents; do
   cp "$chroot_dir/tmp/orbex-check/$shot.png" "$build/debian12-$shot.png"
 done
 in_root orbex-tool check /usr/share/orbex/magazine
+
+# A maker's first issue as a site, as the ordinary user: orbex-tool new, then
+# orbex-tool site from the installed web edition. The native viewer's first
+# page of it, and Chromium's (on this machine, from web/test/run-site.mjs)
+# of the site, must be the same pixels.
+in_root setpriv --reuid=65534 --regid=65534 --clear-groups sh -c \
+  'cd /tmp/orbex-check && HOME=/tmp/orbex-check orbex-tool new first && orbex-tool site first site' \
+  >"$out/site.txt" 2>&1 || {
+  echo "FAIL: orbex-tool new and site: $(cat "$out/site.txt")" >&2
+  exit 1
+}
+sed -e 's|/tmp/orbex-check/|/tmp/orbex-check/native-|' "$chroot_dir/tmp/orbex-check/tour.txt" |
+  grep -v '^key F12' >"$chroot_dir/tmp/orbex-check/native.txt"
+in_root setpriv --reuid=65534 --regid=65534 --clear-groups sh -c \
+  'cd /tmp/orbex-check && HOME=/tmp/orbex-check ORBEX_VIDEO=headless ORBEX_CLOCK=step:20 \
+   ORBEX_SCRIPT=/tmp/orbex-check/native.txt ORBEX_MAGAZINE=/tmp/orbex-check/first orbex' 2>"$out/stderr.txt" || true
+sed -e 's|shot /tmp/orbex-check/|shot |' -e '/^key F12/d' "$chroot_dir/tmp/orbex-check/tour.txt" >"$out/web.txt"
+node "$root_dir/web/test/run-site.mjs" "$chroot_dir/tmp/orbex-check/site" "$out/web" --query 'clock=step:20' \
+  --script "$out/web.txt" --timeout 180 >"$out/run.txt" 2>&1 || true
+sed "s|@READ_PNG@|$root_dir/web/tools/read-png.mjs|" >"$out/compare.mjs" <<'END'
+import fs from 'node:fs'
+import { readPng } from '@READ_PNG@'
+const [native, web] = process.argv.slice(2)
+for (const shot of ['intro.png', 'contents.png']) {
+  const a = readPng(fs.readFileSync(`${native}/native-${shot}`))
+  const b = readPng(fs.readFileSync(`${web}/${shot}`))
+  if (!a.rgb.equals(b.rgb)) { console.error(`FAIL: Chromium's ${shot} of the site differs from the viewer's`); process.exit(1) }
+}
+END
+node "$out/compare.mjs" "$chroot_dir/tmp/orbex-check" "$out/web/shots" || exit 1
+cp "$out/web/shots/contents.png" "$build/debian12-site-contents.png"
 echo "Debian 12: $(basename "$deb") installs and shows the demo magazine" \
-  "(shots in $build/debian12-intro.png and debian12-contents.png)"
+  "(shots in $build/debian12-intro.png and debian12-contents.png); a new issue's site shows its first page" \
+  "in Chromium as the viewer does ($build/debian12-site-contents.png)"

@@ -146,10 +146,10 @@ clean_env=(env -i PATH=/usr/bin:/bin HOME="$run" XDG_STATE_HOME="$run/state"
   fail "orbex-tool check on the installed magazine: $(cat "$work/check.txt")"
 if [ "$web_edition" = ON ]; then
   # The installed edition, found beside the installed program.
-  "${clean_env[@]}" "$prefix/bin/orbex-tool" site "$magazine" "$run/site" >"$work/site.txt" 2>&1 ||
+  "${clean_env[@]}" "$prefix/bin/orbex-tool" site "$magazine" "$work/site" >"$work/site.txt" 2>&1 ||
     fail "orbex-tool site on the installed magazine: $(cat "$work/site.txt")"
   for file in index.html orbex-program.wasm.gz service-worker.js magazine/files.txt magazine/data/begin.raw.gz; do
-    [ -s "$run/site/$file" ] || fail "orbex-tool site wrote no $file"
+    [ -s "$work/site/$file" ] || fail "orbex-tool site wrote no $file"
   done
 fi
 "${clean_env[@]}" "$prefix/bin/orbex-modgen" "$run/try.xm" 0 || fail "orbex-modgen could not write a module"

@@ -211,7 +211,7 @@ void copyModules(const Folder &src, const Folder &magazine, Report &report) {
     }
 }
 
-bool buildMagazine(const Folder &magazine, bool dither, Report &report) {
+bool buildMagazine(const Folder &magazine, bool dither, const BuildSteps &steps, Report &report) {
     Folder src, data;
     std::string why;
     if (!magazine.sub("src", src, false, why)) {
@@ -224,10 +224,14 @@ bool buildMagazine(const Folder &magazine, bool dither, Report &report) {
         report.error(why);
         return false;
     }
-    buildArchiveFile(src, data, report);
-    buildFontFile(src, data, report);
-    buildPictures(src, data, dither, report);
-    copyModules(src, magazine, report);
+    if (steps.archive)
+        buildArchiveFile(src, data, report);
+    if (steps.font)
+        buildFontFile(src, data, report);
+    if (steps.pictures)
+        buildPictures(src, data, dither, report);
+    if (steps.music)
+        copyModules(src, magazine, report);
     if (!report.ok())
         return false;
     Report check;
@@ -268,8 +272,12 @@ bool usableMagazineTitle(const std::string &utf8, std::string &why) {
 }
 
 bool buildMagazine(const std::string &folder, bool dither, Report &report) {
+    return buildMagazine(folder, dither, BuildSteps{}, report);
+}
+
+bool buildMagazine(const std::string &folder, bool dither, const BuildSteps &steps, Report &report) {
     Folder magazine;
-    return givenFolder(folder, magazine, report) && buildMagazine(magazine, dither, report);
+    return givenFolder(folder, magazine, report) && buildMagazine(magazine, dither, steps, report);
 }
 
 bool newMagazine(const std::string &folder, const std::string &title, Report &report) {
@@ -323,7 +331,7 @@ bool newMagazine(const std::string &folder, const std::string &title, Report &re
             return false;
         }
     }
-    return buildMagazine(magazine, false, report);
+    return buildMagazine(magazine, false, BuildSteps{}, report);
 }
 
 } // namespace orbex

@@ -21,6 +21,12 @@ bool usableMagazineTitle(const std::string &utf8, std::string &why);
 // Makes every file of the magazine in folder from folder/src, then checks
 // it; a step whose source has a problem writes nothing, the others go on.
 bool buildMagazine(const std::string &folder, bool dither, Report &report);
+// Which of build's steps run; the check always does. The preview runs the
+// steps whose sources changed.
+struct BuildSteps {
+    bool archive = true, font = true, pictures = true, music = true;
+};
+bool buildMagazine(const std::string &folder, bool dither, const BuildSteps &steps, Report &report);
 // A small complete magazine in folder (new, or empty): its sources under
 // src/, a contents page, a help page and one article with links, pictures
 // showing the title, the sample font and two demo modules; then built.

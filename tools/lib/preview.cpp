@@ -13,15 +13,18 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <regex>
+#include <set>
 #include <thread>
 
 #include "common/codepage.h"
@@ -77,6 +80,32 @@ std::string sourcesSignature(const std::string &folder) {
     return signature;
 }
 
+// The steps whose sources differ between two signatures.
+BuildSteps changedSteps(const std::string &before, const std::string &after, const std::string &folder) {
+    auto lines = [](const std::string &text) {
+        std::set<std::string> set;
+        for (std::size_t at = 0; at < text.size();) {
+            const std::size_t end = std::min(text.find('\n', at), text.size());
+            set.insert(text.substr(at, end - at));
+            at = end + 1;
+        }
+        return set;
+    };
+    const std::set<std::string> a = lines(before), b = lines(after);
+    std::vector<std::string> differing;
+    std::set_symmetric_difference(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(differing));
+    BuildSteps steps{false, false, false, false};
+    const std::string src = (std::filesystem::path(folder) / "src").string() + "/";
+    for (const std::string &line : differing) {
+        const std::string rel = line.substr(0, line.find('\t')).substr(std::min(src.size(), line.size()));
+        steps.archive |= rel.rfind("articles", 0) == 0;
+        steps.font |= rel.rfind("font", 0) == 0;
+        steps.pictures |= rel.rfind("pictures", 0) == 0;
+        steps.music |= rel.rfind("music", 0) == 0;
+    }
+    return steps;
+}
+
 // files.txt of a site's magazine: each name with the name it is stored as.
 std::map<std::string, std::string> storedNames(const Folder &magazine) {
     std::vector<std::uint8_t> list;
@@ -98,10 +127,17 @@ class Preview {
   public:
     Preview(PreviewOptions options, std::string root) : options(std::move(options)), root(std::move(root)) {}
 
-    // A build and, when it is good, its site; the page hears of either.
-    void build() {
+    // A build of what changed and, when it is good, its site; the page
+    // hears of either. A step whose sources failed last time runs again.
+    void build(const BuildSteps &sources = BuildSteps{}) {
+        BuildSteps steps = sources;
+        steps.archive |= failed.archive;
+        steps.font |= failed.font;
+        steps.pictures |= failed.pictures;
+        steps.music |= failed.music;
         Report report;
-        const bool built = buildMagazine(options.folder, false, report);
+        const bool built = buildMagazine(options.folder, false, steps, report);
+        failed = report.ok() ? BuildSteps{false, false, false, false} : steps;
         for (const std::string &w : report.warnings)
             std::fprintf(stderr, "orbex-tool preview: warning: %s\n", terminalText(w).c_str());
         std::vector<SourceProblem> problems;
@@ -199,6 +235,7 @@ class Preview {
 
     PreviewOptions options;
     std::string root;
+    BuildSteps failed{false, false, false, false};
     int sites = 0;
     std::vector<std::string> retired;
     std::mutex mutex;
@@ -320,8 +357,9 @@ int runPreview(const PreviewOptions &options, Report &report) {
         }
         const std::string now = sourcesSignature(options.folder);
         if (now != seen) {
+            const BuildSteps steps = changedSteps(seen, now, options.folder);
             seen = now;
-            preview.build();
+            preview.build(steps);
         }
     }
     preview.wakeAll();

@@ -1,6 +1,6 @@
 // What the browser tests build on: a small magazine, a tracker module made
 // here, a PNG reader, and the pixels the stub draws, worked out afresh.
-import { execFileSync, spawnSync } from 'node:child_process'
+import { execFileSync, spawn, spawnSync } from 'node:child_process'
 import fs from 'node:fs'
 import os from 'node:os'
 import path from 'node:path'
@@ -35,6 +35,28 @@ export function shelfLinks(site) {
 // The web edition web/build.sh last built for program.
 export function builtEdition(program = 'orbex-program') {
   return path.join(path.resolve(process.env.ORBEX_WEB_BUILD || path.join(webDir, '..', 'build-web')), `edition-${program}`)
+}
+
+// The address the preview printed, and the process.
+export async function startPreview(project, env = {}) {
+  const child = spawn(TOOL, ['preview', project], {
+    env: { ...process.env, ORBEX_WEB_EDITION: builtEdition(), ...env }, stdio: ['ignore', 'pipe', 'pipe'],
+  })
+  let out = ''
+  child.stdout.on('data', (chunk) => { out += chunk })
+  child.stderr.on('data', (chunk) => { out += chunk })
+  const deadline = Date.now() + 60000
+  while (!/http:\/\/127\.0\.0\.1:\d+\//.test(out)) {
+    if (Date.now() > deadline || child.exitCode !== null) throw new Error(`no address from orbex-tool preview:\n${out}`)
+    await new Promise((resolve) => setTimeout(resolve, 50))
+  }
+  return { child, url: /http:\/\/127\.0\.0\.1:\d+\//.exec(out)[0], said: () => out }
+}
+
+// The article's source whose number is n.
+export function articleSource(project, n) {
+  const folder = path.join(project, 'src', 'articles')
+  return path.join(folder, fs.readdirSync(folder).find((name) => Number.parseInt(name, 10) === n))
 }
 
 // orbex-tool site --edition EDITION ARGS...: its status and what it said.

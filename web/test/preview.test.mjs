@@ -7,36 +7,14 @@
 //   over the last good build; fixing it clears it;
 // - Ctrl+C (SIGINT) ends the preview, and its temporary files go with it.
 import assert from 'node:assert/strict'
-import { spawn, spawnSync } from 'node:child_process'
+import { spawnSync } from 'node:child_process'
 import fs from 'node:fs'
 import os from 'node:os'
 import path from 'node:path'
 import { after, before, describe, test } from 'node:test'
 import { fileURLToPath } from 'node:url'
 
-import { TOOL, builtEdition, missingBrowserTool, openBrowsers } from './fixtures.mjs'
-
-// The address the preview printed, and the process.
-export async function startPreview(project, env = {}) {
-  const child = spawn(TOOL, ['preview', project], {
-    env: { ...process.env, ORBEX_WEB_EDITION: builtEdition(), ...env }, stdio: ['ignore', 'pipe', 'pipe'],
-  })
-  let out = ''
-  child.stdout.on('data', (chunk) => { out += chunk })
-  child.stderr.on('data', (chunk) => { out += chunk })
-  const deadline = Date.now() + 60000
-  while (!/http:\/\/127\.0\.0\.1:\d+\//.test(out)) {
-    if (Date.now() > deadline || child.exitCode !== null) throw new Error(`no address from orbex-tool preview:\n${out}`)
-    await new Promise((resolve) => setTimeout(resolve, 50))
-  }
-  return { child, url: /http:\/\/127\.0\.0\.1:\d+\//.exec(out)[0], said: () => out }
-}
-
-// The article's source whose number is n.
-export function articleSource(project, n) {
-  const folder = path.join(project, 'src', 'articles')
-  return path.join(folder, fs.readdirSync(folder).find((name) => Number.parseInt(name, 10) === n))
-}
+import { TOOL, articleSource, builtEdition, missingBrowserTool, openBrowsers, startPreview } from './fixtures.mjs'
 
 const skip = missingBrowserTool()
 const webDir = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..')
