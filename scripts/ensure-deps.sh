@@ -7,13 +7,13 @@
 # Building and running the viewer, its tools and the demo magazine they make.
 # shellcheck disable=SC2034 # used by run.sh and test.sh
 ORBEX_BUILD_PACKAGES=(g++ cmake make pkg-config libpng-dev libsdl2-dev libopenmpt-dev libcli11-dev
-  libimagequant-dev libzip-dev)
+  libimagequant-dev libzip-dev libcpp-httplib-dev)
 
 # The tests on top: test and benchmark libraries, a private X display driven
 # by xdotool, and the validators of the installed files, the Debian package
 # and the EPUB edition.
 # shellcheck disable=SC2034 # used by test.sh
-ORBEX_TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev libx11-dev xvfb xdotool xclip python3
+ORBEX_TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev libx11-dev xvfb xdotool xclip python3 debootstrap
   desktop-file-utils appstream groff-base dpkg-dev file lintian epubcheck)
 
 # The fuzz targets on top (fuzz/run.sh): clang with libFuzzer and its sanitizers.
