@@ -362,9 +362,15 @@ Command buildCommand(CLI::App &app) {
             }};
 }
 
+// site's and preview's web edition, defaulting to the installed one.
+void addEditionOption(CLI::App *sub, std::string &edition) {
+    edition = orbex::defaultEdition();
+    sub->add_option("--edition", edition,
+                    "the web edition to build from (default: ORBEX_WEB_EDITION, else " + edition + ")");
+}
+
 Command siteCommand(CLI::App &app) {
     auto o = std::make_shared<orbex::SiteRequest>();
-    o->edition = orbex::defaultEdition();
     CLI::App *sub = subcommand(app, "site", "Makes the magazine's web edition: a site any web server can serve",
                                "Writes into OUT a site that shows the magazine in a web browser, as the viewer\n"
                                "shows it: the page, the viewer built for the browser, the music player, the\n"
@@ -384,8 +390,7 @@ Command siteCommand(CLI::App &app) {
     sub->add_option("MAGAZINE... OUT", o->magazines, "the magazine folders or zip files, then the site's folder")
         ->required()
         ->expected(2, -1);
-    sub->add_option("--edition", o->edition,
-                    "the web edition to build from (default: ORBEX_WEB_EDITION, else " + o->edition + ")");
+    addEditionOption(sub, o->edition);
     return {sub, [o](Report &report) {
                 o->out = o->magazines.back();
                 o->magazines.pop_back();
@@ -398,7 +403,6 @@ Command siteCommand(CLI::App &app) {
 
 Command previewCommand(CLI::App &app) {
     auto o = std::make_shared<orbex::PreviewOptions>();
-    o->edition = orbex::defaultEdition();
     CLI::App *sub = subcommand(app, "preview", "Shows a magazine project in the browser, built again after every save",
                                "Builds the project in DIR (as `orbex-tool build DIR`), makes its site (as\n"
                                "`orbex-tool site`) and serves it on 127.0.0.1 only, printing the address.\n"
@@ -409,8 +413,7 @@ Command previewCommand(CLI::App &app) {
     sub->add_option("DIR", o->folder, "the magazine project (as orbex-tool new makes it)")->required();
     sub->add_option("--port", o->port, "the port (default: a free one)")->check(CLI::Range(1, 65535));
     sub->add_flag("--open", o->open, "open the page in the reader's browser (xdg-open)");
-    sub->add_option("--edition", o->edition,
-                    "the web edition to build from (default: ORBEX_WEB_EDITION, else " + o->edition + ")");
+    addEditionOption(sub, o->edition);
     return {sub, [o](Report &report) { return orbex::runPreview(*o, report); }};
 }
 

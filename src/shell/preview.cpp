@@ -14,8 +14,6 @@ void reopenMagazine(std::int32_t article, std::int32_t line) {
     ArticleArchive.fill(0);
     loadArchive();
     loadFont();
-    if (nArticle == 1 && article != 1)
-        fContentsScroll = 0.0f;
     nArticle = std::max<std::int32_t>(article, 1);
     selectArticle(nArticle);
     ScrollPosition = static_cast<float>(std::max<std::int32_t>(line, 0));

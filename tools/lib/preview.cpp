@@ -106,23 +106,6 @@ BuildSteps changedSteps(const std::string &before, const std::string &after, con
     return steps;
 }
 
-// files.txt of a site's magazine: each name with the name it is stored as.
-std::map<std::string, std::string> storedNames(const Folder &magazine) {
-    std::vector<std::uint8_t> list;
-    magazine.read("files.txt", list);
-    std::map<std::string, std::string> stored;
-    const std::string text(list.begin(), list.end());
-    for (std::size_t at = 0; at < text.size();) {
-        const std::size_t end = std::min(text.find('\n', at), text.size());
-        const std::string line = text.substr(at, end - at);
-        at = end + 1;
-        const std::size_t tab = line.find('\t');
-        const bool packed = tab != std::string::npos && line.find('\t', tab + 1) != std::string::npos;
-        stored[line.substr(0, tab)] = packed ? line.substr(0, tab) + ".gz" : line.substr(0, tab);
-    }
-    return stored;
-}
-
 class Preview {
   public:
     Preview(PreviewOptions options, std::string root) : options(std::move(options)), root(std::move(root)) {}

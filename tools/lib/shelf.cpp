@@ -93,6 +93,16 @@ std::string uriComponent(const std::string &text) {
     return out;
 }
 
+std::string uriPath(const std::string &path) {
+    std::string out;
+    for (std::size_t at = 0; at <= path.size();) {
+        const std::size_t end = std::min(path.find('/', at), path.size());
+        out += (at == 0 ? "" : "/") + uriComponent(path.substr(at, end - at));
+        at = end + 1;
+    }
+    return out;
+}
+
 std::string issueName(const std::string &magazine) {
     std::string name = baseName(magazine);
     if (Folder::isFile(magazine) && name.size() > 4) {

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 
 #include "common/readlimits.h"
@@ -32,16 +33,14 @@ const char *const SHELF_STYLE = "shelf.css";
 std::string text(const std::vector<std::uint8_t> &bytes) { return {bytes.begin(), bytes.end()}; }
 std::vector<std::uint8_t> bytesOf(const std::string &text) { return {text.begin(), text.end()}; }
 
-// The path as the system resolves it; a missing last part is kept as named.
+// The path as the system resolves it; missing parts are kept as named.
 std::string resolved(const std::string &path) {
-    char real[PATH_MAX];
-    if (::realpath(path.c_str(), real) != nullptr)
-        return real;
-    std::string parent = path.substr(0, path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/'));
-    std::string name = path.substr(path.find_last_of('/') + 1);
-    if (::realpath(parent.empty() ? "." : parent.c_str(), real) == nullptr)
-        return path;
-    return std::string(real) + "/" + name;
+    std::error_code error;
+    const std::filesystem::path real = std::filesystem::weakly_canonical(std::filesystem::absolute(path), error);
+    std::string text = error ? path : real.lexically_normal().string();
+    while (text.size() > 1 && text.back() == '/')
+        text.pop_back();
+    return text;
 }
 
 bool inside(const std::string &path, const std::string &folder) { return (path + "/").rfind(folder + "/", 0) == 0; }
@@ -143,32 +142,11 @@ std::string replaced(std::string text, const std::string &from, const std::strin
 // The page of one magazine asks for its start files at once, as they are
 // stored, without waiting for its list.
 std::string withStartFiles(const std::string &page, const Folder &magazine) {
-    std::vector<std::uint8_t> list;
-    magazine.read("files.txt", list);
-    std::map<std::string, std::string> stored;
-    const std::string listed = text(list);
-    for (std::size_t at = 0; at < listed.size();) {
-        const std::size_t end = std::min(listed.find('\n', at), listed.size());
-        const std::string line = listed.substr(at, end - at);
-        at = end + 1;
-        const std::size_t tab = line.find('\t');
-        const std::string name = line.substr(0, tab);
-        const bool packed = tab != std::string::npos && line.find('\t', tab + 1) != std::string::npos;
-        stored[name] = packed ? name + ".gz" : name;
-    }
+    const std::map<std::string, std::string> stored = storedNames(magazine);
     std::string names;
-    for (const char *file : START_FILES) {
-        if (stored.count(file) == 0)
-            continue;
-        std::string address;
-        const std::string &name = stored[file];
-        for (std::size_t at = 0; at <= name.size();) {
-            const std::size_t end = std::min(name.find('/', at), name.size());
-            address += (at == 0 ? "" : "/") + uriComponent(name.substr(at, end - at));
-            at = end + 1;
-        }
-        names += (names.empty() ? "" : " ") + address;
-    }
+    for (const char *file : START_FILES)
+        if (const auto found = stored.find(file); found != stored.end())
+            names += (names.empty() ? "" : " ") + uriPath(found->second);
     return replaced(page, "<meta name=\"orbex-site-start\" content=\"\">",
                     "<meta name=\"orbex-site-start\" content=\"" + names + "\">");
 }
@@ -210,13 +188,7 @@ bool writeWorker(const Folder &edition, const Folder &site, Report &report) {
     files.erase(std::remove(files.begin(), files.end(), WORKER), files.end());
     std::string urls;
     for (const std::string &file : files) {
-        std::string url;
-        for (std::size_t at = 0; at <= file.size();) {
-            const std::size_t end = std::min(file.find('/', at), file.size());
-            url += (at == 0 ? "" : "/") + uriComponent(file.substr(at, end - at));
-            at = end + 1;
-        }
-        urls += (urls.empty() ? "\"" : ",\"") + url + "\"";
+        urls += (urls.empty() ? "\"" : ",\"") + uriPath(file) + "\"";
     }
     std::string script = replaced(text(worker), "'@VERSION@'", "\"" + sha256Hex(files, site) + "\"");
     script = replaced(script, "'@SITE_FILES@'", "[" + urls + "]");

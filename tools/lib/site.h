@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -50,8 +51,12 @@ bool usableListPath(const std::string &rel);
 std::vector<std::string> listedNames(const std::string *own, const std::vector<std::string> &copied, Report &report);
 
 // The magazine at path into the folder into of site (made), with its
-// files.txt; the relative paths of the files copied go into copied.
+// files.txt.
 bool copyMagazine(const std::string &path, const Folder &site, const std::string &into, Report &report);
+
+// A site's files.txt: each name listed with the name its file is stored as
+// (NAME.gz where the line gives a compressed size).
+std::map<std::string, std::string> storedNames(const Folder &magazine);
 
 // gzip -9n's bytes of data (no name, no time).
 std::vector<std::uint8_t> gzipBytes(const std::vector<std::uint8_t> &data);
@@ -67,7 +72,8 @@ std::string shelfPage(const std::vector<std::string> &names);
 // Copies each magazine into issues/NAME/ with its cover and writes the shelf.
 bool writeShelf(const Folder &site, const std::vector<std::string> &magazines, Report &report);
 
-// encodeURIComponent's form of text.
+// encodeURIComponent's form of text, and of each part of a path.
 std::string uriComponent(const std::string &text);
+std::string uriPath(const std::string &path);
 
 } // namespace orbex

@@ -252,6 +252,23 @@ std::vector<std::string> listedNames(const std::string *own, const std::vector<s
     return listed;
 }
 
+std::map<std::string, std::string> storedNames(const Folder &magazine) {
+    std::vector<std::uint8_t> list;
+    magazine.read(LIST, list);
+    std::map<std::string, std::string> stored;
+    const std::string text(list.begin(), list.end());
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = std::min(text.find('\n', at), text.size());
+        const std::string line = text.substr(at, end - at);
+        at = end + 1;
+        const std::size_t tab = line.find('\t');
+        const std::string name = line.substr(0, tab);
+        const bool packed = tab != std::string::npos && line.find('\t', tab + 1) != std::string::npos;
+        stored[name] = packed ? name + ".gz" : name;
+    }
+    return stored;
+}
+
 std::vector<std::uint8_t> gzipBytes(const std::vector<std::uint8_t> &data) {
     z_stream stream{};
     // 31: a gzip wrapper with no name and no time, as gzip -n writes it.
