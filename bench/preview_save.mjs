@@ -24,7 +24,7 @@ const PREVIEW_REOPEN_MESSAGE = 0x8001
 const ARTICLES = 100
 const ARTICLE = 50
 
-const runs = Number(process.argv[2] || 7)
+const runs = Number(process.argv[2] || 15)
 const tmp = fs.mkdtempSync(path.join(os.tmpdir(), 'orbex-preview-bench-'))
 let preview
 let browser

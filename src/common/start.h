@@ -39,9 +39,12 @@ constexpr const char START_MODULE_FILE[] = "extreme2.xm";
 // is read after it.
 // The way back in after a rebuild, for orbex-tool preview's page only: a
 // window message (WM_APP + 1) the page posts with the article and line to
-// show; the viewer reads its archive and font again and shows them, past
-// the start picture.
+// show; the viewer reads its archive, font and pictures again and shows
+// them, past the start picture.
 constexpr std::uint32_t PREVIEW_REOPEN_MESSAGE = 0x8000 + 1;
+// What it reads again; a change to any other file loads the page again.
+constexpr const char *REOPENED_FILES[] = {ARCHIVE_FILE,     FONT_FILE,       START_PICTURE_FILE,
+                                          END_PICTURE_FILE, BACKGROUND_FILE, POINTER_FILE};
 
 constexpr const char *START_FILES[] = {START_PICTURE_FILE, END_PICTURE_FILE, BACKGROUND_FILE, CONFIG_FILE,
                                        START_MODULE_FILE,  POINTER_FILE,     FONT_FILE};

@@ -100,11 +100,16 @@ void prepareBackground() {
         packThroughScratch(picBackground);
 }
 
+bool keepBackground() {
+    if (openRegularFile(BACKGROUND_FILE) == nullptr)
+        return false;
+    std::size_t size = SCREENCOLORS == 16 ? PACKED_SIZE : TRUECOLOUR_SIZE;
+    std::memcpy(picBackgroundCopy.data(), picBackground.data(), size);
+    return true;
+}
+
 void checkBackground(HWND hWnd) {
-    if (openRegularFile(BACKGROUND_FILE) != nullptr) {
-        std::size_t size = SCREENCOLORS == 16 ? PACKED_SIZE : TRUECOLOUR_SIZE;
-        std::memcpy(picBackgroundCopy.data(), picBackground.data(), size);
-    } else {
+    if (!keepBackground()) {
         MessageBoxA(hWnd, BACKGROUND_MESSAGE, "ORBEX 5", MB_OK);
         bQuitRequest = 1;
     }

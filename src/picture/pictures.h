@@ -52,8 +52,10 @@ void prepareStartPicture();
 void prepareEndPicture();
 // "data/BG_8b.pcx" into picBackground the same way.
 void prepareBackground();
-// Keeps the untouched background for the scroll-bar strip; a missing
-// background file is reported and ends the program.
+// Keeps the untouched background for the scroll-bar strip, when the
+// background file is there.
+bool keepBackground();
+// keepBackground; a missing background file is reported and ends the program.
 void checkBackground(HWND hWnd);
 // "data/cursor.pcx" into the pointer colours and mask, packed at 16 bits.
 void buildPointer();

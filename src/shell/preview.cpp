@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "picture/pictures.h"
 #include "present/frame.h"
 #include "text/archive.h"
 #include "text/font.h"
@@ -14,6 +15,13 @@ void reopenMagazine(std::int32_t article, std::int32_t line) {
     ArticleArchive.fill(0);
     loadArchive();
     loadFont();
+    // The pictures in the start's order (a missing background shows the end
+    // picture, as at start); the music is not touched.
+    prepareStartPicture();
+    prepareEndPicture();
+    prepareBackground();
+    keepBackground();
+    buildPointer();
     nArticle = std::max<std::int32_t>(article, 1);
     selectArticle(nArticle);
     ScrollPosition = static_cast<float>(std::max<std::int32_t>(line, 0));

@@ -1,5 +1,5 @@
 // orbex-tool preview's way back in after a rebuild, in the browser: the page
-// writes the new archive and font into the magazine's folder and posts
+// writes the new archive, font and pictures into the magazine's folder and posts
 // PREVIEW_REOPEN_MESSAGE (common/start.h). A normal run never gets it.
 #pragma once
 
@@ -7,8 +7,8 @@
 
 namespace orbex {
 
-// Reads the archive and the font again and shows article at line, past the
-// start picture; the music plays on.
+// Reads the archive, the font and the pictures again and shows article at
+// line, past the start picture; the music plays on.
 void reopenMagazine(std::int32_t article, std::int32_t line);
 
 } // namespace orbex

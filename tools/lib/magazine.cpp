@@ -214,9 +214,10 @@ void copyModules(const Folder &src, const Folder &magazine, Report &report) {
 bool buildMagazine(const Folder &magazine, bool dither, const BuildSteps &steps, Report &report) {
     Folder src, data;
     std::string why;
-    if (!magazine.sub("src", src, false, why)) {
-        bool missing = why == magazine.pathOf("src") + ": missing";
-        report.error(missing ? magazine.pathOf("src") + ": no sources here (orbex-tool new makes a magazine with them)"
+    if (!magazine.sub(SOURCES_FOLDER, src, false, why)) {
+        bool missing = why == magazine.pathOf(SOURCES_FOLDER) + ": missing";
+        report.error(missing ? magazine.pathOf(SOURCES_FOLDER) +
+                                   ": no sources here (orbex-tool new makes a magazine with them)"
                              : why);
         return false;
     }
@@ -297,7 +298,7 @@ bool newMagazine(const std::string &folder, const std::string &title, Report &re
             report.error(why);
             return false;
         }
-    magazine.sub("src", src, false, why);
+    magazine.sub(SOURCES_FOLDER, src, false, why);
     Report font;
     Glyphs glyphs = parseHexFont(SAMPLE_FONT_HEX, font);
     struct File {

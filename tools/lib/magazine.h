@@ -15,6 +15,9 @@
 
 namespace orbex {
 
+// The folder of the sources inside a magazine folder.
+constexpr const char *SOURCES_FOLDER = "src";
+
 // A title the pictures and the contents page can show: 1 to 60 characters
 // of Windows-1252 without control characters. why says what is wrong.
 bool usableMagazineTitle(const std::string &utf8, std::string &why);

@@ -41,6 +41,7 @@ namespace {
 
 constexpr const char *STATE_PATH = "/.orbex-preview/state";
 constexpr auto POLL = std::chrono::milliseconds(50);
+constexpr int SETTLE_POLLS = 20;
 constexpr auto LONGEST_WAIT = std::chrono::seconds(20);
 
 std::atomic<bool> stopping{false};
@@ -69,7 +70,7 @@ std::string jsonString(const std::string &text) {
 std::string sourcesSignature(const std::string &folder) {
     std::string signature;
     std::error_code error;
-    const std::filesystem::path src = std::filesystem::path(folder) / "src";
+    const std::filesystem::path src = std::filesystem::path(folder) / SOURCES_FOLDER;
     for (auto it = std::filesystem::recursive_directory_iterator(src, error);
          !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
         struct stat st {};
@@ -78,6 +79,20 @@ std::string sourcesSignature(const std::string &folder) {
                          std::to_string(st.st_mtim.tv_sec) + '.' + std::to_string(st.st_mtim.tv_nsec) + '\n';
     }
     return signature;
+}
+
+// The signature now once the sources hold still for a poll, so that a save
+// caught half written (an editor truncates, then writes) is not built; a
+// folder that never holds still is taken as it is after a while.
+std::string settledSignature(const std::string &folder, std::string now) {
+    for (int waits = 0; waits < SETTLE_POLLS && !stopping; ++waits) {
+        std::this_thread::sleep_for(POLL);
+        std::string next = sourcesSignature(folder);
+        if (next == now)
+            break;
+        now = std::move(next);
+    }
+    return now;
 }
 
 // The steps whose sources differ between two signatures.
@@ -95,7 +110,7 @@ BuildSteps changedSteps(const std::string &before, const std::string &after, con
     std::vector<std::string> differing;
     std::set_symmetric_difference(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(differing));
     BuildSteps steps{false, false, false, false};
-    const std::string src = (std::filesystem::path(folder) / "src").string() + "/";
+    const std::string src = (std::filesystem::path(folder) / SOURCES_FOLDER).string() + "/";
     for (const std::string &line : differing) {
         const std::string rel = line.substr(0, line.find('\t')).substr(std::min(src.size(), line.size()));
         steps.archive |= rel.rfind("articles", 0) == 0;
@@ -169,7 +184,7 @@ class Preview {
     std::string makeGeneration(std::vector<SourceProblem> &problems, std::string &changed) {
         const std::string site = root + "/site-" + std::to_string(++sites);
         Report report;
-        if (!makeSite(SiteRequest{options.edition, {options.folder}, site}, report)) {
+        if (!makeSite(SiteRequest{options.edition, {options.folder}, site, SOURCES_FOLDER}, report)) {
             for (const std::string &e : report.errors)
                 problems.push_back(sourceProblem(e));
             return "";
@@ -338,8 +353,9 @@ int runPreview(const PreviewOptions &options, Report &report) {
         int status = 0;
         while (::waitpid(-1, &status, WNOHANG) > 0) {
         }
-        const std::string now = sourcesSignature(options.folder);
+        std::string now = sourcesSignature(options.folder);
         if (now != seen) {
+            now = settledSignature(options.folder, now);
             const BuildSteps steps = changedSteps(seen, now, options.folder);
             seen = now;
             preview.build(steps);

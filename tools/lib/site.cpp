@@ -219,7 +219,7 @@ bool fillSite(const SiteRequest &request, const Folder &edition, const Folder &s
         html = replaced(html, "<meta charset=\"utf-8\">\n",
                         "<meta charset=\"utf-8\">\n<meta name=\"orbex-shelf\" content=\"shelf.html\">\n");
     } else {
-        if (!copyMagazine(request.magazines.front(), site, "magazine", report) ||
+        if (!copyMagazine(request.magazines.front(), site, "magazine", report, request.sources) ||
             !site.sub("magazine", magazine, false, why))
             return false;
         html = withStartFiles(html, magazine);

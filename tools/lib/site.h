@@ -22,6 +22,9 @@ struct SiteRequest {
     std::string edition;                // the web edition's folder
     std::vector<std::string> magazines; // folders or zip files
     std::string out;                    // the site's folder
+    // A top-level folder of the magazine left out unsaid: the preview
+    // serves what was built, not its sources (src/).
+    std::string sources;
 };
 
 // The edition's folder: ORBEX_WEB_EDITION, else where the package puts it.
@@ -51,8 +54,9 @@ bool usableListPath(const std::string &rel);
 std::vector<std::string> listedNames(const std::string *own, const std::vector<std::string> &copied, Report &report);
 
 // The magazine at path into the folder into of site (made), with its
-// files.txt.
-bool copyMagazine(const std::string &path, const Folder &site, const std::string &into, Report &report);
+// files.txt; its top-level folder sources, when given, stays out.
+bool copyMagazine(const std::string &path, const Folder &site, const std::string &into, Report &report,
+                  const std::string &sources = "");
 
 // A site's files.txt: each name listed with the name its file is stored as
 // (NAME.gz where the line gives a compressed size).

@@ -94,12 +94,14 @@ void take(const std::string &rel, std::uint64_t size, const std::set<std::string
 
 // The folder's files, in name order at every level, by descriptor.
 void walkFolder(const Folder &folder, const std::string &prefix, const std::set<std::string> &music,
-                Inventory &inventory, Report &report) {
+                Inventory &inventory, Report &report, const std::string &skipped = "") {
     std::vector<std::string> names;
     folder.list(names);
     std::sort(names.begin(), names.end());
     for (const std::string &name : names) {
         const std::string rel = prefix + name;
+        if (rel == skipped)
+            continue;
         struct stat st {};
         if (::fstatat(folder.descriptor(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
             continue;
@@ -285,7 +287,8 @@ std::vector<std::uint8_t> gzipBytes(const std::vector<std::uint8_t> &data) {
     return result == Z_STREAM_END ? out : std::vector<std::uint8_t>();
 }
 
-bool copyMagazine(const std::string &path, const Folder &site, const std::string &into, Report &report) {
+bool copyMagazine(const std::string &path, const Folder &site, const std::string &into, Report &report,
+                  const std::string &sources) {
     Folder magazine;
     std::string why;
     const bool opened = Folder::isFile(path) ? Folder::zipped(path, magazine, why) : Folder::given(path, magazine, why);
@@ -297,11 +300,13 @@ bool copyMagazine(const std::string &path, const Folder &site, const std::string
     ownFile(magazine, ARCHIVE_FILE, archive);
     const std::set<std::string> music = musicNames(archive);
     Inventory inventory;
-    if (magazine.isZip())
+    if (magazine.isZip()) {
         for (const auto &[rel, size] : magazine.zippedFiles())
-            take(rel, size, music, inventory, report);
-    else
-        walkFolder(magazine, "", music, inventory, report);
+            if (sources.empty() || rel.rfind(sources + "/", 0) != 0)
+                take(rel, size, music, inventory, report);
+    } else {
+        walkFolder(magazine, "", music, inventory, report, sources);
+    }
 
     std::vector<std::uint8_t> ownBytes;
     const bool hasList = ownFile(magazine, LIST, ownBytes);

@@ -1,16 +1,17 @@
 // orbex-tool preview's page: the same page with a <meta name="orbex-preview">
 // the preview's server adds (a published site never has it). It asks the
 // server for news, waiting until there is some. After a build where only the
-// archive or the font changed, it writes them into the program's folder and
-// posts the message that reads them again (the music plays on); after any
-// other change it loads the page again, which opens at the same article and
-// line without the start picture. A build's problems are shown over the
-// last good one, and go when the sources are fixed.
-import { ARCHIVE_FILE, FONT_FILE, PREVIEW_REOPEN_MESSAGE } from './constants.mjs'
+// archive, the font or the pictures changed, it writes them into the
+// program's folder and posts the message that reads them again (the music
+// plays on); after any other change (a module) it loads the page again,
+// which opens at the same article and line without the start picture. A
+// build's problems are shown over the last good one, and go when the
+// sources are fixed.
+import { PREVIEW_REOPEN_MESSAGE, REOPENED_FILES } from './constants.mjs'
 import { FOLDER } from './files.mjs'
 
 const AT_KEY = 'orbex5:preview-at'
-const IN_PLACE = new Set([ARCHIVE_FILE, FONT_FILE])
+const IN_PLACE = new Set(REOPENED_FILES)
 
 // The problems as the page shows them, one per line.
 export function problemText(problems) {

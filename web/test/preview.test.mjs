@@ -2,7 +2,7 @@
 // node --test web/test/preview.test.mjs (after web/build.sh built the edition)
 // - a new project is served on 127.0.0.1; an article's source is saved and
 //   the page shows the new text at the same article and line, the music
-//   playing on, within 2 s;
+//   playing on, within 2 s; so does a new background picture;
 // - a source with a problem shows its file, line and message on the page,
 //   over the last good build; fixing it clears it;
 // - Ctrl+C (SIGINT) ends the preview, and its temporary files go with it.
@@ -56,9 +56,14 @@ describe('orbex-tool preview', { skip: skip ?? false }, () => {
     const title = await heading(page)
     const source = articleSource(project(), 2)
     const text = fs.readFileSync(source, 'utf8')
-    const music = () => page.evaluate(() => [window.orbex.sound.playing, window.orbex.sound.inWorklet])
+    // A page loaded again would start the music again, and lose this mark.
+    const music = () => page.evaluate(() => [window.orbex.sound.playing, window.orbex.sound.inWorklet, window.kept])
+    await page.evaluate(() => { window.kept = true })
     const playing = await music()
 
+    // Only what was built is served, not the sources.
+    const listed = await (await fetch(new URL('magazine/files.txt', preview.url))).text()
+    assert.doesNotMatch(listed, /^src\//m)
     const saved = Date.now()
     fs.writeFileSync(source, text.replace(/\n\n/, '\n\nFreshly saved words.\n\n'))
     await page.waitForFunction(() => document.getElementById('orbex-text-lines').textContent.includes('Freshly saved'),
@@ -67,6 +72,19 @@ describe('orbex-tool preview', { skip: skip ?? false }, () => {
     assert.equal(await heading(page), title, 'another article is shown')
     assert.deepEqual(await music(), playing, 'the music started again')
     assert.equal(await page.locator('#orbex-preview-problems').isHidden(), true)
+
+    // A new background is read in place too: the picture changes, the
+    // article and the music stay.
+    const canvas = page.locator('#orbex-canvas')
+    const before = await canvas.screenshot()
+    const pictures = path.join(project(), 'src', 'pictures')
+    fs.copyFileSync(path.join(pictures, 'ende.png'), path.join(pictures, 'bg.png'))
+    const deadline = Date.now() + 2000
+    while ((await canvas.screenshot()).equals(before)) {
+      assert.ok(Date.now() < deadline, 'the new background is not shown within 2 s')
+    }
+    assert.equal(await heading(page), title, 'another article is shown')
+    assert.deepEqual(await music(), playing, 'the music started again')
 
     await page.orbexContext.close()
   })

@@ -54,8 +54,16 @@ inline void writeConstantsModule(std::ostream &out) {
     writeStringConstant(out, "ARCHIVE_FILE", ARCHIVE_FILE);
     writeStringConstant(out, "CONFIG_FILE", CONFIG_FILE);
     writeStringConstant(out, "FONT_FILE", FONT_FILE);
-    out << "// The preview's message that opens the magazine again after a rebuild.\n";
+    out << "// The preview's message that opens the magazine again after a rebuild,\n"
+           "// and the files it reads again.\n";
     writeConstant(out, "PREVIEW_REOPEN_MESSAGE", PREVIEW_REOPEN_MESSAGE);
+    out << "export const REOPENED_FILES = Object.freeze([";
+    separator = "";
+    for (const char *name : REOPENED_FILES) {
+        out << separator << quotedJs(name);
+        separator = ", ";
+    }
+    out << "])\n";
 
     out << "\n// A music link in the archive: its code and the longest module name\n"
            "// (common/textcodes.h).\n";
