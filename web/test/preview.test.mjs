@@ -3,6 +3,7 @@
 // - a new project is served on 127.0.0.1; an article's source is saved and
 //   the page shows the new text at the same article and line, the music
 //   playing on, within 2 s; so does a new background picture;
+// - a new module loads the page again, at the same article and line;
 // - a source with a problem shows its file, line and message on the page,
 //   over the last good build; fixing it clears it;
 // - Ctrl+C (SIGINT) ends the preview, and its temporary files go with it.
@@ -14,7 +15,9 @@ import path from 'node:path'
 import { after, before, describe, test } from 'node:test'
 import { fileURLToPath } from 'node:url'
 
-import { TOOL, articleSource, builtEdition, missingBrowserTool, openBrowsers, startPreview } from './fixtures.mjs'
+import {
+  TOOL, articleSource, builtEdition, makeModule, missingBrowserTool, openBrowsers, startPreview,
+} from './fixtures.mjs'
 
 const skip = missingBrowserTool()
 const webDir = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..')
@@ -86,6 +89,34 @@ describe('orbex-tool preview', { skip: skip ?? false }, () => {
     assert.equal(await heading(page), title, 'another article is shown')
     assert.deepEqual(await music(), playing, 'the music started again')
 
+    await page.orbexContext.close()
+  })
+
+  test('a new module loads the page again at the same article and line, past the start picture', async () => {
+    const page = await browsers.newPage()
+    await page.goto(preview.url)
+    await page.waitForFunction(() => window.orbex?.stats.presents > 3, null, { timeout: 60000 })
+    await page.locator('#orbex-canvas').click({ position: { x: 320, y: 240 } })
+    await page.waitForFunction(() => document.getElementById('orbex-text-title').textContent !== 'No article shown')
+    await page.keyboard.press('F1')
+    await page.waitForFunction(() => /Help|Hilfe/i.test(document.getElementById('orbex-text-title').textContent))
+    await page.keyboard.press('PageDown')
+    const firstInView = () => page.evaluate(() => document.querySelector('#orbex-text-lines [aria-current]')?.textContent)
+    await page.waitForFunction(() => document.querySelector('#orbex-text-lines [aria-current]') !==
+      document.querySelector('#orbex-text-lines > *'))
+    const title = await heading(page)
+    const line = await firstInView()
+    await page.evaluate(() => { window.kept = true })
+
+    const loaded = page.waitForEvent('load', { timeout: 5000 })
+    fs.writeFileSync(path.join(project(), 'src', 'music', 'calm.xm'), makeModule([214, 190, 170, 160]))
+    await loaded
+    // Shown again without a click: the start picture was passed by itself.
+    await page.waitForFunction((t) => document.getElementById('orbex-text-title').textContent === t, title,
+      { timeout: 10000 })
+    assert.equal(await page.evaluate(() => window.kept), undefined, 'the page was not loaded again')
+    await page.waitForFunction(() => document.querySelector('#orbex-text-lines [aria-current]'))
+    assert.equal(await firstInView(), line)
     await page.orbexContext.close()
   })
 
