@@ -42,7 +42,8 @@ constexpr const char START_MODULE_FILE[] = "extreme2.xm";
 // show; the viewer reads its archive, font and pictures again and shows
 // them, past the start picture.
 constexpr std::uint32_t PREVIEW_REOPEN_MESSAGE = 0x8000 + 1;
-// What it reads again; a change to any other file loads the page again.
+// What needs no new page: what it reads again, and the start picture, which
+// is past. A change to any other file loads the page again.
 constexpr const char *REOPENED_FILES[] = {ARCHIVE_FILE,     FONT_FILE,       START_PICTURE_FILE,
                                           END_PICTURE_FILE, BACKGROUND_FILE, POINTER_FILE};
 

@@ -16,8 +16,8 @@ void reopenMagazine(std::int32_t article, std::int32_t line) {
     loadArchive();
     loadFont();
     // The pictures in the start's order (a missing background shows the end
-    // picture, as at start); the music is not touched.
-    prepareStartPicture();
+    // picture, as at start), but the start picture, which is past and not
+    // shown again; the music is not touched.
     prepareEndPicture();
     prepareBackground();
     keepBackground();

@@ -7,8 +7,8 @@
 
 namespace orbex {
 
-// Reads the archive, the font and the pictures again and shows article at
-// line, past the start picture; the music plays on.
+// Reads the archive, the font and the later pictures again and shows
+// article at line, past the start picture; the music plays on.
 void reopenMagazine(std::int32_t article, std::int32_t line);
 
 } // namespace orbex

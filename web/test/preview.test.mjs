@@ -45,17 +45,20 @@ describe('orbex-tool preview', { skip: skip ?? false }, () => {
   })
 
   const heading = (page) => page.locator('#orbex-text-title').textContent()
-  const lines = (page) => page.locator('#orbex-text-lines').textContent()
-
-  test('a saved article is shown again at its article and line within 2 s, the music playing on', async () => {
-    const page = await browsers.newPage(true)
+  // A new page past the start picture at the help page (F1, article 2).
+  async function atHelp(loudly = false) {
+    const page = await browsers.newPage(loudly)
     await page.goto(preview.url)
     await page.waitForFunction(() => window.orbex?.stats.presents > 3, null, { timeout: 60000 })
-    // Past the start picture to the help page (F1, article 2), a few lines down.
     await page.locator('#orbex-canvas').click({ position: { x: 320, y: 240 } })
     await page.waitForFunction(() => document.getElementById('orbex-text-title').textContent !== 'No article shown')
     await page.keyboard.press('F1')
     await page.waitForFunction(() => /Help|Hilfe/i.test(document.getElementById('orbex-text-title').textContent))
+    return page
+  }
+
+  test('a saved article is shown again at its article and line within 2 s, the music playing on', async () => {
+    const page = await atHelp(true)
     const title = await heading(page)
     const source = articleSource(project(), 2)
     const text = fs.readFileSync(source, 'utf8')
@@ -93,13 +96,7 @@ describe('orbex-tool preview', { skip: skip ?? false }, () => {
   })
 
   test('a new module loads the page again at the same article and line, past the start picture', async () => {
-    const page = await browsers.newPage()
-    await page.goto(preview.url)
-    await page.waitForFunction(() => window.orbex?.stats.presents > 3, null, { timeout: 60000 })
-    await page.locator('#orbex-canvas').click({ position: { x: 320, y: 240 } })
-    await page.waitForFunction(() => document.getElementById('orbex-text-title').textContent !== 'No article shown')
-    await page.keyboard.press('F1')
-    await page.waitForFunction(() => /Help|Hilfe/i.test(document.getElementById('orbex-text-title').textContent))
+    const page = await atHelp()
     await page.keyboard.press('PageDown')
     const firstInView = () => page.evaluate(() => document.querySelector('#orbex-text-lines [aria-current]')?.textContent)
     await page.waitForFunction(() => document.querySelector('#orbex-text-lines [aria-current]') !==
